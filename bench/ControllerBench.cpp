@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("ControllerBench: not built yet");
+    return 0;
+}

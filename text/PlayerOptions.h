@@ -45,7 +45,22 @@ struct LayoutParams {
     std::string RazdKey;
 };
 
+// Longest paragraph portion, and the longest stretch by which a block may grow past its size
+// to finish a paragraph (bytes of source text).
+inline constexpr int32_t kMaxParagraphPortion = 34816;
+// Bytes looked at by the quick code page guess.
+inline constexpr int32_t kQuickDetectLimit = 25000;
+
 void DefaultPlayerOptions(PlayerOptions& options);
 LayoutParams LayoutParamsOf(const PlayerOptions& options);
+
+// Tenths of a second from the text of a pause field ("15" for 1.5 s, "2 " for 2.0 s).
+// Throws ConversionError when the text is not a decimal number.
+int32_t ParsePauseText(const std::string& text);
+
+// Suggests option values for the zero-terminated document `text`: the code page only when
+// `full` is false; with `full` also the cleaning switches and the paragraph form. The full
+// form sets the text bounds to the whole of `text`.
+void AnalyseText(PlayerOptions& options, bool full, const char* text);
 
 }  // namespace tovrin

@@ -1,1 +1,45 @@
 #pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tovrin {
+
+// Code page indices as stored in PlayerOptions::CodePage.
+inline constexpr int kCodePageUnknown = -1;
+inline constexpr int kCodePageEnglish = 0;  // recoded as MS-DOS 866
+inline constexpr int kCodePageWindows = 1;  // Windows-1251
+inline constexpr int kCodePageDos = 2;      // MS-DOS 866
+inline constexpr int kCodePageKoi = 3;      // KOI8-R
+inline constexpr int kCodePageIso = 4;      // ISO 8859-5
+
+// Recodes a zero-terminated text in place from code page `from` to code page `to`. Nothing
+// changes when the two use the same letters or when either index is outside 0-4.
+void RecodeText(int from, int to, char* text);
+
+// Recodes exactly `length` bytes in place; zero bytes pass through unchanged.
+void RecodeText(int from, int to, char* data, std::size_t length);
+
+// RecodeText(from, 1, text).
+void RecodeToWindows(int from, char* text);
+void RecodeToWindows(int from, char* data, std::size_t length);
+
+// One byte through the conversion from `from` to `to` (with the Yo correction); the byte
+// itself when no recoding is needed or none is defined.
+unsigned char RecodeChar(int from, int to, unsigned char character);
+
+// One Windows-1251 character recoded to code page `to`; the character itself when no
+// conversion is needed, 0 when `to` is outside 0-4.
+unsigned char RecodeCharFromWindows(int to, unsigned char character);
+
+// Guesses the code page of the first `limit` bytes of a zero-terminated text (fewer when a
+// zero byte comes first): 1 Windows-1251, 2 MS-DOS 866, 3 KOI-8 or -1 when unsure.
+int DetectCodePage(const char* text, std::size_t limit);
+
+// Conversions at the edges of the system, where texts meet UTF-8. Characters without a
+// Windows-1251 form, and bytes that are not valid UTF-8, become '?'.
+std::string Windows1251ToUtf8(std::string_view text);
+std::string Utf8ToWindows1251(std::string_view text);
+
+}  // namespace tovrin

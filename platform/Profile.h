@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tovrin {
+
+// An INI file with the semantics programs expect of the Windows profile functions: section
+// and key names compare without regard to letter case, one pair of matching quotes around a
+// value is stripped on read, blanks around names and values are trimmed, the file's order is
+// kept, CR LF and LF lines are read. Every change rewrites the file atomically (temporary file
+// and rename), so a crash never leaves half a file, and other sections and keys are kept.
+// The file is read afresh by every call, so changes by other processes are seen.
+class ProfileFile {
+public:
+    explicit ProfileFile(std::string path) : path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue = "") const;
+    bool WriteString(const std::string& section, const std::string& key,
+                     const std::string& value);
+    bool DeleteKey(const std::string& section, const std::string& key);
+    bool EraseSection(const std::string& section);
+    std::vector<std::string> KeyNames(const std::string& section) const;
+    bool SectionExists(const std::string& section) const;
+
+private:
+    std::string path_;
+};
+
+// The stand-in for the Windows folder: $XDG_CONFIG_HOME/tovrin (default ~/.config/tovrin),
+// created when missing, without a trailing separator; nullopt when neither variable is set.
+std::optional<std::string> SystemFolder();
+// SystemFolder() + "/win.ini".
+std::optional<std::string> WinIniPath();
+constexpr const char* kNoSystemFolderMessage = "Can not define \\WINDOWS directory.";
+
+}  // namespace tovrin

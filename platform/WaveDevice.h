@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace tovrin {
+
+// The wave device shared by all processes of the user. The backend is chosen by TOVRIN_AUDIO:
+// "pulse" (default when a sound server answers), "null" (default otherwise: discards samples
+// at real-time pace), "wav:<file>" (a recording of the device: 22,050 Hz mono 16-bit, silence
+// where nothing played, several processes appending in order), "none" (no device at all).
+
+int WaveOutDeviceCount();
+
+// Volume as two 16-bit channels, left in the low half; kept in the runtime folder so every
+// process applies the same gain. False when it cannot be read or written.
+bool GetWaveOutVolume(uint32_t& volume);
+bool SetWaveOutVolume(uint32_t volume);
+
+// Plays a RIFF/WAVE image from memory and returns when it has played. An empty image plays
+// nothing and succeeds; a malformed one plays nothing and fails.
+bool PlayWaveImage(const void* data, size_t size);
+
+struct PcmFormat {
+    int sampleRate = 22050;
+    int channels = 1;  // 16-bit signed samples, interleaved
+};
+
+// A stream of samples to the device, for the engine program. Write blocks at real-time pace
+// when the device's buffer is full.
+class PcmStream {
+public:
+    static std::unique_ptr<PcmStream> Open(const PcmFormat& format);  // null when no device
+    virtual ~PcmStream() = default;
+
+    virtual bool Write(const int16_t* samples, size_t frames) = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    // Drops what is queued and not yet played.
+    virtual void Flush() = 0;
+    // Waits until everything written has played.
+    virtual void Drain() = 0;
+    // Frames that have reached the speaker so far (not counting paused time).
+    virtual uint64_t FramesPlayed() const = 0;
+};
+
+}  // namespace tovrin

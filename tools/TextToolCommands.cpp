@@ -1,0 +1,299 @@
+#include "tools/TextToolCommands.h"
+
+#include "text/CodePages.h"
+#include "text/DictionaryLines.h"
+#include "text/EngineCommands.h"
+#include "text/Navigation.h"
+#include "text/PlayerOptions.h"
+#include "text/Portion.h"
+#include "text/TextFilters.h"
+#include "text/TextFinder.h"
+#include "text/TextSearch.h"
+#include "tools/JsonLine.h"
+#include "tools/TextToolInput.h"
+#include "tools/TextToolOptions.h"
+
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <variant>
+
+namespace tovrin {
+
+namespace {
+
+constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
+constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
+constexpr int64_t kInt64Max = std::numeric_limits<int64_t>::max();
+
+// --- arguments shared by several commands ---
+
+void ExpectPositionals(const CommandLine& line, std::size_t minimum, std::size_t maximum) {
+    const std::size_t count = line.Positionals().size();
+    if (count < minimum) throw UsageError("missing argument");
+    if (count > maximum)
+        throw UsageError("unexpected argument \"" + line.Positionals()[maximum] + "\"");
+}
+
+// FILE when given, else standard input.
+std::string ReadOptionalFile(const CommandLine& line) {
+    ExpectPositionals(line, 0, 1);
+    return ReadTextInput(line.Positionals().empty() ? std::string() : line.Positionals()[0]);
+}
+
+std::string ReadRequiredFile(const CommandLine& line, std::size_t index) {
+    ExpectPositionals(line, index + 1, index + 1);
+    if (line.Positionals()[index].empty()) throw UsageError("empty file name");
+    return ReadTextInput(line.Positionals()[index]);
+}
+
+int64_t IntegerOption(const CommandLine& line, std::string_view option, int64_t minimum,
+                      int64_t maximum, int64_t fallback) {
+    const std::string* text = line.Value(option);
+    if (!text) return fallback;
+    int64_t value = 0;
+    if (!ParseDecimal(*text, minimum, maximum, value))
+        throw UsageError(std::string(option) + " expects a decimal number, got \"" + *text + "\"");
+    return value;
+}
+
+int64_t RequiredIntegerOption(const CommandLine& line, std::string_view option, int64_t minimum,
+                              int64_t maximum) {
+    if (!line.Value(option)) throw UsageError(std::string(option) + " is required");
+    return IntegerOption(line, option, minimum, maximum, 0);
+}
+
+// A position given as a byte offset; offsets before or beyond the text stand at its bounds,
+// as the library treats every position outside them.
+std::size_t PositionOption(const CommandLine& line, const std::string& text) {
+    int64_t offset = 0;
+    const std::string* value = line.Value("--from");
+    if (value && !ParseDecimal(*value, std::numeric_limits<int64_t>::min(), kInt64Max, offset))
+        throw UsageError("--from expects a decimal byte offset, got \"" + *value + "\"");
+    if (offset < 0) return 0;
+    return std::min<std::size_t>(static_cast<std::size_t>(offset), text.size());
+}
+
+PlayerOptions OptionsFrom(const CommandLine& line) {
+    PlayerOptions options;
+    DefaultPlayerOptions(options);
+    for (const std::string& assignment : line.Values("--set")) {
+        const std::string problem = SetPlayerOption(options, assignment);
+        if (!problem.empty()) throw UsageError(problem);
+    }
+    return options;
+}
+
+// Positions in the JSON output are byte offsets from the start of the text.
+int64_t Offset(const std::string& text, const char* position) {
+    return position - text.data();
+}
+
+void SetBoundsTo(const std::string& text) {
+    SetTextBounds(text.data(), text.data() + text.size());
+}
+
+// --- the commands ---
+
+int Detect(const CommandLine& line) {
+    const std::string text = ReadOptionalFile(line);
+    const auto limit = IntegerOption(line, "--limit", 0, kInt64Max, int64_t(text.size()));
+    WriteLine(std::to_string(DetectCodePage(text.c_str(), static_cast<std::size_t>(limit))));
+    return kExitSuccess;
+}
+
+int Recode(const CommandLine& line) {
+    const auto from = RequiredIntegerOption(line, "--from", kInt32Min, kInt32Max);
+    const auto to = RequiredIntegerOption(line, "--to", kInt32Min, kInt32Max);
+    std::string text = ReadOptionalFile(line);
+    RecodeText(static_cast<int>(from), static_cast<int>(to), text.data());
+    WriteBytes(text);
+    return kExitSuccess;
+}
+
+int Strip(const CommandLine& line) {
+    std::string text = ReadOptionalFile(line);
+    StripCommands(text.data());
+    WriteBytes(text);
+    return kExitSuccess;
+}
+
+int Clean(const CommandLine& line) {
+    const PlayerOptions options = OptionsFrom(line);
+    std::string text = ReadOptionalFile(line);
+    text.resize(CleanText(options, text.data()));
+    WriteBytes(text);
+    return kExitSuccess;
+}
+
+void AnalyseAsAsked(const CommandLine& line, PlayerOptions& options, const std::string& text) {
+    const std::string* analyse = line.Value("--analyse");
+    if (!analyse || *analyse == "none") return;
+    if (*analyse != "quick" && *analyse != "full")
+        throw UsageError("--analyse expects none, quick or full, got \"" + *analyse + "\"");
+    AnalyseText(options, *analyse == "full", text.c_str());
+}
+
+int Portions(const CommandLine& line) {
+    PlayerOptions options = OptionsFrom(line);
+    const std::string text = ReadRequiredFile(line, 0);
+    const std::size_t from = PositionOption(line, text);
+    AnalyseAsAsked(line, options, text);
+    SetBoundsTo(text);
+    const char* const end = text.data() + text.size();
+    // Cut as the player reads: each portion starts where the previous one ended.
+    for (const char* position = text.data() + from; position < end;) {
+        const Portion portion = PreparePortion(options, position);
+        if (portion.End <= position || portion.End > end || portion.Start < text.data() ||
+            portion.Start > end) {
+            std::fprintf(stderr,
+                         "tovrin-text: the portion cut at %lld ends at %lld and does not move on; "
+                         "stopping\n",
+                         static_cast<long long>(Offset(text, position)),
+                         static_cast<long long>(Offset(text, portion.End)));
+            return kExitStuck;
+        }
+        JsonLine json;
+        json.Number("start", Offset(text, portion.Start)).Number("end", Offset(text, portion.End));
+        if (portion.Text) {
+            json.Text("text", *portion.Text);
+        } else {
+            json.Null("text");
+        }
+        WriteLine(json.Str());
+        position = portion.End;
+    }
+    return kExitSuccess;
+}
+
+int Analyse(const CommandLine& line) {
+    PlayerOptions options;
+    DefaultPlayerOptions(options);
+    const std::string text = ReadOptionalFile(line);
+    AnalyseText(options, line.Has("--full"), text.c_str());
+    JsonLine json;
+    for (const PlayerOptionField& field : PlayerOptionFields()) {
+        std::visit(
+            [&](auto member) {
+                const auto& value = options.*member;
+                using Value = std::decay_t<decltype(value)>;
+                if constexpr (std::is_same_v<Value, bool>) {
+                    json.Boolean(field.Name, value);
+                } else if constexpr (std::is_same_v<Value, std::string>) {
+                    json.Text(field.Name, value);
+                } else {
+                    json.Number(field.Name, value);
+                }
+            },
+            field.Member);
+    }
+    WriteLine(json.Str());
+    return kExitSuccess;
+}
+
+Move MoveNamed(const std::string& name) {
+    if (name == "down") return Move::ParagraphDown;
+    if (name == "up") return Move::ParagraphUp;
+    if (name == "next-section") return Move::SectionDown;
+    if (name == "prev-section") return Move::SectionUp;
+    throw UsageError("unknown move \"" + name + "\" (down, up, next-section, prev-section)");
+}
+
+int MoveCaret(const CommandLine& line) {
+    const PlayerOptions options = OptionsFrom(line);
+    ExpectPositionals(line, 2, 2);
+    const Move move = MoveNamed(line.Positionals()[0]);
+    if (!line.Value("--from")) throw UsageError("--from is required");
+    const std::string text = ReadRequiredFile(line, 1);
+    const std::size_t from = PositionOption(line, text);
+    SetBoundsTo(text);
+    const char* target = MoveTarget(LayoutParamsOf(options), move, text.data() + from);
+    WriteLine(JsonLine().Number("target", Offset(text, target)).Str());
+    return kExitSuccess;
+}
+
+int Find(const CommandLine& line) {
+    const PlayerOptions options = OptionsFrom(line);
+    const std::string* pattern = line.Value("--pattern");
+    if (!pattern) throw UsageError("--pattern is required");
+    const std::string text = ReadRequiredFile(line, 0);
+    const std::size_t from = PositionOption(line, text);
+    FindRequest request;
+    request.Find = Utf8ToWindows1251(*pattern);
+    request.AsMask = line.Has("--mask");
+    request.WordOnly = line.Has("--word");
+    request.CaseOnly = line.Has("--case");
+    request.Down = !line.Has("--up");
+    request.Select = line.Has("--select");
+    const std::string notFound = JsonLine().Boolean("found", false).Str();
+    if (!MaskIsUsable(request)) {
+        WriteLine(notFound);
+        return kExitNotFound;
+    }
+    SetBoundsTo(text);
+    const FindResult result = FindMatch(LayoutParamsOf(options), text.data() + from, request);
+    if (!result.Found) {
+        WriteLine(notFound);
+        return kExitNotFound;
+    }
+    WriteLine(JsonLine()
+                  .Boolean("found", true)
+                  .Number("start", Offset(text, result.Start))
+                  .Number("end", Offset(text, result.End))
+                  .Str());
+    return kExitSuccess;
+}
+
+int DictLine(const CommandLine& line) {
+    ExpectPositionals(line, 1, 1);
+    DictionaryLine parsed;
+    const bool ok = ParseDictionaryLine(Utf8ToWindows1251(line.Positionals()[0]), parsed);
+    WriteLine(JsonLine()
+                  .Boolean("ok", ok)
+                  .Text("First", parsed.First)
+                  .Text("Second", parsed.Second)
+                  .Text("Third", parsed.Third)
+                  .Number("Number1", parsed.Number1)
+                  .Number("Number2", parsed.Number2)
+                  .Str());
+    return ok ? kExitSuccess : kExitNotFound;
+}
+
+int Gap(const CommandLine& line) {
+    PlayerOptions options;
+    DefaultPlayerOptions(options);
+    const std::string text = ReadOptionalFile(line);
+    SetBoundsTo(text);
+    WriteLine(std::to_string(MostCommonGap(LayoutParamsOf(options), text.c_str())));
+    return kExitSuccess;
+}
+
+}  // namespace
+
+const std::vector<TextCommand>& TextCommands() {
+    static const std::vector<TextCommand> commands = {
+        {"detect", "detect [--limit N] [FILE]", {{"--limit"}, {}}, Detect},
+        {"recode", "recode --from I --to J [FILE]", {{"--from", "--to"}, {}}, Recode},
+        {"strip", "strip [FILE]", {{}, {}}, Strip},
+        {"clean", "clean [--set F=V]... [FILE]", {{"--set"}, {}}, Clean},
+        {"portions",
+         "portions [--set F=V]... [--analyse none|quick|full] [--from POS] FILE",
+         {{"--set", "--analyse", "--from"}, {}},
+         Portions},
+        {"analyse", "analyse [--full] [FILE]", {{}, {"--full"}}, Analyse},
+        {"move",
+         "move down|up|next-section|prev-section --from POS [--set F=V]... FILE",
+         {{"--from", "--set"}, {}},
+         MoveCaret},
+        {"find",
+         "find --pattern P [--mask] [--word] [--case] [--up] [--select] [--from POS] "
+         "[--set F=V]... FILE",
+         {{"--pattern", "--from", "--set"}, {"--mask", "--word", "--case", "--up", "--select"}},
+         Find},
+        {"dict-line", "dict-line LINE", {{}, {}}, DictLine},
+        {"gap", "gap [FILE]", {{}, {}}, Gap},
+    };
+    return commands;
+}
+
+}  // namespace tovrin

@@ -43,3 +43,43 @@ std::string Windows1251ToUtf8(std::string_view text);
 std::string Utf8ToWindows1251(std::string_view text);
 
 }  // namespace tovrin
+
+namespace tovrin {
+
+// A short Windows-1251 text fixed at compile time, written in the source as UTF-8.
+template <std::size_t Capacity>
+struct Windows1251Text {
+    char bytes[Capacity]{};
+    std::size_t size = 0;
+    constexpr std::string_view view() const { return {bytes, size}; }
+};
+
+// Converts a UTF-8 literal of ASCII and Russian letters (А-я, Ё, ё) to Windows-1251 during
+// compilation; any other character stops the compilation.
+template <std::size_t Capacity = 32, std::size_t N>
+consteval Windows1251Text<Capacity> W1251(const char (&utf8)[N]) {
+    Windows1251Text<Capacity> out;
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        unsigned code = lead;
+        if (lead >= 0x80) {
+            if ((lead & 0xE0) != 0xC0 || i + 2 >= N) throw "only Russian letters are supported";
+            code = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
+        }
+        char byte = 0;
+        if (code < 0x80) {
+            byte = static_cast<char>(code);
+        } else if (code >= 0x410 && code <= 0x44F) {
+            byte = static_cast<char>(0xC0 + (code - 0x410));
+        } else if (code == 0x401 || code == 0x451) {
+            byte = static_cast<char>(code == 0x401 ? 0xA8 : 0xB8);
+        } else {
+            throw "only Russian letters are supported";
+        }
+        if (out.size >= Capacity) throw "literal too long";
+        out.bytes[out.size++] = byte;
+    }
+    return out;
+}
+
+}  // namespace tovrin

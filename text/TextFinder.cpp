@@ -1,1 +1,382 @@
 #include "text/TextFinder.h"
+
+#include <array>
+#include <cstring>
+
+namespace tovrin {
+namespace {
+
+TextBounds gBounds;
+
+constexpr char kCr = '\r';
+
+bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f';
+}
+
+// The character at p, or 0 at and past the terminator, so no step reads outside the text.
+char At(const char* p) {
+    return p < gBounds.End ? *p : '\0';
+}
+
+bool AtStart(const char* p) {
+    return p <= gBounds.First;
+}
+bool AtEnd(const char* p) {
+    return p >= gBounds.End;
+}
+
+const char* Clamp(const char* p) {
+    if (p < gBounds.First) return gBounds.First;
+    if (p > gBounds.End) return gBounds.End;
+    return p;
+}
+
+const char* PreviousLineBreak(const char* p) {
+    if (AtStart(p)) return gBounds.First;
+    if (At(p) == kCr) --p;
+    if (p >= gBounds.End) p = gBounds.End - 1;
+    const void* found = memrchr(gBounds.First, kCr, static_cast<size_t>(p - gBounds.First + 1));
+    return found ? static_cast<const char*>(found) : gBounds.First;
+}
+
+bool IsEmptyFromLineStart(const char* lineStart) {
+    return Indentation(lineStart) < 0;
+}
+
+// From an empty line over a run of empty lines, kept only when the run holds a form feed.
+const char* PageBreakSkipForward(const char* p) {
+    if (!IsEmptyLine(p)) return p;
+    bool formFeed = false;
+    const char* q = p;
+    while (!AtEnd(q) && (IsWhite(*q) || *q == kCr)) {
+        formFeed = formFeed || *q == '\f';
+        ++q;
+    }
+    return formFeed && !AtEnd(q) ? q : p;
+}
+
+const char* PageBreakSkipBackward(const char* p) {
+    if (!IsEmptyLine(p)) return p;
+    bool formFeed = At(p) == '\f';
+    const char* q = p;
+    while (q > gBounds.First && (IsWhite(q[-1]) || q[-1] == kCr)) {
+        --q;
+        formFeed = formFeed || *q == '\f';
+    }
+    return formFeed && !AtStart(q) ? q : p;
+}
+
+// Counts the empty lines from the line start p down to the next non-empty line, which is left
+// in `after`; -1 when the text ends first.
+int CountEmptyForward(const char* p, const char*& after) {
+    int count = 0;
+    while (!AtEnd(p)) {
+        if (!IsEmptyFromLineStart(p)) {
+            after = p;
+            return count;
+        }
+        ++count;
+        p = NextLine(p);
+    }
+    return -1;
+}
+
+// Counts the empty lines above the line start p; `top` is left at the topmost of them (p when
+// there are none). -1 when the start of the text comes before a non-empty line.
+int CountEmptyBackward(const char* p, const char*& top) {
+    int count = 0;
+    top = p;
+    while (!AtStart(p)) {
+        p = PreviousLine(p);
+        if (!IsEmptyLine(p)) return count;
+        ++count;
+        top = p;
+    }
+    return -1;
+}
+
+bool AtLineContentBeginning(const char* p) {
+    while (p > gBounds.First && IsWhite(p[-1]))
+        --p;
+    return p == gBounds.First || p[-1] == kCr;
+}
+
+bool StartRule(const char* p, const LineMeasures& m, int32_t abzType) {
+    return IsParagraphStart(p, m) && (abzType != 1 || m.Prev < 0);
+}
+
+bool EndRule(const char* p, const LineMeasures& m, int32_t abzType) {
+    return IsParagraphEnd(p, m) && (abzType != 1 || m.Next < 0);
+}
+
+// Whether the body scan of a paragraph goes on over the line that starts at c.
+bool ContinuesForward(const char* c, int base, int32_t abzType) {
+    if (AtEnd(c)) return false;
+    return abzType == 1 ? !IsEmptyFromLineStart(c) : Indentation(c) == base;
+}
+
+bool ContinuesBackward(const char* c, int base, int32_t abzType) {
+    return abzType == 1 ? !IsEmptyLine(c) : Indentation(LineStart(c)) == base;
+}
+
+}  // namespace
+
+void SetTextBounds(const char* a, const char* b) {
+    gBounds.First = a < b ? a : b;
+    gBounds.End = a < b ? b : a;
+}
+
+const TextBounds& CurrentTextBounds() {
+    return gBounds;
+}
+
+const char* LineEnd(const char* p) {
+    p = Clamp(p);
+    if (AtEnd(p)) return gBounds.End;
+    const void* found = memchr(p, kCr, static_cast<size_t>(gBounds.End - p));
+    return found ? static_cast<const char*>(found) : gBounds.End;
+}
+
+const char* NextLineStart(const char* p) {
+    p = LineEnd(p);
+    if (AtEnd(p)) return p;
+    ++p;
+    if (At(p) == '\n') ++p;
+    return p;
+}
+
+const char* LineStart(const char* p) {
+    p = Clamp(p);
+    if (AtStart(p)) return gBounds.First;
+    const char* lineBreak = PreviousLineBreak(p);
+    return At(lineBreak) == kCr ? NextLineStart(lineBreak) : lineBreak;
+}
+
+const char* NextLine(const char* p) {
+    p = NextLineStart(p);
+    if (!AtEnd(p)) p = PageBreakSkipForward(p);
+    if (!AtEnd(p)) p = LineStart(p);
+    return p;
+}
+
+const char* PreviousLine(const char* p) {
+    p = PreviousLineBreak(Clamp(p));
+    if (!AtStart(p)) p = PageBreakSkipBackward(p);
+    if (!AtStart(p)) p = LineStart(p);
+    return p;
+}
+
+bool IsEmptyLine(const char* p) {
+    return IsEmptyFromLineStart(LineStart(p));
+}
+
+int Indentation(const char* p) {
+    p = Clamp(p);
+    int width = 0;
+    for (; !AtEnd(p); ++p) {
+        switch (*p) {
+            case ' ':
+            case '\f':
+                ++width;
+                break;
+            case '\t':
+                width = (width / 8 + 1) * 8;
+                break;
+            case '\n':
+                break;
+            case kCr:
+                return -1;
+            default:
+                return width;
+        }
+    }
+    return -1;
+}
+
+LineMeasures MeasureLines(const char* p) {
+    p = Clamp(p);
+    const char* lineStart = LineStart(p);
+    LineMeasures m;
+    m.Cur = Indentation(lineStart);
+    m.Prev = AtStart(lineStart) ? -1 : Indentation(PreviousLine(p));
+    m.Next = Indentation(NextLine(p));
+    return m;
+}
+
+bool IsParagraphStart(const char* p, const LineMeasures& m) {
+    if (!AtLineContentBeginning(Clamp(p)) || m.Cur < 0) return false;
+    return m.Prev < 0 || m.Prev < m.Cur || (m.Prev == m.Cur && m.Next >= 0 && m.Next < m.Cur);
+}
+
+bool IsParagraphEnd(const char* p, const LineMeasures& m) {
+    return Indentation(p) < 0 && m.Cur >= 0 && (m.Next < 0 || m.Cur < m.Next);
+}
+
+TextRange FindParagraph(const LayoutParams& layout, const char* p) {
+    return FindParagraph(layout, p, -1);
+}
+
+TextRange FindParagraph(const LayoutParams& layout, const char* p, ptrdiff_t scanLimit) {
+    const char* const end = gBounds.End;
+    p = Clamp(p);
+    const char* c = p;
+    LineMeasures m = MeasureLines(p);
+    TextRange range{p, p};
+    bool moved = false;
+
+    if (EndRule(p, m, layout.AbzType)) {
+        c = LineEnd(p);
+        if (AtEnd(c)) return {end, end};
+        c = NextLine(c);
+        range.Start = c;
+        if (AtEnd(c)) return {end, end};
+        m.Cur = Indentation(c);
+        moved = true;
+    }
+    if (m.Cur < 0) {
+        while (!AtEnd(c) && IsEmptyLine(c))
+            c = NextLine(c);
+        if (AtEnd(c)) return {end, end};
+        range.Start = c;
+        moved = true;
+    }
+    if (moved) {
+        m = MeasureLines(c);
+    } else {
+        c = LineEnd(p);
+        if (AtEnd(c)) return {range.Start, end};
+    }
+
+    const int base = m.Next >= 0 && m.Next <= m.Cur ? m.Next : m.Cur;
+    const char* limit =
+        scanLimit >= 0 && end - range.Start > scanLimit ? range.Start + scanLimit : nullptr;
+    do {
+        c = NextLine(c);
+        // Once a continuing line lies past the limit the paragraph is known to be longer.
+        if (limit && c > limit && ContinuesForward(c, base, layout.AbzType))
+            return {range.Start, c};
+    } while (ContinuesForward(c, base, layout.AbzType));
+
+    if (Indentation(c) >= 0) {
+        const int cur = Indentation(LineStart(c));
+        // A line of body indentation followed by a shallower one opens the next paragraph.
+        if (cur < 0 || (layout.AbzType != 1 && cur < base)) c = PreviousLine(c);
+    }
+    range.End = c;
+    return range;
+}
+
+TextStart FindParagraphStart(const LayoutParams& layout, const char* p) {
+    return FindParagraphStart(layout, p, nullptr);
+}
+
+TextStart FindParagraphStart(const LayoutParams& layout, const char* p, const char* floor) {
+    const char* const first = gBounds.First;
+    p = Clamp(p);
+    const char* c = p;
+    LineMeasures m = MeasureLines(p);
+    TextStart result{p, p};
+    int cur = m.Cur;
+    int base = 0;
+    bool baseSet = false;
+
+    if (StartRule(p, m, layout.AbzType)) {
+        c = LineStart(p);
+        result.Aux = c;
+        if (AtStart(c)) return {first, first};
+        c = PreviousLine(c);
+        if (AtStart(c) && IsEmptyLine(c)) return {first, first};
+        cur = base = Indentation(LineStart(c));
+        baseSet = true;
+    }
+    if (cur < 0) {
+        const char* remembered = c;
+        while (!AtStart(c) && IsEmptyLine(c)) {
+            remembered = c;
+            c = PreviousLine(c);
+        }
+        if (IsEmptyLine(c)) return {first, first};
+        result.Aux = remembered;
+        cur = base = Indentation(LineStart(c));
+        baseSet = true;
+    }
+    if (!baseSet) {
+        base = cur;
+        c = LineStart(c);
+        if (AtStart(c)) return {first, result.Aux};
+    }
+
+    while (!AtStart(c)) {
+        c = PreviousLine(c);
+        if (!ContinuesBackward(c, base, layout.AbzType)) break;
+        // Past the floor the start is known to lie at or before it.
+        if (floor && c <= floor) {
+            result.Start = c;
+            return result;
+        }
+    }
+
+    if (IsEmptyLine(c)) {
+        c = NextLine(c);
+    } else {
+        const LineMeasures top = MeasureLines(c);
+        const bool keep = top.Cur >= 0 && (layout.AbzType == 1 ? top.Prev < 0 : top.Cur >= base);
+        if (!keep) c = NextLine(c);
+    }
+    result.Start = c;
+    return result;
+}
+
+TextRange FindNextSection(const LayoutParams& layout, const char* p) {
+    TextRange paragraph = FindParagraph(layout, p);
+    TextRange section = paragraph;
+    for (;;) {
+        const char* after = nullptr;
+        const int empty = CountEmptyForward(paragraph.End, after);
+        if (empty < 0) break;
+        if (empty >= layout.RazdEmpt) break;
+        paragraph = FindParagraph(layout, after);
+        if (paragraph.End <= section.End) break;
+        section.End = paragraph.End;
+    }
+    return section;
+}
+
+TextStart FindPreviousSection(const LayoutParams& layout, const char* p) {
+    TextStart paragraph = FindParagraphStart(layout, p);
+    TextStart section = paragraph;
+    while (!AtStart(section.Start)) {
+        const char* top = nullptr;
+        const int empty = CountEmptyBackward(section.Start, top);
+        if (empty < 0 || empty >= layout.RazdEmpt) break;
+        paragraph = FindParagraphStart(layout, top);
+        if (paragraph.Start >= section.Start) break;
+        section.Start = paragraph.Start;
+    }
+    return section;
+}
+
+int MostCommonGap(const LayoutParams& layout, const char* text) {
+    LayoutParams indented = layout;
+    indented.AbzType = 0;
+    std::array<int, 257> tally{};
+    const char* c = Clamp(text);
+    while (!AtEnd(c)) {
+        const TextRange paragraph = FindParagraph(indented, c);
+        if (AtEnd(paragraph.End)) break;
+        const char* after = nullptr;
+        const int empty = CountEmptyForward(paragraph.End, after);
+        if (empty < 0) break;
+        // Runs longer than the tally are not gaps between paragraphs but page fill; skip them.
+        if (empty < static_cast<int>(tally.size())) ++tally[empty];
+        if (after <= c) break;
+        c = after;
+    }
+    int best = 0;
+    for (size_t n = 1; n < tally.size(); ++n)
+        if (tally[n] > tally[best]) best = static_cast<int>(n);
+    return best;
+}
+
+}  // namespace tovrin

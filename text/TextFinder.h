@@ -2,6 +2,8 @@
 
 #include "text/PlayerOptions.h"
 
+#include <cstddef>
+
 namespace tovrin {
 
 // Positions are pointers into the one zero-terminated buffer named by the text bounds; the
@@ -57,6 +59,13 @@ bool IsParagraphEnd(const char* p, const LineMeasures& m);
 
 TextRange FindParagraph(const LayoutParams& layout, const char* p);
 TextStart FindParagraphStart(const LayoutParams& layout, const char* p);
+
+// Bounded forms for cutting portions, so that a document without paragraph marks is not scanned
+// whole. The forward search stops once the paragraph is known to run more than `scanLimit`
+// bytes past its start and then returns an end beyond that. The backward search stops once the
+// start is known to lie at or before `floor` and then returns a start at or before it.
+TextRange FindParagraph(const LayoutParams& layout, const char* p, ptrdiff_t scanLimit);
+TextStart FindParagraphStart(const LayoutParams& layout, const char* p, const char* floor);
 TextRange FindNextSection(const LayoutParams& layout, const char* p);
 TextStart FindPreviousSection(const LayoutParams& layout, const char* p);
 

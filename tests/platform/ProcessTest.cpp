@@ -1,1 +1,104 @@
+#include "platform/Process.h"
+
+#include "tests/support/TestEnvironment.h"
+
 #include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tovrin {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Polls for a state change; the generous bound only keeps a broken build from hanging.
+template <typename Condition>
+bool Eventually(Condition condition) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// True when no process (not even a zombie) holds the pid any more.
+bool Gone(pid_t pid) {
+    return !std::filesystem::exists("/proc/" + std::to_string(pid));
+}
+
+TEST(ProcessTest, RunsInItsFolderAsNewSessionAndIsReaped) {
+    std::string folder = test::MakeTempDir("proc");
+    std::string before = GetCurrentDir();
+    ProcessInfo info;
+    ASSERT_EQ(StartHiddenProcess("/bin/sh",
+                                 {"-c",
+                                  "pwd > out.tmp; ps -o sid= -p $$ >> out.tmp; "
+                                  "echo \"$1\" >> out.tmp; mv out.tmp out",
+                                  "sh", "two words"},
+                                 folder, info),
+              0);
+    EXPECT_EQ(GetCurrentDir(), before);
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(folder + "/out"); }));
+    std::istringstream lines(ReadAll(folder + "/out"));
+    std::string cwd, sid, arg;
+    std::getline(lines, cwd);
+    std::getline(lines, sid);
+    std::getline(lines, arg);
+    EXPECT_EQ(cwd, folder);
+    EXPECT_EQ(std::stoi(sid), info.pid) << "the child leads its own session";
+    EXPECT_EQ(arg, "two words");
+    EXPECT_TRUE(Eventually([&] { return !IsProcessRunning(info); }));
+    EXPECT_TRUE(Eventually([&] { return Gone(info.pid); })) << "no zombie stays";
+    EXPECT_FALSE(TerminateProcess(info, 0));
+}
+
+TEST(ProcessTest, TerminateEndsTheWholeGroup) {
+    std::string folder = test::MakeTempDir("proc");
+    ProcessInfo info;
+    ASSERT_EQ(
+        StartHiddenProcess("/bin/sh", {"-c", "sleep 300 & echo $! > pid.tmp; mv pid.tmp pid; wait"},
+                           folder, info),
+        0);
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(folder + "/pid"); }));
+    pid_t grandchild = std::stoi(ReadAll(folder + "/pid"));
+    EXPECT_TRUE(IsProcessRunning(info));
+    EXPECT_TRUE(TerminateProcess(info, 0));
+    EXPECT_TRUE(Eventually([&] { return Gone(info.pid); }));
+    // The grandchild is reparented and collected by init once killed; it must at least die.
+    EXPECT_TRUE(Eventually([&] {
+        return Gone(grandchild) ||
+               ReadAll("/proc/" + std::to_string(grandchild) + "/stat").find(") Z") !=
+                   std::string::npos;
+    }));
+}
+
+TEST(ProcessTest, FailuresReturnErrno) {
+    ProcessInfo info;
+    EXPECT_EQ(StartHiddenProcess("/nonexistent/program", {}, "/", info), ENOENT);
+    std::string folder = test::MakeTempDir("proc");
+    std::ofstream(folder + "/not-executable") << "data";
+    EXPECT_EQ(StartHiddenProcess(folder + "/not-executable", {}, folder, info), EACCES);
+    EXPECT_EQ(StartHiddenProcess("/bin/true", {}, folder + "/missing-folder", info), ENOENT);
+    EXPECT_FALSE(IsProcessRunning(ProcessInfo{}));
+
+    EXPECT_TRUE(FileExists("/bin/sh"));
+    EXPECT_FALSE(FileExists("/bin"));
+    EXPECT_FALSE(FileExists(folder + "/nothing"));
+    EXPECT_EQ(std::filesystem::path(ExecutablePath()).filename(), "tovrin_system_tests");
+    EXPECT_EQ(ExecutableFolder(), test::BinaryDir());
+}
+
+}  // namespace
+}  // namespace tovrin

@@ -1,1 +1,170 @@
+#include "platform/Profile.h"
+
+#include "tests/support/TestEnvironment.h"
+
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tovrin {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteAll(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+int FilesBeside(const std::string& path) {
+    int files = 0;
+    for ([[maybe_unused]] auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+        ++files;
+    }
+    return files;
+}
+
+std::string NewIniPath() {
+    return test::MakeTempDir("profile") + "/test.ini";
+}
+
+TEST(ProfileTest, ReadsWithWindowsSemantics) {
+    std::string path = NewIniPath();
+    WriteAll(path,
+             "; a comment\r\n"
+             "[Keldworth]\r\n"
+             "  Files  =  /opt/zal lib  \r\n"
+             "Quoted=\"  kept blanks  \"\r\n"
+             "Single='x'\r\n"
+             "Mismatched=\"x'\r\n"
+             "Path=a=b=c\r\n"
+             "Bare\r\n"
+             "[ Other ]\r\n"
+             "Files=other\r\n");
+    ProfileFile ini(path);
+    EXPECT_EQ(ini.ReadString("keldworth", "FILES"), "/opt/zal lib");
+    EXPECT_EQ(ini.ReadString("Keldworth", "Quoted"), "  kept blanks  ");
+    EXPECT_EQ(ini.ReadString("Keldworth", "Single"), "x");
+    EXPECT_EQ(ini.ReadString("Keldworth", "Mismatched"), "\"x'");
+    EXPECT_EQ(ini.ReadString("Keldworth", "Path"), "a=b=c");
+    EXPECT_EQ(ini.ReadString("Keldworth", "Bare", "dflt"), "");
+    EXPECT_EQ(ini.ReadString("Keldworth", "Missing", "dflt"), "dflt");
+    EXPECT_EQ(ini.ReadString("other", "files"), "other");
+    EXPECT_EQ(ini.ReadString("Nowhere", "Files", "d"), "d");
+    EXPECT_EQ(ini.KeyNames("KELDWORTH"), (std::vector<std::string>{"Files", "Quoted", "Single",
+                                                                   "Mismatched", "Path", "Bare"}));
+    EXPECT_TRUE(ini.SectionExists("OTHER"));
+    EXPECT_FALSE(ini.SectionExists("a comment"));
+
+    ProfileFile missing(test::MakeTempDir("profile") + "/none.ini");
+    EXPECT_EQ(missing.ReadString("S", "K", "d"), "d");
+    EXPECT_TRUE(missing.KeyNames("S").empty());
+    EXPECT_FALSE(missing.SectionExists("S"));
+}
+
+TEST(ProfileTest, WritesKeepEverythingElse) {
+    std::string path = NewIniPath();
+    WriteAll(path,
+             "[First]\r\nA=1\r\nB=2\r\n\r\n"
+             "[ZalSynthes]\r\nPath=old\r\nStrFile=Yes\r\n\r\n"
+             "[Last]\r\nZ=26\r\n");
+    ProfileFile ini(path);
+    ASSERT_TRUE(ini.WriteString("zalsynthes", "PATH", "/new/owndict=x.dic"));
+    ASSERT_TRUE(ini.WriteString("ZalSynthes", "StartupFile", "/s.zal"));
+    EXPECT_EQ(ReadAll(path),
+              "[First]\r\nA=1\r\nB=2\r\n\r\n"
+              "[ZalSynthes]\r\nPath=/new/owndict=x.dic\r\nStrFile=Yes\r\nStartupFile=/s.zal\r\n"
+              "\r\n[Last]\r\nZ=26\r\n");
+    EXPECT_EQ(ini.ReadString("ZalSynthes", "Path"), "/new/owndict=x.dic");
+
+    ASSERT_TRUE(ini.DeleteKey("ZALSYNTHES", "strfile"));
+    ASSERT_TRUE(ini.DeleteKey("ZalSynthes", "NotThere"));
+    ASSERT_TRUE(ini.DeleteKey("NoSection", "A"));
+    EXPECT_EQ(ini.KeyNames("ZalSynthes"), (std::vector<std::string>{"Path", "StartupFile"}));
+
+    ASSERT_TRUE(ini.EraseSection("first"));
+    EXPECT_FALSE(ini.SectionExists("First"));
+    EXPECT_EQ(ini.ReadString("Last", "Z"), "26");
+    ASSERT_TRUE(ini.EraseSection("Never existed"));
+
+    // A section that did not exist is added at the end; a restore-like erase removes it again.
+    ASSERT_TRUE(ini.WriteString("Keldworth", "UserName", "DEFAULT"));
+    EXPECT_EQ(ini.KeyNames("Keldworth"), std::vector<std::string>{"UserName"});
+    ASSERT_TRUE(ini.EraseSection("Keldworth"));
+    EXPECT_EQ(ReadAll(path),
+              "[ZalSynthes]\r\nPath=/new/owndict=x.dic\r\nStartupFile=/s.zal\r\n\r\n"
+              "[Last]\r\nZ=26\r\n");
+}
+
+TEST(ProfileTest, CreatesMissingFileAndRefusesStructureBreakingText) {
+    std::string path = NewIniPath();
+    ProfileFile ini(path);
+    ASSERT_TRUE(ini.WriteString("S", "K", "v"));
+    EXPECT_EQ(ReadAll(path), "[S]\nK=v\n");
+    EXPECT_FALSE(ini.WriteString("S", "K", "two\nlines"));
+    EXPECT_FALSE(ini.WriteString("S", "K=", "v"));
+    EXPECT_FALSE(ini.WriteString("S]", "K", "v"));
+    EXPECT_FALSE(ini.WriteString("", "K", "v"));
+    EXPECT_EQ(ReadAll(path), "[S]\nK=v\n");
+    EXPECT_EQ(FilesBeside(path), 1) << "no temporary file is left";
+}
+
+TEST(ProfileTest, FailingWriteLosesNothing) {
+    std::string path = NewIniPath();
+    std::string original = "[A]\nKey=" + std::string(4000, 'x') + "\n[B]\nOther=1\n";
+    WriteAll(path, original);
+    ProfileFile ini(path);
+
+    // The file size limit makes every write beyond 1 KiB fail, as a full disk would.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool written = ini.WriteString("B", "New", "value");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadAll(path), original);
+    EXPECT_EQ(FilesBeside(path), 1);
+}
+
+TEST(ProfileTest, SystemFolderFollowsConfigHome) {
+    std::string saved = getenv("XDG_CONFIG_HOME");
+    std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
+    std::string config = test::MakeTempDir("xdg");
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    EXPECT_EQ(SystemFolder(), config + "/tovrin");
+    EXPECT_TRUE(std::filesystem::is_directory(config + "/tovrin"));
+    EXPECT_EQ(WinIniPath(), config + "/tovrin/win.ini");
+
+    std::string home = test::MakeTempDir("home");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(SystemFolder(), home + "/.config/tovrin");
+    unsetenv("HOME");
+    EXPECT_EQ(SystemFolder(), std::nullopt);
+    EXPECT_EQ(WinIniPath(), std::nullopt);
+
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    if (!savedHome.empty()) setenv("HOME", savedHome.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace tovrin

@@ -1,0 +1,61 @@
+#include "platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace tovrin {
+
+namespace {
+
+// The file a write really replaces: the target of a symbolic link, else the path itself.
+std::string ResolveTarget(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return path;
+    return resolved;
+}
+
+mode_t ModeForNewFile() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+bool WriteAll(int fd, const std::string& content) {
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    std::string target = ResolveTarget(path);
+    struct stat existing;
+    mode_t mode =
+        stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : ModeForNewFile();
+    std::string pattern = target + ".XXXXXX";
+    std::vector<char> temp(pattern.begin(), pattern.end());
+    temp.push_back('\0');
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, content) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    ok = ok && rename(temp.data(), target.c_str()) == 0;
+    if (!ok) unlink(temp.data());
+    return ok;
+}
+
+}  // namespace tovrin

@@ -53,6 +53,8 @@ public:
     static DesktopHost* OfThisProcess();
 
     class Impl;
+    // For the desktop calls that reach windows of this process without a socket.
+    Impl& impl() { return *impl_; }
 
 private:
     std::unique_ptr<Impl> impl_;

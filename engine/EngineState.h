@@ -1,0 +1,29 @@
+#pragma once
+
+namespace tovrin {
+
+class SpeechHolder;
+
+// The engine as the main window's timer sees it every 100 ms.
+struct EngineState {
+    bool Running = false;
+    bool PlayerMode = false;
+    SpeechHolder* Holder = nullptr;
+    bool Busy = false;
+    bool Paused = false;
+    bool SpyMode = false;
+};
+
+// The answer to a speak request. PlatformError and ChannelTaken are never returned by the
+// controller; the player window has messages for them all the same.
+enum class SpeakResult : int {
+    Accepted = 0,
+    PlatformError = 1,
+    NotRunning = 2,
+    ChannelTaken = 3,
+    PlayerModeOff = 4,
+    OtherHolder = 5,
+    TooLong = 6,
+};
+
+}  // namespace tovrin

@@ -1,0 +1,573 @@
+#include "engine/TalkServ.h"
+
+#include "engine/EngineError.h"
+#include "engine/WholeNumber.h"
+#include "platform/Profile.h"
+#include "platform/WaveDevice.h"
+#include "text/CodePages.h"
+#include "text/SysOps.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tovrin {
+
+namespace {
+
+constexpr auto kCaptionTalkRu = W1251("Говорить");
+constexpr auto kCaptionStopRu = W1251("Стоп");
+constexpr auto kCaptionPauseRu = W1251("Пауза");
+constexpr auto kCaptionResumeRu = W1251("Продолжить");
+constexpr std::string_view kCaptionTalk = "Talk";
+constexpr std::string_view kCaptionStop = "Stop";
+constexpr std::string_view kCaptionPause = "Pause";
+constexpr std::string_view kCaptionResume = "Resume";
+
+constexpr uint32_t kCommandTalk = 301;
+constexpr uint32_t kCommandPause = 302;
+constexpr uint32_t kCommandSpy = 304;
+constexpr uint32_t kCommandTimbre = 141;
+constexpr uint32_t kCommandTempo = 151;
+constexpr uint32_t kCommandMelody = 161;
+constexpr uint32_t kCommandVoice = 171;
+
+constexpr int kStartTimeoutSeconds = 120;
+constexpr int kConfirmTimeoutSeconds = 1;
+// How long a bind keeps looking for the controls of an engine window that has appeared: the
+// engine creates them right after its window, so only a broken engine ever reaches this.
+constexpr auto kControlSearchLimit = std::chrono::seconds(5);
+constexpr auto kPollInterval = std::chrono::milliseconds(4);
+constexpr size_t kCaptionCompareLength = 10;
+constexpr int32_t kDefaultVolume = 85;
+
+const char* const kCreateProcessError = "Create process error: ";
+
+// The engine reads texts as zero-terminated strings, so nothing after a zero byte reaches it.
+std::string_view UpToZero(const std::string& text) {
+    return std::string_view(text.data(), strnlen(text.data(), text.size()));
+}
+
+// The command line that starts the module: quoted when the path holds a blank, so that the
+// launcher does not cut the program name there.
+std::string ModuleCommandLine(const std::string& modulePath) {
+    if (modulePath.find(' ') == std::string::npos) return modulePath;
+    return "\"" + modulePath + "\"";
+}
+
+void SaveSection(const ProfileFile& profile, const char* section, std::vector<std::string>& into) {
+    const auto keys = profile.KeyNames(section);
+    into.clear();
+    for (const auto& key : keys) {
+        if (key.empty()) continue;
+        into.push_back(key + "=" + profile.ReadString(section, key, ""));
+    }
+}
+
+void RestoreSection(ProfileFile& profile, const char* section, std::vector<std::string>& from) {
+    profile.EraseSection(section);
+    for (const auto& line : from) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        profile.WriteString(section, line.substr(0, equals), line.substr(equals + 1));
+    }
+    from.clear();
+}
+
+}  // namespace
+
+void EngineWindows::Clear() {
+    for (auto* handle : {&Main, &Pane, &Edit, &Progress, &Talk, &Pause})
+        *handle = kNoWindow;
+}
+
+std::string DefaultEngineFolder() {
+    return ExecutableFolder() + "/ZalLib";
+}
+
+TTalkServ::TTalkServ(std::string engineFolder, Clock& clock)
+    : engineFolder_(std::move(engineFolder)), clock_(clock) {
+    LocateEngine();
+    SaveEngineSections();
+}
+
+TTalkServ::~TTalkServ() {
+    try {
+        RestoreEngineSections();
+    } catch (...) {
+        // A destructor must not throw; the profile layer reports failures by its results.
+    }
+    StopWorker();
+}
+
+// ---- configuration and launch ----
+
+void TTalkServ::LocateEngine() {
+    workingFolder_.clear();
+    libraryFolder_.clear();
+    windowsFolder_.clear();
+    workingFolder_ = engineFolder_;
+    libraryFolder_ = engineFolder_;
+    const auto systemFolder = SystemFolder();
+    if (!systemFolder) throw EngineError(kNoSystemFolderMessage);
+    windowsFolder_ = *systemFolder;
+}
+
+std::string TTalkServ::EngineModulePath() const {
+    return engineFolder_ + "/zalwin";
+}
+
+std::string TTalkServ::WinIniFile() const {
+    return windowsFolder_ + "/win.ini";
+}
+
+void TTalkServ::SaveEngineSections() {
+    const ProfileFile profile(WinIniFile());
+    SaveSection(profile, kHostSection, savedHostSection_);
+    SaveSection(profile, kEngineSection, savedEngineSection_);
+}
+
+void TTalkServ::RestoreEngineSections() {
+    ProfileFile profile(WinIniFile());
+    RestoreSection(profile, kHostSection, savedHostSection_);
+    RestoreSection(profile, kEngineSection, savedEngineSection_);
+}
+
+void TTalkServ::WriteEngineConfig() {
+    ProfileFile profile(WinIniFile());
+    profile.WriteString(kHostSection, "Files", libraryFolder_);
+    profile.WriteString(kHostSection, "UserName", "DEFAULT");
+    profile.WriteString(kHostSection, "WorkingDirectory", workingFolder_);
+    profile.DeleteKey(kHostSection, "Macro");
+    profile.DeleteKey(kHostSection, "Engine");
+    profile.WriteString(kEngineSection, "Path", libraryFolder_ + "/owndict/owndict.dic");
+    profile.WriteString(kEngineSection, "StartupFile", libraryFolder_ + "/startup.zal");
+    profile.WriteString(kEngineSection, "StrFile", "No");
+}
+
+bool TTalkServ::HasWaveDevice() const {
+    return WaveOutDeviceCount() != 0;
+}
+
+bool TTalkServ::BindEngine() {
+    const WindowHandle main = desktop::FindWindow(kEngineWindowClass, std::nullopt);
+    if (main == kNoWindow) {
+        windows_.Clear();
+        return false;
+    }
+    if (main == windows_.Main) return true;
+    if (!BindControls(main)) {
+        windows_.Clear();
+        return false;
+    }
+    return true;
+}
+
+// Repeats a control search until it succeeds; gives up on an engine window that never gets
+// the control, so that a broken engine cannot block the caller for ever.
+WindowHandle TTalkServ::WaitForControl(const std::function<WindowHandle()>& find) {
+    const auto limit = clock_.Now() + kControlSearchLimit;
+    for (;;) {
+        const WindowHandle found = find();
+        if (found != kNoWindow || clock_.Now() > limit) return found;
+        clock_.Sleep(kPollInterval);
+    }
+}
+
+bool TTalkServ::BindControls(WindowHandle main) {
+    windows_.Clear();
+    windows_.Main = main;
+    const WindowHandle pane = WaitForControl([&] { return desktop::GetFirstChild(main); });
+    if (pane == kNoWindow) return false;
+    windows_.Pane = pane;
+    auto child = [pane](std::string_view className, std::optional<std::string_view> caption) {
+        return desktop::FindChildWindow(pane, kNoWindow, className, caption);
+    };
+    auto firstCaptioned = [&](std::initializer_list<std::string_view> captions) {
+        for (const auto caption : captions) {
+            if (const auto found = child("Button", caption)) return found;
+        }
+        return kNoWindow;
+    };
+    windows_.Edit = WaitForControl([&] {
+        const auto inPane = child("Edit", std::nullopt);
+        return inPane ? inPane : desktop::FindWindow("Edit", std::nullopt);
+    });
+    windows_.Progress = WaitForControl([&] { return child("ScrollBar", std::nullopt); });
+    windows_.Talk = WaitForControl([&] {
+        return firstCaptioned(
+            {kCaptionTalkRu.view(), kCaptionStopRu.view(), kCaptionTalk, kCaptionStop});
+    });
+    windows_.Pause = WaitForControl([&] {
+        return firstCaptioned(
+            {kCaptionPauseRu.view(), kCaptionResumeRu.view(), kCaptionPause, kCaptionResume});
+    });
+    return windows_.Edit && windows_.Progress && windows_.Talk && windows_.Pause;
+}
+
+void TTalkServ::SetEngineRunning(bool run) {
+    if (BindEngine() == run) return;
+    if (run) {
+        StartEngine();
+    } else {
+        CloseEngine();
+    }
+}
+
+void TTalkServ::StartEngine() {
+    if (!HasWaveDevice())
+        throw EngineError(std::string(kCreateProcessError) + "wave device not found");
+    WriteEngineConfig();
+    const std::string module = EngineModulePath();
+    if (!FileExists(module)) throw EngineError(kCreateProcessError + module + " not found");
+    ProcessInfo started;
+    try {
+        LaunchProcess(ModuleCommandLine(module), kShowHidden, started);
+    } catch (const std::exception& e) {
+        throw EngineError(e.what());
+    }
+    process_ = started;
+
+    SetDeadline(kStartTimeoutSeconds);
+    while (!BindEngine() && !DeadlinePassed())
+        clock_.Sleep(kPollInterval);
+    timedOut_ = DeadlinePassed();
+    if (timedOut_) {
+        TerminateProcess(process_, 0);
+        throw EngineError(std::string(kCreateProcessError) + "main window not found (Timeout)");
+    }
+    spyMode_ = false;
+    playerMode_ = false;
+    ReapplyVoice();
+    DetachEditBox();
+}
+
+void TTalkServ::CloseEngine() {
+    AttachEditBox();
+    desktop::SendMessage(windows_.Main, WM_DESTROY, 0);
+    windows_.Clear();
+    spyMode_ = false;
+}
+
+void TTalkServ::DetachEditBox() {
+    const WindowHandle edit = windows_.Edit;
+    if (edit == kNoWindow || windows_.Pane == kNoWindow) return;
+    if (desktop::GetParent(edit) != windows_.Pane) return;
+    desktop::ShowWindow(edit, false);
+    desktop::SetParent(edit, kNoWindow);
+}
+
+void TTalkServ::AttachEditBox() {
+    const WindowHandle edit = windows_.Edit;
+    if (edit == kNoWindow || !desktop::IsWindow(edit)) return;
+    if (desktop::GetParent(edit) != kNoWindow) return;
+    desktop::SetParent(edit, windows_.Pane);
+    desktop::ShowWindow(edit, true);
+}
+
+void TTalkServ::SetDeadline(int seconds) {
+    timedOut_ = false;
+    deadline_ = clock_.Now() + std::chrono::seconds(seconds);
+}
+
+bool TTalkServ::DeadlinePassed() const {
+    return clock_.Now() > deadline_;
+}
+
+void TTalkServ::ResetController() {
+    windows_.Clear();
+    holder_ = nullptr;
+    playerMode_ = false;
+    spyMode_ = false;
+    DefaultPresets();
+}
+
+// ---- speaking, pausing, modes ----
+
+bool TTalkServ::CaptionIs(WindowHandle button,
+                          std::initializer_list<std::string_view> captions) const {
+    const std::string caption = GetWindowCaption(button).substr(0, kCaptionCompareLength);
+    return std::find(captions.begin(), captions.end(), caption) != captions.end();
+}
+
+void TTalkServ::SendCommand(uint32_t command) const {
+    desktop::SendMessage(windows_.Main, WM_COMMAND, command);
+}
+
+bool TTalkServ::IsSpeaking() {
+    if (!CaptionIs(windows_.Talk, {kCaptionTalkRu.view(), kCaptionTalk})) return true;
+    const auto info = desktop::GetScrollInfo(windows_.Progress).value_or(ScrollInfo{});
+    return info.pos != info.min && info.pos != info.max;
+}
+
+bool TTalkServ::IsBusy() {
+    if (!BindEngine()) return false;
+    if (worker_) return true;
+    return IsSpeaking();
+}
+
+bool TTalkServ::SendText(const std::string& text) {
+    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, "");
+    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, UpToZero(text));
+    SendCommand(kCommandTalk);
+    return true;
+}
+
+// Polls until the condition fails or the 1 s deadline passes; true when it timed out.
+bool TTalkServ::WaitWhile(const std::function<bool()>& condition) {
+    SetDeadline(kConfirmTimeoutSeconds);
+    while (condition() && !DeadlinePassed())
+        clock_.Sleep(kPollInterval);
+    timedOut_ = DeadlinePassed();
+    return timedOut_;
+}
+
+bool TTalkServ::StopSpeech() {
+    if (!IsBusy()) return false;
+    StopWorker();
+    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, "");
+    SendCommand(kCommandTalk);
+    return WaitWhile([this] { return IsBusy(); });
+}
+
+bool TTalkServ::IsPlayerMode() {
+    return BindEngine() && playerMode_;
+}
+
+void TTalkServ::SetPlayerMode(bool on) {
+    if (!BindEngine() || on == playerMode_) return;
+    if (spyMode_) {
+        StopSpeech();
+        SendCommand(kCommandSpy);
+        spyMode_ = false;
+    } else if (!on) {
+        StopSpeech();
+    }
+    playerMode_ = on;
+}
+
+bool TTalkServ::IsSpyMode() {
+    return BindEngine() && spyMode_;
+}
+
+void TTalkServ::SetSpyMode(bool on) {
+    if (!BindEngine() || on == spyMode_) return;
+    if (playerMode_) {
+        StopSpeech();
+        playerMode_ = false;
+    }
+    SendCommand(kCommandSpy);
+    spyMode_ = !spyMode_;
+}
+
+bool TTalkServ::IsPaused() {
+    if (requestMode_ == "DIC") return BindEngine() && dictionaryPaused_;
+    if (!BindEngine()) return false;
+    return CaptionIs(windows_.Pause, {kCaptionResumeRu.view(), kCaptionResume});
+}
+
+void TTalkServ::SetPaused(bool on) {
+    if (requestMode_ == "DIC") {
+        dictionaryPaused_ = BindEngine() && on;
+        return;
+    }
+    if (on == IsPaused() || !IsBusy()) return;
+    SendCommand(kCommandPause);
+    WaitWhile([this, on] { return IsPaused() != on; });
+}
+
+EngineState TTalkServ::GetEngineState() {
+    EngineState state;
+    state.Paused = IsPaused();
+    state.Holder = holder_;
+    if (windows_.Main != kNoWindow) {
+        state.Busy = IsBusy();
+        state.Running = true;
+        state.PlayerMode = playerMode_;
+        state.SpyMode = IsSpyMode();
+    }
+    return state;
+}
+
+ProgressInfo TTalkServ::GetProgress() {
+    if (!BindEngine() || CaptionIs(windows_.Talk, {kCaptionTalkRu.view(), kCaptionTalk})) return {};
+    const auto info = desktop::GetScrollInfo(windows_.Progress).value_or(ScrollInfo{});
+    return {info.min, info.max, info.pos};
+}
+
+void TTalkServ::AcquireEngine(SpeechHolder* window) {
+    EngineState state = GetEngineState();
+    if (holder_ && holder_->IsPlayerWindow()) {
+        state.Holder = window;
+        holder_->PlayerPoll(state);
+    }
+    StopSpeech();
+    SetPlayerMode(true);
+    holder_ = window;
+}
+
+void TTalkServ::ReleaseEngine() {
+    StopSpeech();
+    holder_ = nullptr;
+}
+
+SpeakResult TTalkServ::SpeakText(const std::string& text, SpeechHolder* window) {
+    if (!BindEngine()) return SpeakResult::NotRunning;
+    if (!IsPlayerMode()) return SpeakResult::PlayerModeOff;
+    if (holder_ && holder_ != window) return SpeakResult::OtherHolder;
+    if (UpToZero(text).size() > kMaxSpokenText) return SpeakResult::TooLong;
+    requestMode_ = "TXT";
+    if (IsBusy()) StopSpeech();
+    SendText(text);
+    return SpeakResult::Accepted;
+}
+
+// ---- dictionary worker ----
+
+SpeakResult TTalkServ::SpeakDictionaryEntry(const DictionaryRequest& request,
+                                            SpeechHolder* window) {
+    if (!BindEngine()) return SpeakResult::NotRunning;
+    if (!IsPlayerMode()) return SpeakResult::PlayerModeOff;
+    if (holder_ && holder_ != window) return SpeakResult::OtherHolder;
+    requestMode_ = "DIC";
+    if (IsBusy()) StopSpeech();
+    StartWorker(request);
+    return SpeakResult::Accepted;
+}
+
+void TTalkServ::StartWorker(const DictionaryRequest& request) {
+    StopWorker();
+    auto worker = std::make_unique<TDictThread>(*this, request);
+    worker->Start();
+    worker_ = std::move(worker);
+}
+
+void TTalkServ::StopWorker() {
+    worker_.reset();
+}
+
+bool TTalkServ::WorkerFinished() const {
+    return worker_ && worker_->Finished();
+}
+
+bool TTalkServ::PlayFragment(const std::vector<uint8_t>& image) {
+    return PlayWaveImage(image.data(), image.size());
+}
+
+void TTalkServ::PausePoll() {
+    clock_.Sleep(kPollInterval);
+}
+
+// ---- voice parameters, volume, presets ----
+
+void TTalkServ::SetVoiceParameter(int32_t& stored, int32_t value, uint32_t commandBase) {
+    if (value == stored) return;
+    stored = value;
+    if (!BindEngine()) return;  // sent with the others at the next start
+    SendCommand(commandBase + static_cast<uint32_t>(std::clamp(value, 0, 9)));
+}
+
+void TTalkServ::SetVoice(int32_t value) {
+    SetVoiceParameter(voice_, value, kCommandVoice);
+}
+void TTalkServ::SetTimbre(int32_t value) {
+    SetVoiceParameter(timbre_, value, kCommandTimbre);
+}
+void TTalkServ::SetTempo(int32_t value) {
+    SetVoiceParameter(tempo_, value, kCommandTempo);
+}
+void TTalkServ::SetMelody(int32_t value) {
+    SetVoiceParameter(melody_, value, kCommandMelody);
+}
+
+int32_t TTalkServ::GetVolume() const {
+    uint32_t volume = 0;
+    if (!GetWaveOutVolume(volume)) return 0;
+    return static_cast<int32_t>((volume & 0xFFFF) / 256);
+}
+
+void TTalkServ::SetVolume(int32_t value) {
+    if (value == GetVolume()) return;
+    const auto channel = static_cast<uint32_t>(std::clamp(value, 0, 255)) * 256;
+    SetWaveOutVolume(channel | (channel << 16));
+}
+
+void TTalkServ::ReapplyVoice() {
+    if (!BindEngine()) return;
+    const int32_t voice = voice_, timbre = timbre_, tempo = tempo_, melody = melody_;
+    voice_ = timbre_ = tempo_ = melody_ = -1;
+    SetVoice(voice);
+    SetTimbre(timbre);
+    SetTempo(tempo);
+    SetMelody(melody);
+}
+
+VoiceParams TTalkServ::GetVoiceParams() const {
+    VoiceParams p;
+    p.Voice = voice_ & 0xFF;
+    p.Timbre = timbre_ & 0xFF;
+    p.Tempo = tempo_ & 0xFF;
+    p.Melody = melody_ & 0xFF;
+    p.Volume = GetVolume() & 0xFF;
+    return p;
+}
+
+void TTalkServ::SetVoiceParams(const VoiceParams& params) {
+    SetMelody(params.Melody);
+    SetTempo(params.Tempo);
+    SetTimbre(params.Timbre);
+    SetVoice(params.Voice);
+    SetVolume(params.Volume);
+}
+
+void TTalkServ::SelectPreset(int32_t index) {
+    if (index == -1) {
+        presets_[currentPreset_] = GetVoiceParams();
+        return;
+    }
+    index = std::clamp(index, 0, kPresetCount - 1);
+    if (index == currentPreset_) return;
+    presets_[currentPreset_] = GetVoiceParams();
+    SetVoiceParams(presets_[index]);
+    currentPreset_ = index;
+}
+
+void TTalkServ::DefaultPresets() {
+    voice_ = 0;
+    timbre_ = 5;
+    tempo_ = 7;
+    melody_ = 0;
+    defaultParams_ = GetVoiceParams();
+    defaultParams_.Volume = kDefaultVolume;
+    presets_.fill(defaultParams_);
+    currentPreset_ = 0;
+}
+
+void TTalkServ::LoadPresets(const std::vector<std::string>* list) {
+    if (!list) {
+        DefaultPresets();
+        return;
+    }
+    try {
+        if (list->size() < kPresetCount + 1) throw EngineError("List index out of bounds");
+        const auto index = WholeNumberOrThrow((*list)[0]);
+        std::array<VoiceParams, kPresetCount> loaded;
+        for (int i = 0; i < kPresetCount; ++i)
+            loaded[i] = ParseVoiceParams((*list)[i + 1]);
+        currentPreset_ = std::clamp(index, 0, kPresetCount - 1);
+        presets_ = loaded;
+        SetVoiceParams(presets_[currentPreset_]);
+    } catch (const EngineError&) {
+        DefaultPresets();
+    }
+}
+
+void TTalkServ::SavePresets(std::vector<std::string>* list) {
+    if (!list) return;
+    list->clear();
+    list->push_back(std::to_string(currentPreset_));
+    presets_[currentPreset_] = GetVoiceParams();
+    for (const auto& preset : presets_)
+        list->push_back(FormatVoiceParams(preset));
+}
+
+}  // namespace tovrin

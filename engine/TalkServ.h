@@ -1,0 +1,177 @@
+#pragma once
+
+#include "engine/Clock.h"
+#include "engine/DictThread.h"
+#include "engine/DictWorkerHost.h"
+#include "engine/EngineState.h"
+#include "engine/SpeechHolder.h"
+#include "engine/VoiceParams.h"
+#include "platform/Desktop.h"
+#include "platform/Process.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tovrin {
+
+// Handles of the bound engine: main window, client pane, edit box, progress bar, talk button,
+// pause button; all zero while unbound. Atomic because the dictionary worker reads them.
+struct EngineWindows {
+    std::atomic<WindowHandle> Main{kNoWindow};
+    std::atomic<WindowHandle> Pane{kNoWindow};
+    std::atomic<WindowHandle> Edit{kNoWindow};
+    std::atomic<WindowHandle> Progress{kNoWindow};
+    std::atomic<WindowHandle> Talk{kNoWindow};
+    std::atomic<WindowHandle> Pause{kNoWindow};
+
+    void Clear();
+};
+
+struct ProgressInfo {
+    int32_t Min = 0;
+    int32_t Max = 0;
+    int32_t Pos = 0;
+};
+
+constexpr size_t kMaxSpokenText = 38912;
+constexpr int kPresetCount = 5;
+constexpr const char* kEngineWindowClass = "Speech Synthesizer";
+constexpr const char* kHostSection = "Keldworth";
+constexpr const char* kEngineSection = "ZalSynthes";
+
+// Where the engine lives for the running program: ZalLib beside the executable.
+std::string DefaultEngineFolder();
+
+// The one object through which the system drives the speech engine program: keeps the
+// engine's win.ini sections, starts and binds to the engine, speaks for one holder at a time,
+// pauses, stops, switches player and spy mode, sets the voice and volume, keeps five presets
+// and runs the dictionary worker. Everything but the worker's calls runs on the GUI thread.
+class TTalkServ : public DictWorkerHost {
+  public:
+    // Saves the win.ini sections; throws EngineError when there is no system folder.
+    explicit TTalkServ(std::string engineFolder = DefaultEngineFolder(),
+                       Clock& clock = SystemClock::Instance());
+    // Writes the saved sections back and ends the worker.
+    ~TTalkServ() override;
+    TTalkServ(const TTalkServ&) = delete;
+    TTalkServ& operator=(const TTalkServ&) = delete;
+
+    // Configuration and launch.
+    void LocateEngine();
+    void SaveEngineSections();
+    void RestoreEngineSections();
+    void WriteEngineConfig();
+    bool HasWaveDevice() const;
+    bool BindEngine();
+    // Throws EngineError with the "Create process error: ..." message when a start fails.
+    void SetEngineRunning(bool run);
+    void DetachEditBox();
+    void AttachEditBox();
+    void SetDeadline(int seconds);
+    bool DeadlinePassed() const;
+    void ResetController();
+
+    // Speaking, pausing, modes.
+    bool IsSpeaking() override;
+    bool IsBusy();
+    bool SendText(const std::string& text) override;
+    bool StopSpeech();
+    bool IsPlayerMode();
+    void SetPlayerMode(bool on);
+    bool IsSpyMode();
+    void SetSpyMode(bool on);
+    bool IsPaused();
+    void SetPaused(bool on);
+    EngineState GetEngineState();
+    ProgressInfo GetProgress();
+    void AcquireEngine(SpeechHolder* window);
+    void ReleaseEngine();
+    SpeechHolder* GetHolder() const { return holder_; }
+    SpeakResult SpeakText(const std::string& text, SpeechHolder* window);
+
+    // Dictionary worker.
+    SpeakResult SpeakDictionaryEntry(const DictionaryRequest& request, SpeechHolder* window);
+    void StartWorker(const DictionaryRequest& request);
+    void StopWorker();
+    bool WorkerFinished() const;
+    bool HasWorker() const { return worker_ != nullptr; }
+
+    // Voice parameters, volume and presets.
+    void SetVoice(int32_t value);
+    void SetTimbre(int32_t value);
+    void SetTempo(int32_t value);
+    void SetMelody(int32_t value);
+    int32_t GetVolume() const;
+    void SetVolume(int32_t value);
+    void ReapplyVoice();
+    VoiceParams GetVoiceParams() const;
+    void SetVoiceParams(const VoiceParams& params);
+    void SelectPreset(int32_t index);
+    void DefaultPresets();
+    void LoadPresets(const std::vector<std::string>* list);
+    void SavePresets(std::vector<std::string>* list);
+
+    // Read-only views for the main window and for checks.
+    bool TimedOut() const { return timedOut_; }
+    const ProcessInfo& EngineProcess() const { return process_; }
+    const std::string& WorkingFolder() const { return workingFolder_; }
+    const std::string& LibraryFolder() const { return libraryFolder_; }
+    const std::string& WindowsFolder() const { return windowsFolder_; }
+    std::string EngineModulePath() const;
+    std::string WinIniFile() const;
+    const EngineWindows& Windows() const { return windows_; }
+    const std::vector<std::string>& SavedEngineSection() const { return savedEngineSection_; }
+    const std::vector<std::string>& SavedHostSection() const { return savedHostSection_; }
+    const std::string& RequestMode() const { return requestMode_; }
+    int32_t CurrentPreset() const { return currentPreset_; }
+    const VoiceParams& Preset(int index) const { return presets_.at(index); }
+    const VoiceParams& DefaultParams() const { return defaultParams_; }
+
+    // The dictionary worker's side.
+    bool IsDictionaryPaused() const override { return dictionaryPaused_; }
+    bool PlayFragment(const std::vector<uint8_t>& image) override;
+    void PausePoll() override;
+
+  private:
+    bool BindControls(WindowHandle main);
+    WindowHandle WaitForControl(const std::function<WindowHandle()>& find);
+    void StartEngine();
+    void CloseEngine();
+    bool CaptionIs(WindowHandle button, std::initializer_list<std::string_view> captions) const;
+    void SendCommand(uint32_t command) const;
+    void SetVoiceParameter(int32_t& stored, int32_t value, uint32_t commandBase);
+    bool WaitWhile(const std::function<bool()>& condition);
+
+    std::vector<std::string> savedEngineSection_;
+    std::vector<std::string> savedHostSection_;
+    std::string workingFolder_;
+    std::string libraryFolder_;
+    std::string windowsFolder_;
+    EngineWindows windows_;
+    ProcessInfo process_;
+    bool timedOut_ = false;
+    Clock::TimePoint deadline_{};
+    std::unique_ptr<TDictThread> worker_;
+    std::atomic<bool> dictionaryPaused_{false};
+    std::string requestMode_ = "TXT";
+    SpeechHolder* holder_ = nullptr;
+    bool playerMode_ = false;
+    bool spyMode_ = false;
+    int32_t voice_ = 0;
+    int32_t timbre_ = 0;
+    int32_t tempo_ = 0;
+    int32_t melody_ = 0;
+    VoiceParams defaultParams_;
+    int32_t currentPreset_ = 0;
+    std::array<VoiceParams, kPresetCount> presets_{};
+
+    const std::string engineFolder_;
+    Clock& clock_;
+};
+
+}  // namespace tovrin

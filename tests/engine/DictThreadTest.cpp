@@ -1,0 +1,180 @@
+#include "engine/DictThread.h"
+
+#include "engine/EngineError.h"
+#include "tests/engine/RecordingWorkerHost.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+namespace tovrin {
+namespace {
+
+using test::RecordingWorkerHost;
+using Events = std::vector<std::string>;
+
+// A sound file whose header bytes are all distinct from its data, and whose data byte i is
+// i % 251, so every copied byte can be traced to its offset.
+std::string WriteSoundFile(size_t dataBytes) {
+    const std::string path = test::MakeTempDir("sound") + "/word.wav";
+    std::string bytes(kWaveHeaderSize, '\0');
+    for (size_t i = 0; i < kWaveHeaderSize; ++i)
+        bytes[i] = static_cast<char>(0xC0 + i);
+    for (size_t i = 0; i < dataBytes; ++i)
+        bytes.push_back(static_cast<char>(i % 251));
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+DictionaryRequest Request(const std::string& script, const std::string& path,
+                          const std::string& start = "", const std::string& end = "") {
+    return {"{TALKSERVCMD}", "{IntelDictionary}", script, "text-t", "text-r", path, start, end};
+}
+
+uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+}
+
+Events RunToEnd(RecordingWorkerHost& host, const DictionaryRequest& request) {
+    TDictThread worker(host, request);
+    worker.Start();
+    while (!worker.Finished())
+        std::this_thread::yield();
+    return host.Events();
+}
+
+TEST(DictThread, FragmentIsTheHeaderWithPatchedSizesAndTheChosenBytes) {
+    RecordingWorkerHost host;
+    const auto path = WriteSoundFile(1000);
+    TDictThread worker(host, Request("E", path, "300", "310"));
+    const auto& fragment = worker.Fragment();
+    ASSERT_EQ(fragment.size(), kWaveHeaderSize + 10);
+    EXPECT_EQ(Read32(fragment, 4), 46u);
+    EXPECT_EQ(Read32(fragment, 40), 10u);
+    for (size_t i = 0; i < kWaveHeaderSize; ++i) {
+        if ((i >= 4 && i < 8) || i >= 40) continue;
+        EXPECT_EQ(fragment[i], 0xC0 + i) << "header byte " << i;
+    }
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(fragment[kWaveHeaderSize + i], (300 + i) % 251);
+    EXPECT_EQ(worker.SoundFileName(), path);
+
+    // The fragment may end exactly at the end of the file.
+    TDictThread whole(host, Request("E", path, "0", "1000"));
+    EXPECT_EQ(whole.Fragment().size(), kWaveHeaderSize + 1000);
+}
+
+TEST(DictThread, FragmentBoundsAreCorrected) {
+    RecordingWorkerHost host;
+    const auto path = WriteSoundFile(1000);
+    TDictThread reversed(host, Request("", path, "500", "100"));  // end raised to the start
+    EXPECT_EQ(reversed.Fragment().size(), kWaveHeaderSize);
+    EXPECT_EQ(Read32(reversed.Fragment(), 4), 36u);
+    EXPECT_EQ(Read32(reversed.Fragment(), 40), 0u);
+
+    TDictThread negative(host, Request("", path, "-20", "4"));  // start counts as 0
+    ASSERT_EQ(negative.Fragment().size(), kWaveHeaderSize + 4);
+    EXPECT_EQ(negative.Fragment()[kWaveHeaderSize], 0);
+
+    TDictThread blanks(host, Request("", path, " ", ""));
+    EXPECT_EQ(blanks.Fragment().size(), kWaveHeaderSize);
+
+    TDictThread missing(host, Request("", path + ".none", "0", "10"));
+    EXPECT_TRUE(missing.Fragment().empty());
+    EXPECT_TRUE(missing.SoundFileName().empty());
+}
+
+TEST(DictThread, CreationFailuresReachTheCaller) {
+    RecordingWorkerHost host;
+    const auto path = WriteSoundFile(100);
+    auto messageOf = [&](const DictionaryRequest& request) -> std::string {
+        try {
+            TDictThread worker(host, request);
+        } catch (const EngineError& e) {
+            return e.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(messageOf(Request("E", path, "0", "101")), "Stream read error");
+    EXPECT_EQ(messageOf(Request("E", path, "200", "")), "Stream read error");
+    EXPECT_EQ(messageOf(Request("E", path, "x1", "5")), "'x1' is not a valid integer value");
+    EXPECT_EQ(messageOf(Request("E", path, "0", "5.0")), "'5.0' is not a valid integer value");
+    auto seven = Request("E", path);
+    seven.pop_back();
+    EXPECT_EQ(messageOf(seven), "List index out of bounds (7)");
+    const std::string tiny = test::MakeTempDir("tiny") + "/short.wav";
+    std::ofstream(tiny, std::ios::binary) << "RIFF";
+    EXPECT_EQ(messageOf(Request("E", tiny)), "Stream read error");
+    EXPECT_TRUE(host.Events().empty());
+}
+
+TEST(DictThread, ScriptSteps) {
+    const auto path = WriteSoundFile(100);
+    {
+        RecordingWorkerHost host;  // a blank script plays R1E1
+        EXPECT_EQ(RunToEnd(host, Request("  ", path, "0", "8")),
+                  (Events{"say:text-r", "say:{wait 10}", "play:52", "say:{wait 10}"}));
+    }
+    {
+        RecordingWorkerHost host;  // lower case counts; 0 and unknown letters are skipped
+        EXPECT_EQ(RunToEnd(host, Request("e2t0x9", path)),
+                  (Events{"play:44", "say:{wait 20}", "say:text-t", "say:{wait 90}"}));
+    }
+    {
+        RecordingWorkerHost host;  // a failed play ends the run
+        host.playSucceeds = false;
+        EXPECT_EQ(RunToEnd(host, Request("RET", path)), (Events{"say:text-r", "play:44"}));
+    }
+    {
+        RecordingWorkerHost host;  // a missing sound file plays an empty image
+        EXPECT_EQ(RunToEnd(host, Request("E", path + ".gone")), (Events{"play:0"}));
+    }
+}
+
+TEST(DictThread, EachStepWaitsForSilenceAndThePauseFlag) {
+    RecordingWorkerHost host;
+    host.holdSpeech = true;
+    TDictThread worker(host, Request("RT", ""));
+    worker.Start();
+    host.AwaitEvents(1);  // R is spoken; the worker now waits for the engine to fall silent
+
+    host.paused = true;
+    host.speaking = false;
+    const long since = host.clock.Sleeps();
+    host.clock.AwaitSleeps(since, 50);  // the worker keeps polling and says nothing
+    EXPECT_EQ(host.Events(), (Events{"say:text-r"}));
+    EXPECT_FALSE(worker.Finished());
+
+    host.paused = false;
+    host.AwaitEvents(2);
+    host.speaking = false;
+    while (!worker.Finished())
+        std::this_thread::yield();
+    EXPECT_EQ(host.Events(), (Events{"say:text-r", "say:text-t"}));
+}
+
+TEST(DictThread, TerminationEndsEveryWait) {
+    RecordingWorkerHost host;
+    host.speaking = true;  // the engine never falls silent
+    auto worker = std::make_unique<TDictThread>(host, Request("RT", ""));
+    worker->Start();
+    host.clock.AwaitSleeps(0, 20);
+    worker->Terminate();
+    while (!worker->Finished())
+        std::this_thread::yield();
+    EXPECT_TRUE(host.Events().empty());
+    worker.reset();
+
+    host.speaking = false;
+    host.paused = true;  // held before its first step, then freed by destruction
+    worker = std::make_unique<TDictThread>(host, Request("RT", ""));
+    worker->Start();
+    host.clock.AwaitSleeps(host.clock.Sleeps(), 20);
+    worker.reset();
+    EXPECT_TRUE(host.Events().empty());
+}
+
+}  // namespace
+}  // namespace tovrin

@@ -1,0 +1,175 @@
+#include "tests/engine/FakeEngine.h"
+
+#include "text/CodePages.h"
+
+#include <algorithm>
+#include <future>
+
+namespace tovrin::test {
+
+namespace {
+
+constexpr uint32_t kTalk = 301;
+constexpr uint32_t kPause = 302;
+
+}  // namespace
+
+FakeEngine::FakeEngine(std::string talkCaption, std::string pauseCaption) {
+    ui_ = std::thread([this, talkCaption, pauseCaption] { RunUi(talkCaption, pauseCaption); });
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return ready_; });
+}
+
+FakeEngine::~FakeEngine() {
+    dispatcher_->Quit();
+    ui_.join();
+}
+
+void FakeEngine::RunUi(std::string talkCaption, std::string pauseCaption) {
+    PlainDispatcher dispatcher;
+    DesktopHost host(dispatcher);
+    dispatcher_ = &dispatcher;
+    host_ = &host;
+
+    const bool english = talkCaption == "Talk" || talkCaption == "Stop";
+    talkIdle_ = english ? "Talk" : std::string(W1251("Говорить").view());
+    talkBusy_ = english ? "Stop" : std::string(W1251("Стоп").view());
+    const bool englishPause = pauseCaption == "Pause" || pauseCaption == "Resume";
+    pauseIdle_ = englishPause ? "Pause" : std::string(W1251("Пауза").view());
+    pauseHeld_ = englishPause ? "Resume" : std::string(W1251("Продолжить").view());
+
+    main_ = host.CreateWindow("Speech Synthesizer", "Fake engine", kNoWindow, false,
+                              [this](WindowHandle, uint32_t message, uint64_t wParam,
+                                     const std::string&) { return HandleMain(message, wParam); });
+    pane_ = host.CreateWindow("Pane", "", main_, true);
+    edit_ = host.CreateWindow(
+        "Edit", "", pane_, true,
+        [this](WindowHandle, uint32_t message, uint64_t, const std::string& text) -> int64_t {
+            if (message == WM_SETTEXT) Record([&] { texts_.push_back(text); });
+            return 1;
+        });
+    progress_ = host.CreateWindow("ScrollBar", "", pane_, true);
+    talk_ = host.CreateWindow("Button", talkCaption.empty() ? talkIdle_ : talkCaption, pane_, true);
+    pause_ =
+        host.CreateWindow("Button", pauseCaption.empty() ? pauseIdle_ : pauseCaption, pane_, true);
+    {
+        std::lock_guard lock(mutex_);
+        ready_ = true;
+    }
+    changed_.notify_all();
+    dispatcher.Run();
+    host_ = nullptr;
+}
+
+void FakeEngine::OnHost(std::function<void()> task) {
+    std::promise<void> done;
+    dispatcher_->Post([&] {
+        task();
+        done.set_value();
+    });
+    done.get_future().wait();
+}
+
+void FakeEngine::Record(std::function<void()> change) {
+    {
+        std::lock_guard lock(mutex_);
+        change();
+    }
+    changed_.notify_all();
+}
+
+int64_t FakeEngine::HandleMain(uint32_t message, uint64_t wParam) {
+    if (message == WM_DESTROY) {
+        host_->DestroyWindow(main_);
+        destroyed_ = true;
+        Record([] {});
+        return 0;
+    }
+    if (message != WM_COMMAND) return 0;
+    Record([&] { commands_.push_back(wParam); });
+    if (wParam == kTalk) {
+        if (host_->Caption(talk_) == talkIdle_) {
+            StartSpeech();
+        } else if (obeyStop) {
+            StopSpeech();
+        }
+    } else if (wParam == kPause && obeyPause && host_->Caption(talk_) == talkBusy_) {
+        const bool held = host_->Caption(pause_) == pauseHeld_;
+        host_->SetCaption(pause_, held ? pauseIdle_ : pauseHeld_);
+    }
+    return 0;
+}
+
+void FakeEngine::StartSpeech() {
+    const auto length = static_cast<int32_t>(host_->Caption(edit_).size());
+    if (length == 0) return;
+    host_->SetCaption(talk_, talkBusy_);
+    host_->SetScrollInfo(progress_, {0, length, 0});
+}
+
+void FakeEngine::StopSpeech() {
+    host_->SetCaption(talk_, talkIdle_);
+    host_->SetCaption(pause_, pauseIdle_);
+    host_->SetScrollInfo(progress_, {0, 0, 0});
+}
+
+std::vector<uint64_t> FakeEngine::Commands() const {
+    std::lock_guard lock(mutex_);
+    return commands_;
+}
+
+size_t FakeEngine::CountCommand(uint64_t command) const {
+    const auto commands = Commands();
+    return static_cast<size_t>(std::count(commands.begin(), commands.end(), command));
+}
+
+std::vector<std::string> FakeEngine::Texts() const {
+    std::lock_guard lock(mutex_);
+    return texts_;
+}
+
+void FakeEngine::AwaitTexts(size_t count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return texts_.size() >= count; });
+}
+
+void FakeEngine::ClearRecords() {
+    std::lock_guard lock(mutex_);
+    commands_.clear();
+    texts_.clear();
+}
+
+bool FakeEngine::Speaking() const {
+    return desktop::GetWindowText(talk_) == talkBusy_;
+}
+
+bool FakeEngine::Paused() const {
+    return desktop::GetWindowText(pause_) == pauseHeld_;
+}
+
+void FakeEngine::FinishSpeech() {
+    OnHost([this] { StopSpeech(); });
+}
+
+void FakeEngine::SetTalkCaption(const std::string& caption) {
+    OnHost([&] { host_->SetCaption(talk_, caption); });
+}
+
+void FakeEngine::SetProgress(const ScrollInfo& info) {
+    OnHost([&] { host_->SetScrollInfo(progress_, info); });
+}
+
+void FakeEngine::Vanish() {
+    OnHost([this] {
+        if (!destroyed_) host_->DestroyWindow(main_);
+        destroyed_ = true;
+    });
+    Record([] {});
+}
+
+void FakeEngine::WaitUntilDestroyed() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return destroyed_.load(); });
+}
+
+}  // namespace tovrin::test

@@ -1,0 +1,17 @@
+// A stand-in for the engine program, started by the controller tests as a real process. It
+// shows the engine's window until WM_DESTROY arrives. When its folder holds a file named
+// "no-window" it never shows a window at all, like an engine that hangs while starting.
+#include "platform/Process.h"
+#include "tests/engine/FakeEngine.h"
+
+#include <unistd.h>
+
+int main() {
+    if (tovrin::FileExists("no-window")) {
+        for (;;)
+            pause();
+    }
+    tovrin::test::FakeEngine engine;
+    engine.WaitUntilDestroyed();
+    return 0;
+}

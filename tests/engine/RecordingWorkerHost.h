@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/DictWorkerHost.h"
+#include "tests/engine/FakeClock.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tovrin::test {
+
+// Stands in for the controller under a dictionary worker: records what the worker says and
+// plays, and lets the test hold the "engine" speaking and set the pause flag.
+class RecordingWorkerHost : public DictWorkerHost {
+  public:
+    std::atomic<bool> speaking{false};
+    // When set, every text sent keeps the engine speaking until the test clears `speaking`.
+    std::atomic<bool> holdSpeech{false};
+    std::atomic<bool> paused{false};
+    std::atomic<bool> playSucceeds{true};
+    FakeClock clock;
+
+    bool IsSpeaking() override { return speaking; }
+    bool SendText(const std::string& text) override {
+        Record("say:" + text);
+        if (holdSpeech) speaking = true;
+        return true;
+    }
+    bool IsDictionaryPaused() const override { return paused; }
+    bool PlayFragment(const std::vector<uint8_t>& image) override {
+        Record("play:" + std::to_string(image.size()));
+        return playSucceeds;
+    }
+    void PausePoll() override { clock.Sleep(std::chrono::milliseconds(1)); }
+
+    std::vector<std::string> Events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    void AwaitEvents(size_t count) const {
+        while (Events().size() < count)
+            std::this_thread::yield();
+    }
+
+  private:
+    void Record(const std::string& event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(event);
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+}  // namespace tovrin::test

@@ -217,7 +217,6 @@ int Find(const CommandLine& line) {
     const std::string* pattern = line.Value("--pattern");
     if (!pattern) throw UsageError("--pattern is required");
     const std::string text = ReadRequiredFile(line, 0);
-    const std::size_t from = PositionOption(line, text);
     FindRequest request;
     request.Find = Utf8ToWindows1251(*pattern);
     request.AsMask = line.Has("--mask");
@@ -230,6 +229,9 @@ int Find(const CommandLine& line) {
         WriteLine(notFound);
         return kExitNotFound;
     }
+    // Without --from the search covers the whole text: from its start down, from its end up.
+    const std::size_t from =
+        line.Value("--from") || request.Down ? PositionOption(line, text) : text.size();
     SetBoundsTo(text);
     const FindResult result = FindMatch(LayoutParamsOf(options), text.data() + from, request);
     if (!result.Found) {

@@ -203,6 +203,18 @@ TEST(TovrinTextTool, PortionsCoverTheTextInOrder) {
     EXPECT_EQ(RunTool({"portions", WriteTempFile("")}).Status, 0);
 }
 
+TEST(TovrinTextTool, JsonStringsAreEscapedUtf8) {
+    const std::string text = Cp1251("    он сказал \"да\\нет\"\x01\t") + "\x98\r\n";
+    const ToolRun run = RunTool({"portions", "--set", "Dcd_NoCommand=false", WriteTempFile(text)});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("\"text\":\"    он сказал \\\"да\\\\нет\\\"\\u0001\\t"),
+              std::string::npos)
+        << run.Out;
+    // A byte without a character in Windows-1251 still yields valid UTF-8.
+    EXPECT_NE(run.Out.find("?\\r\\n\"}"), std::string::npos) << run.Out;
+    EXPECT_EQ(RunTool({"--help"}).Status, 0);
+}
+
 TEST(TovrinTextTool, PortionsSurviveHostileFiles) {
     std::string garbage;
     for (int i = 0; i < 70000; ++i)
@@ -263,10 +275,12 @@ TEST(TovrinTextTool, MoveFindAndGap) {
     const long long at = static_cast<long long>(text.find(Cp1251("абзац")));
     EXPECT_EQ(found.Out, "{\"found\":true,\"start\":" + std::to_string(at) +
                              ",\"end\":" + std::to_string(at + 5) + "}\n");
-    const ToolRun upward = RunTool(
-        {"find", "--pattern", "АБЗАЦ", "--up", "--from", std::to_string(text.size()), file});
+    const ToolRun upward = RunTool({"find", "--pattern", "АБЗАЦ", "--up", file});
     EXPECT_EQ(JsonInt(upward.Out, "start"), static_cast<long long>(text.rfind(Cp1251("абзац"))));
     EXPECT_EQ(JsonInt(upward.Out, "end"), JsonInt(upward.Out, "start")) << "no --select";
+    const ToolRun belowFirst =
+        RunTool({"find", "--pattern", "абзац", "--up", "--from", std::to_string(at + 7), file});
+    EXPECT_EQ(JsonInt(belowFirst.Out, "start"), at);
     const ToolRun caseSensitive = RunTool({"find", "--pattern", "АБЗАЦ", "--case", file});
     EXPECT_EQ(caseSensitive.Status, 1);
     EXPECT_EQ(caseSensitive.Out, "{\"found\":false}\n");

@@ -13,9 +13,11 @@
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 namespace tovrin {
@@ -96,9 +98,10 @@ void SetBoundsTo(const std::string& text) {
 // --- the commands ---
 
 int Detect(const CommandLine& line) {
+    const int64_t limit = IntegerOption(line, "--limit", 0, kInt64Max, -1);
     const std::string text = ReadOptionalFile(line);
-    const auto limit = IntegerOption(line, "--limit", 0, kInt64Max, int64_t(text.size()));
-    WriteLine(std::to_string(DetectCodePage(text.c_str(), static_cast<std::size_t>(limit))));
+    const std::size_t bytes = limit < 0 ? text.size() : static_cast<std::size_t>(limit);
+    WriteLine(std::to_string(DetectCodePage(text.c_str(), bytes)));
     return kExitSuccess;
 }
 
@@ -145,10 +148,10 @@ int Portions(const CommandLine& line) {
     for (const char* position = text.data() + from; position < end;) {
         const Portion portion = PreparePortion(options, position);
         if (portion.End <= position || portion.End > end || portion.Start < text.data() ||
-            portion.Start > end) {
+            portion.Start > portion.End) {
             std::fprintf(stderr,
-                         "tovrin-text: the portion cut at %lld ends at %lld and does not move on; "
-                         "stopping\n",
+                         "tovrin-text: the portion cut at %lld ends at %lld, not past it within "
+                         "the text; stopping\n",
                          static_cast<long long>(Offset(text, position)),
                          static_cast<long long>(Offset(text, portion.End)));
             return kExitStuck;
@@ -217,6 +220,7 @@ int Find(const CommandLine& line) {
     const std::string* pattern = line.Value("--pattern");
     if (!pattern) throw UsageError("--pattern is required");
     const std::string text = ReadRequiredFile(line, 0);
+    const std::size_t given = PositionOption(line, text);
     FindRequest request;
     request.Find = Utf8ToWindows1251(*pattern);
     request.AsMask = line.Has("--mask");
@@ -230,8 +234,7 @@ int Find(const CommandLine& line) {
         return kExitNotFound;
     }
     // Without --from the search covers the whole text: from its start down, from its end up.
-    const std::size_t from =
-        line.Value("--from") || request.Down ? PositionOption(line, text) : text.size();
+    const std::size_t from = line.Value("--from") || request.Down ? given : text.size();
     SetBoundsTo(text);
     const FindResult result = FindMatch(LayoutParamsOf(options), text.data() + from, request);
     if (!result.Found) {

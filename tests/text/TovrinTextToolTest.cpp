@@ -130,6 +130,7 @@ TEST(TovrinTextTool, UsageErrorsExitTwoWithOneLine) {
     ExpectUsageError({"move", "sideways", "--from", "0", file});
     ExpectUsageError({"move", "down", file});
     ExpectUsageError({"find", file});
+    ExpectUsageError({"find", "--pattern", "*", "--mask", "--from", "abc", file});
     ExpectUsageError({"dict-line"});
     ExpectUsageError({"analyse", "--full=yes"});
 }

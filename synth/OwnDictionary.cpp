@@ -1,0 +1,103 @@
+#include "synth/OwnDictionary.h"
+
+#include "synth/Win1251Letters.h"
+
+#include <fstream>
+
+namespace tovrin {
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlankWin1251(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlankWin1251(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string Lowered(std::string_view word) {
+    std::string lowered(word);
+    for (char& c : lowered)
+        c = ToLowerWin1251(c);
+    return lowered;
+}
+
+bool IsSingleWord(std::string_view word) {
+    for (char c : word) {
+        if (!IsWordCharWin1251(c)) return false;
+    }
+    return !word.empty();
+}
+
+// Larger files are not pronunciation lists; reading them would only cost memory.
+constexpr std::streamoff kMaxFileSize = 16 << 20;
+
+}  // namespace
+
+OwnDictionary OwnDictionary::LoadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return {};
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    if (size <= 0 || size > kMaxFileSize) return {};
+    file.seekg(0);
+    std::string content(static_cast<size_t>(size), '\0');
+    file.read(content.data(), size);
+    content.resize(static_cast<size_t>(file.gcount()));
+    return Parse(content);
+}
+
+OwnDictionary OwnDictionary::Parse(std::string_view content) {
+    OwnDictionary dictionary;
+    while (!content.empty()) {
+        const size_t end = content.find_first_of("\r\n");
+        dictionary.AddLine(content.substr(0, end));
+        if (end == std::string_view::npos) break;
+        content.remove_prefix(end + 1);
+    }
+    return dictionary;
+}
+
+void OwnDictionary::AddLine(std::string_view line) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return;
+    // Only a single word can be met as a whole word; other keys could never match.
+    const std::string_view key = Trimmed(line.substr(0, equals));
+    if (!IsSingleWord(key)) return;
+    replacements_[Lowered(key)] = std::string(Trimmed(line.substr(equals + 1)));
+}
+
+void OwnDictionary::Apply(std::string& text, std::vector<uint32_t>& origins) const {
+    if (replacements_.empty()) return;
+    std::string out;
+    std::vector<uint32_t> outOrigins;
+    out.reserve(text.size());
+    outOrigins.reserve(origins.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!IsWordCharWin1251(text[i])) {
+            out += text[i];
+            outOrigins.push_back(origins[i]);
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < text.size() && IsWordCharWin1251(text[end]))
+            ++end;
+        const std::string_view word(text.data() + i, end - i);
+        const auto found = replacements_.find(Lowered(word));
+        if (found == replacements_.end()) {
+            out += word;
+            outOrigins.insert(outOrigins.end(), origins.begin() + i, origins.begin() + end);
+        } else {
+            out += found->second;
+            outOrigins.insert(outOrigins.end(), found->second.size(), origins[i]);
+        }
+        i = end;
+    }
+    text = std::move(out);
+    origins = std::move(outOrigins);
+}
+
+}  // namespace tovrin

@@ -1,0 +1,387 @@
+#include "synth/SpeechPlayer.h"
+
+#include "synth/ClockStream.h"
+#include "synth/WaveDecoder.h"
+#include "text/CodePages.h"
+
+#include <algorithm>
+#include <chrono>
+#include <string_view>
+
+namespace tovrin {
+
+namespace {
+
+// The synthesis runs at most this far ahead of the device, which bounds memory for long texts.
+constexpr int kAheadSeconds = 4;
+// Samples go to the device in pieces this long, so a stop or pause takes effect within one.
+constexpr int kPieceMs = 20;
+// Texts are synthesised in stretches of about this many characters, cut at sentence ends.
+constexpr size_t kStretchChars = 1000;
+// Sound files go to the queue in blocks of one second.
+constexpr int kFileBlockSeconds = 1;
+constexpr auto kHeardPoll = std::chrono::milliseconds(10);
+// A device whose played count stands still this long at the end of a speech is drained.
+constexpr auto kStallLimit = std::chrono::milliseconds(500);
+
+size_t StretchLength(std::string_view text) {
+    if (text.size() <= kStretchChars) return text.size();
+    const std::string_view window = text.substr(0, kStretchChars);
+    const size_t sentenceEnd = window.find_last_of(".!?;");
+    if (sentenceEnd != std::string_view::npos && sentenceEnd > kStretchChars / 2)
+        return sentenceEnd + 1;
+    const size_t blank = window.find_last_of(' ');
+    if (blank != std::string_view::npos && blank > 0) return blank + 1;
+    return kStretchChars;
+}
+
+std::string SoundFilePath(const std::string& folder, std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (name.starts_with('/') || folder.empty()) return name;
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+SpeechPlayer::SpeechPlayer(std::unique_ptr<SpeechSynthesizer> synthesizer, StreamOpener openStream,
+                           Listener listener)
+    : synthesizer_(std::move(synthesizer)),
+      openStream_(std::move(openStream)),
+      listener_(std::move(listener)),
+      sampleRate_(synthesizer_->SampleRate()) {
+    synthesisThread_ = std::thread(&SpeechPlayer::SynthesisLoop, this);
+    playbackThread_ = std::thread(&SpeechPlayer::PlaybackLoop, this);
+}
+
+SpeechPlayer::~SpeechPlayer() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    synthesisWake_.notify_all();
+    playbackWake_.notify_all();
+    spaceFree_.notify_all();
+    synthesisThread_.join();
+    playbackThread_.join();
+}
+
+uint64_t SpeechPlayer::Speak(SpeechRequest request) {
+    uint64_t speech;
+    {
+        std::lock_guard lock(mutex_);
+        speech = ++lastSpeech_;
+        currentSpeech_ = speech;
+        pending_ = std::move(request);
+        paused_ = false;
+        queue_.clear();
+        queuedFrames_ = 0;
+    }
+    synthesisWake_.notify_all();
+    playbackWake_.notify_all();
+    spaceFree_.notify_all();
+    return speech;
+}
+
+void SpeechPlayer::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        currentSpeech_ = 0;
+        pending_.reset();
+        paused_ = false;
+        queue_.clear();
+        queuedFrames_ = 0;
+    }
+    playbackWake_.notify_all();
+    spaceFree_.notify_all();
+}
+
+void SpeechPlayer::SetPaused(bool paused) {
+    {
+        std::lock_guard lock(mutex_);
+        paused_ = paused;
+    }
+    playbackWake_.notify_all();
+}
+
+bool SpeechPlayer::IsCurrent(uint64_t speech) {
+    std::lock_guard lock(mutex_);
+    return currentSpeech_ == speech && !quit_;
+}
+
+// ---- synthesis thread ----
+
+void SpeechPlayer::SynthesisLoop() {
+    for (;;) {
+        SpeechRequest request;
+        uint64_t speech;
+        {
+            std::unique_lock lock(mutex_);
+            synthesisWake_.wait(lock, [this] { return quit_ || pending_.has_value(); });
+            if (quit_) return;
+            request = std::move(*pending_);
+            pending_.reset();
+            speech = currentSpeech_;
+        }
+        RunScript(speech, request);
+    }
+}
+
+void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
+    const std::vector<ScriptStep> steps = ParseSpeechScript(request.text, request.now);
+    VoiceParams params = request.params;
+    uint64_t produced = 0;
+    for (const ScriptStep& step : steps) {
+        if (!IsCurrent(speech)) return;
+        bool going = true;
+        switch (step.kind) {
+            case ScriptStep::Kind::Speak:
+                going = SpeakStretch(speech, step, request, params, produced);
+                break;
+            case ScriptStep::Kind::Pause: {
+                Block pause;
+                pause.speech = speech;
+                pause.silentFrames = static_cast<size_t>(step.value) * sampleRate_ / 10;
+                pause.marks.push_back({produced, step.origin});
+                produced += pause.silentFrames;
+                going = PushBlock(std::move(pause));
+                break;
+            }
+            case ScriptStep::Kind::PlayFile:
+                going = PlaySoundFile(speech, step, request.soundFolder, produced);
+                break;
+            case ScriptStep::Kind::Voice:
+                params.voice = step.value;
+                break;
+            case ScriptStep::Kind::Timbre:
+                params.timbre = step.value;
+                break;
+            case ScriptStep::Kind::Tempo:
+                params.tempo = step.value;
+                break;
+            case ScriptStep::Kind::Melody:
+                params.melody = step.value;
+                break;
+        }
+        if (!going) return;
+    }
+    Block end;
+    end.speech = speech;
+    end.end = true;
+    PushBlock(std::move(end));
+}
+
+bool SpeechPlayer::SpeakStretch(uint64_t speech, const ScriptStep& step,
+                                const SpeechRequest& request, const VoiceParams& params,
+                                uint64_t& produced) {
+    std::string text = step.text;
+    std::vector<uint32_t> origins = step.origins;
+    if (request.dictionary) request.dictionary->Apply(text, origins);
+    const EspeakSettings settings = ToEspeakSettings(params);
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t length = StretchLength(std::string_view(text).substr(start));
+        const std::string utf8 = Windows1251ToUtf8(std::string_view(text).substr(start, length));
+        const uint64_t base = produced;
+        auto sink = [&](const int16_t* samples, size_t frames,
+                        const std::vector<WordEvent>& words) {
+            Block block;
+            block.speech = speech;
+            block.samples.assign(samples, samples + frames);
+            for (const WordEvent& word : words) {
+                const size_t at = start + std::min(word.charIndex, length - 1);
+                block.marks.push_back({base + word.frame, origins[at]});
+            }
+            produced += frames;
+            return PushBlock(std::move(block));
+        };
+        synthesizer_->Synthesize(utf8, settings, sink);
+        if (!IsCurrent(speech)) return false;
+        start += length;
+    }
+    return true;
+}
+
+bool SpeechPlayer::PlaySoundFile(uint64_t speech, const ScriptStep& step, const std::string& folder,
+                                 uint64_t& produced) {
+    // A missing or unreadable file is passed over in silence, like any unknown command.
+    const auto samples = LoadWaveFile(SoundFilePath(folder, step.text), sampleRate_);
+    if (!samples) return true;
+    const size_t blockFrames = static_cast<size_t>(sampleRate_) * kFileBlockSeconds;
+    for (size_t at = 0; at < samples->size(); at += blockFrames) {
+        Block block;
+        block.speech = speech;
+        const size_t frames = std::min(blockFrames, samples->size() - at);
+        block.samples.assign(samples->begin() + at, samples->begin() + at + frames);
+        if (at == 0) block.marks.push_back({produced, step.origin});
+        produced += frames;
+        if (!PushBlock(std::move(block))) return false;
+    }
+    return true;
+}
+
+bool SpeechPlayer::PushBlock(Block block) {
+    const size_t limit = static_cast<size_t>(sampleRate_) * kAheadSeconds;
+    std::unique_lock lock(mutex_);
+    spaceFree_.wait(
+        lock, [&] { return quit_ || currentSpeech_ != block.speech || queuedFrames_ < limit; });
+    if (quit_ || currentSpeech_ != block.speech) return false;
+    queuedFrames_ += block.Frames();
+    queue_.push_back(std::move(block));
+    playbackWake_.notify_all();
+    return true;
+}
+
+// ---- playback thread ----
+
+void SpeechPlayer::PlaybackLoop() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        if (playingSpeech_ != 0 && playingSpeech_ != currentSpeech_) {
+            // Stopped or replaced: silence the device at once.
+            lock.unlock();
+            AbandonSpeech();
+            lock.lock();
+            continue;
+        }
+        if (!queue_.empty()) {
+            Block block = std::move(queue_.front());
+            queue_.pop_front();
+            queuedFrames_ -= std::min(queuedFrames_, block.Frames());
+            spaceFree_.notify_all();
+            lock.unlock();
+            PlayBlock(block);
+            lock.lock();
+            continue;
+        }
+        if (playingSpeech_ != 0) {
+            // Synthesis is behind; keep following what the device plays meanwhile.
+            playbackWake_.wait_for(lock, kHeardPoll);
+            const uint64_t speech = playingSpeech_;
+            lock.unlock();
+            if (WaitWhilePaused(speech)) ReportProgress(speech);
+            lock.lock();
+            continue;
+        }
+        playbackWake_.wait(lock, [this] {
+            return quit_ || !queue_.empty() ||
+                   (playingSpeech_ != 0 && playingSpeech_ != currentSpeech_);
+        });
+    }
+    lock.unlock();
+    if (playingSpeech_ != 0) AbandonSpeech();
+    stream_.reset();
+}
+
+void SpeechPlayer::EnsureStream() {
+    if (stream_) return;
+    const PcmFormat format{sampleRate_, 1};
+    if (openStream_) stream_ = openStream_(format);
+    if (!stream_) stream_ = std::make_unique<ClockStream>(sampleRate_);
+}
+
+void SpeechPlayer::AbandonSpeech() {
+    stream_->Flush();
+    if (streamPaused_) {
+        stream_->Resume();
+        streamPaused_ = false;
+    }
+    playingSpeech_ = 0;
+    tracker_.Reset();
+}
+
+void SpeechPlayer::PlayBlock(const Block& block) {
+    if (block.speech != playingSpeech_) {
+        if (playingSpeech_ != 0) AbandonSpeech();
+        EnsureStream();
+        playingSpeech_ = block.speech;
+        framesAtStart_ = stream_->FramesPlayed();
+        framesWritten_ = 0;
+        lastPosition_ = UINT32_MAX;
+        tracker_.Reset();
+    }
+    for (const auto& [frame, position] : block.marks)
+        tracker_.AddMark(frame, position);
+    if (block.end) {
+        WaitUntilHeard(block.speech);
+        return;
+    }
+    const size_t pieceFrames = static_cast<size_t>(sampleRate_) * kPieceMs / 1000;
+    const std::vector<int16_t> silence(block.samples.empty() ? pieceFrames : 0, 0);
+    for (size_t at = 0; at < block.Frames(); at += pieceFrames) {
+        if (!WaitWhilePaused(block.speech)) return;
+        const size_t frames = std::min(pieceFrames, block.Frames() - at);
+        stream_->Write(block.samples.empty() ? silence.data() : block.samples.data() + at, frames);
+        framesWritten_ += frames;
+        ReportProgress(block.speech);
+    }
+}
+
+bool SpeechPlayer::WaitWhilePaused(uint64_t speech, bool* waited) {
+    std::unique_lock lock(mutex_);
+    if (quit_ || currentSpeech_ != speech) return false;
+    if (paused_) {
+        if (waited) *waited = true;
+        lock.unlock();
+        if (!streamPaused_) {
+            stream_->Pause();
+            streamPaused_ = true;
+        }
+        lock.lock();
+        playbackWake_.wait(lock, [&] { return quit_ || !paused_ || currentSpeech_ != speech; });
+        // A speech stopped while paused is flushed before the device runs again.
+        if (quit_ || currentSpeech_ != speech) return false;
+    }
+    lock.unlock();
+    if (streamPaused_) {
+        stream_->Resume();
+        streamPaused_ = false;
+    }
+    return true;
+}
+
+uint64_t SpeechPlayer::FramesHeard() const {
+    const uint64_t played = stream_->FramesPlayed();
+    return played > framesAtStart_ ? played - framesAtStart_ : 0;
+}
+
+void SpeechPlayer::WaitUntilHeard(uint64_t speech) {
+    using Clock = std::chrono::steady_clock;
+    uint64_t lastHeard = FramesHeard();
+    auto movedAt = Clock::now();
+    for (;;) {
+        bool waited = false;
+        if (!WaitWhilePaused(speech, &waited)) return;
+        if (waited) movedAt = Clock::now();
+        ReportProgress(speech);
+        const uint64_t heard = FramesHeard();
+        if (heard >= framesWritten_) break;
+        if (heard != lastHeard) {
+            lastHeard = heard;
+            movedAt = Clock::now();
+        } else if (Clock::now() - movedAt > kStallLimit) {
+            // Some devices only start the last short stretch when asked to drain.
+            stream_->Drain();
+            break;
+        }
+        std::unique_lock lock(mutex_);
+        playbackWake_.wait_for(lock, kHeardPoll,
+                               [&] { return quit_ || paused_ || currentSpeech_ != speech; });
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (currentSpeech_ != speech) return;
+        currentSpeech_ = 0;
+    }
+    playingSpeech_ = 0;
+    tracker_.Reset();
+    if (listener_.finished) listener_.finished(speech);
+}
+
+void SpeechPlayer::ReportProgress(uint64_t speech) {
+    const uint32_t position = tracker_.Advance(FramesHeard());
+    if (position == lastPosition_) return;
+    lastPosition_ = position;
+    if (listener_.progress) listener_.progress(speech, position);
+}
+
+}  // namespace tovrin

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/WaveDevice.h"
+#include "synth/OwnDictionary.h"
+#include "synth/ProgressTracker.h"
+#include "synth/SpeechScript.h"
+#include "synth/SpeechSynthesizer.h"
+#include "synth/VoiceSettings.h"
+
+namespace tovrin {
+
+// Everything one speech needs, taken as a copy when it starts.
+struct SpeechRequest {
+    std::string text;  // Windows-1251, with the engine's brace commands
+    VoiceParams params;
+    std::shared_ptr<const OwnDictionary> dictionary;  // may be null
+    std::string soundFolder;                          // where relative sound file names live
+    std::tm now{};                                    // what the time placeholders say
+};
+
+// Speaks texts off the caller's thread. A synthesis thread owns the synthesizer and runs a
+// few seconds ahead; a playback thread owns the sound stream, writes to it and follows what
+// has been heard. The caller is told of progress and of the end through the listener, from
+// the playback thread.
+class SpeechPlayer {
+  public:
+    using StreamOpener = std::function<std::unique_ptr<PcmStream>(const PcmFormat&)>;
+    struct Listener {
+        // The offset in the text of the word being heard now.
+        std::function<void(uint64_t speech, uint32_t position)> progress;
+        // The speech has played to its end (not sent for a stopped speech).
+        std::function<void(uint64_t speech)> finished;
+    };
+
+    SpeechPlayer(std::unique_ptr<SpeechSynthesizer> synthesizer, StreamOpener openStream,
+                 Listener listener);
+    ~SpeechPlayer();
+    SpeechPlayer(const SpeechPlayer&) = delete;
+    SpeechPlayer& operator=(const SpeechPlayer&) = delete;
+
+    // Stops what is playing and starts the request; returns the speech's number.
+    uint64_t Speak(SpeechRequest request);
+    // Ends the current speech at once; what was queued for the device is dropped.
+    void Stop();
+    void SetPaused(bool paused);
+
+  private:
+    struct Block {
+        uint64_t speech = 0;
+        std::vector<int16_t> samples;
+        size_t silentFrames = 0;  // a pause: this many frames of silence instead of samples
+        std::vector<std::pair<uint64_t, uint32_t>> marks;  // (frame in the speech, position)
+        bool end = false;
+        size_t Frames() const { return samples.size() + silentFrames; }
+    };
+
+    // Synthesis thread.
+    void SynthesisLoop();
+    void RunScript(uint64_t speech, const SpeechRequest& request);
+    bool SpeakStretch(uint64_t speech, const ScriptStep& step, const SpeechRequest& request,
+                      const VoiceParams& params, uint64_t& produced);
+    bool PlaySoundFile(uint64_t speech, const ScriptStep& step, const std::string& folder,
+                       uint64_t& produced);
+    bool PushBlock(Block block);
+    bool IsCurrent(uint64_t speech);
+
+    // Playback thread.
+    void PlaybackLoop();
+    void PlayBlock(const Block& block);
+    // Holds while paused (the device paused too); false when the speech is no longer current.
+    bool WaitWhilePaused(uint64_t speech, bool* waited = nullptr);
+    void WaitUntilHeard(uint64_t speech);
+    void AbandonSpeech();
+    uint64_t FramesHeard() const;
+    void ReportProgress(uint64_t speech);
+    void EnsureStream();
+
+    std::unique_ptr<SpeechSynthesizer> synthesizer_;
+    StreamOpener openStream_;
+    Listener listener_;
+    const int sampleRate_;
+
+    std::mutex mutex_;
+    std::condition_variable synthesisWake_;
+    std::condition_variable playbackWake_;
+    std::condition_variable spaceFree_;
+    uint64_t currentSpeech_ = 0;
+    uint64_t lastSpeech_ = 0;
+    std::optional<SpeechRequest> pending_;
+    std::deque<Block> queue_;
+    size_t queuedFrames_ = 0;
+    bool paused_ = false;
+    bool quit_ = false;
+
+    // Owned by the playback thread.
+    std::unique_ptr<PcmStream> stream_;
+    bool streamPaused_ = false;
+    uint64_t playingSpeech_ = 0;  // 0: nothing on the device
+    uint64_t framesAtStart_ = 0;
+    uint64_t framesWritten_ = 0;
+    uint32_t lastPosition_ = 0;
+    ProgressTracker tracker_;
+
+    std::thread synthesisThread_;
+    std::thread playbackThread_;
+};
+
+}  // namespace tovrin

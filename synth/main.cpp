@@ -1,0 +1,63 @@
+// The speech engine program: one window on the desktop, driven by the controller's messages,
+// speaking Russian through eSpeak NG to the wave device.
+
+#include "platform/Desktop.h"
+#include "platform/DesktopHost.h"
+#include "platform/Process.h"
+#include "platform/qt/QtDispatcher.h"
+#include "synth/EngineWindow.h"
+#include "synth/EspeakSynthesizer.h"
+
+#include <QApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], wanted) == 0) return true;
+    }
+    return false;
+}
+
+// Headless, as in a service or a test, there is no screen to open; the window still works
+// on the desktop, so the program runs offscreen instead of failing.
+void ChooseOffscreenWithoutDisplay() {
+    if (std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
+        return;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace tovrin;
+    // One engine per desktop: a second copy leaves the running one alone.
+    if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
+    // A peer that vanishes mid-reply must not end this program.
+    std::signal(SIGPIPE, SIG_IGN);
+    const bool showAtStart = HasArgument(argc, argv, "--show");
+    ChooseOffscreenWithoutDisplay();
+
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    QtDispatcher dispatcher;
+    std::unique_ptr<DesktopHost> host;
+    std::unique_ptr<EspeakSynthesizer> synthesizer;
+    try {
+        host = std::make_unique<DesktopHost>(dispatcher);
+        synthesizer = std::make_unique<EspeakSynthesizer>();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "zalwin: %s\n", error.what());
+        return 1;
+    }
+    EngineWindow window(*host, std::move(synthesizer), ExecutableFolder(), showAtStart);
+    if (showAtStart) window.ShowOnScreen();
+    return app.exec();
+}

@@ -30,7 +30,7 @@ struct PcmFormat {
 // A stream of samples to the device, for the engine program. Write blocks at real-time pace
 // when the device's buffer is full.
 class PcmStream {
-public:
+  public:
     static std::unique_ptr<PcmStream> Open(const PcmFormat& format);  // null when no device
     virtual ~PcmStream() = default;
 

@@ -1,1 +1,352 @@
+#include "platform/WaveDevice.h"
+
+#include "platform/RuntimeFolder.h"
+#include "platform/WaveClock.h"
+#include "platform/WaveImage.h"
+#include "tests/support/TestEnvironment.h"
+
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tovrin {
+namespace {
+
+constexpr int64_t kMs = 1'000'000;
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void AppendId(std::vector<uint8_t>& out, const char* id) {
+    out.insert(out.end(), id, id + 4);
+}
+void AppendLe32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
+}
+void AppendLe16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+struct ImageSpec {
+    int rate = 22050;
+    int channels = 1;
+    int bits = 16;
+    bool extraChunk = false;  // an odd-sized chunk between "fmt " and "data"
+};
+
+std::vector<uint8_t> MakeImage(const ImageSpec& spec, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> body = {'W', 'A', 'V', 'E'};
+    AppendId(body, "fmt ");
+    AppendLe32(body, 16);
+    AppendLe16(body, 1);
+    AppendLe16(body, uint16_t(spec.channels));
+    AppendLe32(body, uint32_t(spec.rate));
+    AppendLe32(body, uint32_t(spec.rate * spec.channels * spec.bits / 8));
+    AppendLe16(body, uint16_t(spec.channels * spec.bits / 8));
+    AppendLe16(body, uint16_t(spec.bits));
+    if (spec.extraChunk) {
+        AppendId(body, "LIST");
+        AppendLe32(body, 3);
+        body.insert(body.end(), {'a', 'b', 'c', 0});  // padded to even
+    }
+    AppendId(body, "data");
+    AppendLe32(body, uint32_t(data.size()));
+    body.insert(body.end(), data.begin(), data.end());
+    std::vector<uint8_t> image = {'R', 'I', 'F', 'F'};
+    AppendLe32(image, uint32_t(body.size()));
+    for (uint8_t byte : body)
+        image.push_back(byte);
+    return image;
+}
+
+std::vector<uint8_t> Pcm16Bytes(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> bytes;
+    for (int16_t s : samples)
+        AppendLe16(bytes, uint16_t(s));
+    return bytes;
+}
+
+// The recorded samples, after checking that the header describes the file exactly.
+std::vector<int16_t> Recording(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    auto image = ParseWaveImage(bytes.data(), bytes.size());
+    EXPECT_TRUE(image.has_value()) << "recording unreadable";
+    if (!image) return {};
+    EXPECT_EQ(image->sampleRate, 22050);
+    EXPECT_EQ(image->channels, 1);
+    EXPECT_EQ(image->bitsPerSample, 16);
+    EXPECT_EQ(bytes.size(), 44 + 2 * image->frames) << "header sizes count every byte";
+    return ToPcm16(*image);
+}
+
+// Runs of equal samples, as (value, length).
+std::vector<std::pair<int16_t, size_t>> Runs(const std::vector<int16_t>& samples) {
+    std::vector<std::pair<int16_t, size_t>> runs;
+    for (int16_t s : samples) {
+        if (runs.empty() || runs.back().first != s) runs.push_back({s, 0});
+        ++runs.back().second;
+    }
+    return runs;
+}
+
+std::vector<int16_t> Constant(size_t count, int16_t value) {
+    return std::vector<int16_t>(count, value);
+}
+
+// Every test plays on a clock that moves only when the device waits, so nothing sleeps.
+class WaveDeviceTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        InstallWaveClock(&clock_);
+        ASSERT_TRUE(SetWaveOutVolume(0xFFFFFFFF));
+    }
+    void TearDown() override {
+        setenv("TOVRIN_AUDIO", "null", 1);
+        InstallWaveClock(nullptr);
+    }
+    std::string UseRecording() {
+        std::string path = test::MakeTempDir("wav") + "/device.wav";
+        setenv("TOVRIN_AUDIO", ("wav:" + path).c_str(), 1);
+        return path;
+    }
+    ManualWaveClock clock_;
+};
+
+TEST(WaveImageTest, ParsesGoodImagesAndRejectsBadOnes) {
+    auto stereo = MakeImage({44100, 2, 16, true}, Pcm16Bytes({100, -100, 200, -200, 300}));
+    auto image = ParseWaveImage(stereo.data(), stereo.size());
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->sampleRate, 44100);
+    EXPECT_EQ(image->channels, 2);
+    EXPECT_EQ(image->frames, 2u) << "the torn last frame is dropped";
+    EXPECT_EQ(ToPcm16(*image), (std::vector<int16_t>{100, -100, 200, -200}));
+
+    auto eightBit = MakeImage({8000, 1, 8}, {0, 128, 255});
+    image = ParseWaveImage(eightBit.data(), eightBit.size());
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(ToPcm16(*image), (std::vector<int16_t>{-32768, 0, 32512}));
+
+    auto good = MakeImage({}, Pcm16Bytes(Constant(100, 7)));
+    auto bad = [](std::vector<uint8_t> bytes) {
+        return !ParseWaveImage(bytes.data(), bytes.size()).has_value();
+    };
+    EXPECT_TRUE(bad(std::vector<uint8_t>(good.begin(), good.end() - 10))) << "truncated";
+    EXPECT_TRUE(bad(std::vector<uint8_t>(good.begin(), good.begin() + 30))) << "cut in fmt";
+    auto lyingData = good;
+    lyingData[40] = 0xF0;  // data size far beyond the image; RIFF size left as it was
+    EXPECT_TRUE(bad(lyingData));
+    auto lyingRiff = good;
+    lyingRiff[7] = 0x7F;
+    EXPECT_TRUE(bad(lyingRiff));
+    auto badAlign = good;
+    badAlign[32] = 4;
+    EXPECT_TRUE(bad(badAlign));
+    EXPECT_TRUE(bad(MakeImage({22050, 1, 24}, {1, 2, 3})));
+    EXPECT_TRUE(bad(MakeImage({22050, 3, 16}, {1, 2, 3, 4, 5, 6})));
+    auto floatTag = good;
+    floatTag[20] = 3;
+    EXPECT_TRUE(bad(floatTag));
+    std::vector<uint8_t> dataFirst = {'R', 'I', 'F', 'F', 12,  0,   0, 0, 'W', 'A',
+                                      'V', 'E', 'd', 'a', 't', 'a', 0, 0, 0,   0};
+    EXPECT_TRUE(bad(dataFirst)) << "fmt missing";
+    auto notRiff = good;
+    notRiff[0] = 'X';
+    EXPECT_TRUE(bad(notRiff));
+    EXPECT_TRUE(bad({}));
+}
+
+TEST_F(WaveDeviceTest, PlayWaveImageOnTheNullDevice) {
+    EXPECT_EQ(WaveOutDeviceCount(), 1);
+    EXPECT_TRUE(PlayWaveImage(nullptr, 0)) << "an empty image plays nothing";
+    auto image = MakeImage({}, Pcm16Bytes(Constant(22050, 1000)));
+    int64_t before = clock_.NowNs();
+    EXPECT_TRUE(PlayWaveImage(image.data(), image.size()));
+    EXPECT_GE(clock_.NowNs() - before, 1000 * kMs) << "returns only when it has played";
+    EXPECT_LT(clock_.NowNs() - before, 1001 * kMs);
+    auto headerOnly = MakeImage({}, {});
+    EXPECT_TRUE(PlayWaveImage(headerOnly.data(), headerOnly.size()));
+    image[40] = 0xFF;
+    image[41] = 0xFF;
+    EXPECT_FALSE(PlayWaveImage(image.data(), image.size()));
+    std::string junk = "definitely not a wave image";
+    EXPECT_FALSE(PlayWaveImage(junk.data(), junk.size()));
+}
+
+TEST_F(WaveDeviceTest, NoDeviceAtAll) {
+    setenv("TOVRIN_AUDIO", "none", 1);
+    EXPECT_EQ(WaveOutDeviceCount(), 0);
+    EXPECT_EQ(PcmStream::Open(PcmFormat{}), nullptr);
+    uint32_t volume = 0;
+    EXPECT_FALSE(GetWaveOutVolume(volume));
+    EXPECT_FALSE(SetWaveOutVolume(0));
+    auto image = MakeImage({}, Pcm16Bytes(Constant(10, 1)));
+    EXPECT_FALSE(PlayWaveImage(image.data(), image.size()));
+    EXPECT_TRUE(PlayWaveImage(image.data(), 0));
+    setenv("TOVRIN_AUDIO", "null", 1);
+    EXPECT_EQ(PcmStream::Open(PcmFormat{22050, 3}), nullptr) << "unsupported format";
+}
+
+TEST_F(WaveDeviceTest, StreamKeepsRealTimePace) {
+    auto stream = PcmStream::Open(PcmFormat{22050, 1});
+    ASSERT_NE(stream, nullptr);
+    auto second = Constant(22050, 5);
+    int64_t start = clock_.NowNs();
+    ASSERT_TRUE(stream->Write(second.data(), 4410));  // fills the 200 ms lead without waiting
+    EXPECT_EQ(clock_.NowNs(), start);
+    EXPECT_EQ(stream->FramesPlayed(), 0u);
+    clock_.Advance(100 * kMs);
+    EXPECT_EQ(stream->FramesPlayed(), 2205u);
+    stream->Pause();
+    clock_.Advance(1000 * kMs);
+    EXPECT_EQ(stream->FramesPlayed(), 2205u) << "paused time does not count";
+    stream->Resume();
+    clock_.Advance(50 * kMs);
+    EXPECT_EQ(stream->FramesPlayed(), 3307u);
+
+    // A long write returns when no more than the lead is left to play.
+    int64_t before = clock_.NowNs();
+    ASSERT_TRUE(stream->Write(second.data(), 22050));
+    uint64_t played = stream->FramesPlayed();
+    EXPECT_GE(played + 4410, 4410u + 22050u);
+    EXPECT_LE(clock_.NowNs() - before, 1000 * kMs);
+    stream->Flush();
+    EXPECT_EQ(stream->FramesPlayed(), played) << "flushed frames never play";
+    clock_.Advance(1000 * kMs);
+    EXPECT_EQ(stream->FramesPlayed(), played);
+    ASSERT_TRUE(stream->Write(second.data(), 100));
+    stream->Drain();
+    EXPECT_EQ(stream->FramesPlayed(), played + 100);
+}
+
+TEST_F(WaveDeviceTest, RecordingHasGainSilenceAndOnlyWhatPlayed) {
+    std::string path = UseRecording();
+    auto stream = PcmStream::Open(PcmFormat{22050, 1});
+    ASSERT_NE(stream, nullptr);
+    auto loud = Constant(22050, 16000);
+
+    ASSERT_TRUE(SetWaveOutVolume(0x40004000));
+    ASSERT_TRUE(stream->Write(loud.data(), 2205));
+    stream->Drain();
+    clock_.Advance(500 * kMs);
+    // Another process changes the volume: the file is replaced behind the stream's back.
+    std::ofstream(*RuntimeFolder() + "/wave-volume.new") << 0xFFFFFFFFu << "\n";
+    std::filesystem::rename(*RuntimeFolder() + "/wave-volume.new",
+                            *RuntimeFolder() + "/wave-volume");
+    ASSERT_TRUE(stream->Write(loud.data(), 4410));
+    clock_.Advance(50 * kMs);
+    stream->Flush();
+    clock_.Advance(10 * kMs);
+    ASSERT_TRUE(stream->Write(loud.data(), 1000));
+    stream->Pause();  // nothing of these has played yet
+    clock_.Advance(300 * kMs);
+    stream->Resume();
+    stream->Drain();
+    stream.reset();
+
+    auto runs = Runs(Recording(path));
+    int16_t quarter = int16_t(16000 * 0x4000 / 0xFFFF);
+    std::vector<std::pair<int16_t, size_t>> expected = {
+        {quarter, 2205}, {0, 11025}, {16000, 1102}, {0, 6836}, {16000, 1000}};
+    EXPECT_EQ(runs, expected);
+}
+
+TEST_F(WaveDeviceTest, RecordingConvertsOtherFormats) {
+    std::string path = UseRecording();
+    auto stereo = PcmStream::Open(PcmFormat{44100, 2});
+    ASSERT_NE(stereo, nullptr);
+    std::vector<int16_t> frames;
+    for (int i = 0; i < 44100; ++i)
+        frames.insert(frames.end(), {3000, 1000});
+    ASSERT_TRUE(stereo->Write(frames.data(), 44100));
+    stereo->Drain();
+    stereo.reset();
+    // An eight-bit mono image at 11,025 Hz right after it, so no silence between.
+    auto image = MakeImage({11025, 1, 8}, std::vector<uint8_t>(1102, 128 + 64));
+    ASSERT_TRUE(PlayWaveImage(image.data(), image.size()));
+
+    auto runs = Runs(Recording(path));
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].first, 2000);
+    EXPECT_NEAR(double(runs[0].second), 22050, 2);
+    EXPECT_EQ(runs[1].first, 64 * 256);
+    EXPECT_NEAR(double(runs[1].second), 2204, 3);
+}
+
+TEST_F(WaveDeviceTest, RecordingHeaderValidMidWayAndTornTailRepaired) {
+    std::string path = UseRecording();
+    auto stream = PcmStream::Open(PcmFormat{22050, 1});
+    auto tone = Constant(4410, 300);
+    ASSERT_TRUE(stream->Write(tone.data(), 4410));
+    clock_.Advance(100 * kMs);
+    EXPECT_EQ(stream->FramesPlayed(), 2205u);
+    EXPECT_EQ(Recording(path), Constant(2205, 300)) << "what has played is already in the file";
+
+    // A writer killed in the middle of its samples leaves bytes the header does not count.
+    std::ofstream(path, std::ios::binary | std::ios::app) << "torn";
+    auto bytes = ReadBytes(path);
+    ASSERT_TRUE(ParseWaveImage(bytes.data(), bytes.size()).has_value());
+    stream->Drain();
+    EXPECT_EQ(Recording(path), Constant(4410, 300));
+
+    // A file that is not such a recording is never written over.
+    std::string foreign = test::MakeTempDir("wav") + "/notes.wav";
+    std::ofstream(foreign) << "my own notes, not a recording";
+    setenv("TOVRIN_AUDIO", ("wav:" + foreign).c_str(), 1);
+    auto refused = PcmStream::Open(PcmFormat{22050, 1});
+    ASSERT_NE(refused, nullptr);
+    refused->Write(tone.data(), 100);
+    refused->Drain();
+    EXPECT_FALSE(refused->Write(tone.data(), 100));
+    refused.reset();
+    auto kept = ReadBytes(foreign);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "my own notes, not a recording");
+}
+
+TEST_F(WaveDeviceTest, TwoWritersAppendInOrder) {
+    std::string path = UseRecording();
+    auto play = [](int16_t value) {
+        auto stream = PcmStream::Open(PcmFormat{22050, 1});
+        auto piece = Constant(441, value);
+        for (int i = 0; i < 50; ++i)
+            ASSERT_TRUE(stream->Write(piece.data(), piece.size()));
+        stream->Drain();
+    };
+    std::thread first(play, int16_t(1111));
+    std::thread second(play, int16_t(2222));
+    first.join();
+    second.join();
+    auto samples = Recording(path);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), int16_t(1111)), 22050);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), int16_t(2222)), 22050);
+}
+
+TEST_F(WaveDeviceTest, VolumeIsSharedThroughTheRuntimeFolder) {
+    std::string file = *RuntimeFolder() + "/wave-volume";
+    std::filesystem::remove(file);
+    uint32_t volume = 0;
+    ASSERT_TRUE(GetWaveOutVolume(volume));
+    EXPECT_EQ(volume, 0xFFFFFFFFu) << "full volume when none was set";
+    ASSERT_TRUE(SetWaveOutVolume(0x12345678));
+    ASSERT_TRUE(GetWaveOutVolume(volume));
+    EXPECT_EQ(volume, 0x12345678u);
+    std::ofstream(file) << "4294967296\n";
+    EXPECT_FALSE(GetWaveOutVolume(volume)) << "an unreadable volume is a failure";
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    EXPECT_FALSE(GetWaveOutVolume(volume));
+    std::filesystem::remove(file);
+}
+
+}  // namespace
+}  // namespace tovrin

@@ -1,0 +1,127 @@
+#include "platform/WaveBackends.h"
+#include "platform/WaveVolume.h"
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace tovrin {
+
+namespace {
+
+constexpr int kLeadMs = 200;
+constexpr int kPieceMs = 20;
+
+pa_simple* Connect(const PcmFormat& format, const char* streamName) {
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = uint32_t(format.sampleRate);
+    spec.channels = uint8_t(format.channels);
+    pa_buffer_attr buffer{};
+    buffer.maxlength = uint32_t(-1);
+    buffer.tlength = uint32_t(format.sampleRate * format.channels * 2 * kLeadMs / 1000);
+    buffer.prebuf = uint32_t(-1);
+    buffer.minreq = uint32_t(-1);
+    buffer.fragsize = uint32_t(-1);
+    int error = 0;
+    return pa_simple_new(nullptr, "Tovrin", PA_STREAM_PLAYBACK, nullptr, streamName, &spec, nullptr,
+                         &buffer, &error);
+}
+
+// A stream to the sound server. pa_simple is not thread-safe, so every call on it holds the
+// mutex, and writes go in short pieces so that Pause or Flush from another thread wait little.
+// The server has no pause of its own here: a paused stream holds its writer back and lets
+// the little that is queued play out.
+class PulseStream : public PcmStream {
+  public:
+    PulseStream(pa_simple* simple, const PcmFormat& format) : simple_(simple), format_(format) {}
+    ~PulseStream() override { pa_simple_free(simple_); }
+    PulseStream(const PulseStream&) = delete;
+    PulseStream& operator=(const PulseStream&) = delete;
+
+    bool Write(const int16_t* samples, size_t frames) override {
+        size_t piece = std::max<size_t>(1, size_t(format_.sampleRate * kPieceMs / 1000));
+        while (frames > 0) {
+            size_t take = std::min(piece, frames);
+            if (!WritePiece(samples, take)) return false;
+            samples += take * size_t(format_.channels);
+            frames -= take;
+        }
+        return true;
+    }
+    void Pause() override {
+        std::lock_guard lock(mutex_);
+        paused_ = true;
+    }
+    void Resume() override {
+        std::lock_guard lock(mutex_);
+        paused_ = false;
+        resumed_.notify_all();
+    }
+    void Flush() override {
+        std::lock_guard lock(mutex_);
+        dropped_ += QueuedFrames();
+        int error = 0;
+        pa_simple_flush(simple_, &error);
+    }
+    void Drain() override {
+        std::lock_guard lock(mutex_);
+        int error = 0;
+        pa_simple_drain(simple_, &error);
+    }
+    uint64_t FramesPlayed() const override {
+        std::lock_guard lock(mutex_);
+        uint64_t heard = written_ - std::min(written_, dropped_ + QueuedFrames());
+        played_ = std::max(played_, heard);
+        return played_;
+    }
+
+  private:
+    bool WritePiece(const int16_t* samples, size_t frames) {
+        std::vector<int16_t> scaled(samples, samples + frames * size_t(format_.channels));
+        std::unique_lock lock(mutex_);
+        resumed_.wait(lock, [this] { return !paused_; });
+        ApplyWaveVolume(scaled.data(), frames, format_.channels, volume_.Current());
+        int error = 0;
+        if (pa_simple_write(simple_, scaled.data(), scaled.size() * 2, &error) < 0) return false;
+        written_ += frames;
+        return true;
+    }
+    uint64_t QueuedFrames() const {
+        int error = 0;
+        pa_usec_t latency = pa_simple_get_latency(simple_, &error);
+        if (latency == pa_usec_t(-1)) return 0;
+        return latency * uint64_t(format_.sampleRate) / 1'000'000;
+    }
+
+    pa_simple* simple_;
+    PcmFormat format_;
+    mutable std::mutex mutex_;
+    std::condition_variable resumed_;
+    VolumeWatcher volume_;
+    bool paused_ = false;
+    uint64_t written_ = 0;
+    uint64_t dropped_ = 0;
+    mutable uint64_t played_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PcmStream> OpenPulseStream(const PcmFormat& format) {
+    pa_simple* simple = Connect(format, "speech");
+    if (!simple) return nullptr;
+    return std::make_unique<PulseStream>(simple, format);
+}
+
+bool PulseServerAnswers() {
+    pa_simple* probe = Connect(PcmFormat{}, "probe");
+    if (!probe) return false;
+    pa_simple_free(probe);
+    return true;
+}
+
+}  // namespace tovrin

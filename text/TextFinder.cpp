@@ -32,12 +32,60 @@ const char* Clamp(const char* p) {
     return p;
 }
 
+// The line breaks nearest to the last positions asked about, so that stepping through a very
+// long line does not search it again from every position. Each holds a line break (or a bound)
+// and a stretch next to it known to hold no carriage return. Reset with the bounds.
+struct BreakBefore {
+    const char* Break = nullptr;    // a carriage return, or the first character
+    const char* CleanTo = nullptr;  // no carriage return in (Break, CleanTo]
+};
+struct BreakAfter {
+    const char* CleanFrom = nullptr;  // no carriage return in [CleanFrom, Break)
+    const char* Break = nullptr;      // a carriage return, or the end
+};
+BreakBefore gBefore;
+BreakAfter gAfter;
+
+// The last carriage return in [first, p], or the first character; p lies before the end.
+const char* LastBreakUpTo(const char* p) {
+    if (gBefore.Break && gBefore.Break <= p) {
+        if (p <= gBefore.CleanTo) return gBefore.Break;
+        const void* found =
+            memrchr(gBefore.CleanTo + 1, kCr, static_cast<size_t>(p - gBefore.CleanTo));
+        if (!found) {
+            gBefore.CleanTo = p;
+            return gBefore.Break;
+        }
+        gBefore = {static_cast<const char*>(found), p};
+        return gBefore.Break;
+    }
+    const void* found = memrchr(gBounds.First, kCr, static_cast<size_t>(p - gBounds.First + 1));
+    gBefore = {found ? static_cast<const char*>(found) : gBounds.First, p};
+    return gBefore.Break;
+}
+
+// The first carriage return in [p, end), or the end; p lies before the end.
+const char* FirstBreakFrom(const char* p) {
+    if (gAfter.Break && p <= gAfter.Break) {
+        if (p >= gAfter.CleanFrom) return gAfter.Break;
+        const void* found = memchr(p, kCr, static_cast<size_t>(gAfter.CleanFrom - p));
+        if (!found) {
+            gAfter.CleanFrom = p;
+            return gAfter.Break;
+        }
+        gAfter = {p, static_cast<const char*>(found)};
+        return gAfter.Break;
+    }
+    const void* found = memchr(p, kCr, static_cast<size_t>(gBounds.End - p));
+    gAfter = {p, found ? static_cast<const char*>(found) : gBounds.End};
+    return gAfter.Break;
+}
+
 const char* PreviousLineBreak(const char* p) {
     if (AtStart(p)) return gBounds.First;
     if (At(p) == kCr) --p;
     if (p >= gBounds.End) p = gBounds.End - 1;
-    const void* found = memrchr(gBounds.First, kCr, static_cast<size_t>(p - gBounds.First + 1));
-    return found ? static_cast<const char*>(found) : gBounds.First;
+    return LastBreakUpTo(p);
 }
 
 bool IsEmptyFromLineStart(const char* lineStart) {
@@ -125,6 +173,8 @@ bool ContinuesBackward(const char* c, int base, int32_t abzType) {
 void SetTextBounds(const char* a, const char* b) {
     gBounds.First = a < b ? a : b;
     gBounds.End = a < b ? b : a;
+    gBefore = {};
+    gAfter = {};
 }
 
 const TextBounds& CurrentTextBounds() {
@@ -134,8 +184,7 @@ const TextBounds& CurrentTextBounds() {
 const char* LineEnd(const char* p) {
     p = Clamp(p);
     if (AtEnd(p)) return gBounds.End;
-    const void* found = memchr(p, kCr, static_cast<size_t>(gBounds.End - p));
-    return found ? static_cast<const char*>(found) : gBounds.End;
+    return FirstBreakFrom(p);
 }
 
 const char* NextLineStart(const char* p) {

@@ -1,1 +1,239 @@
+#include "text/TextFinder.h"
+
+#include "tests/text/TextDoc.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+namespace tovrin {
+namespace {
+
+using test::TextDoc;
+
+LayoutParams Layout(int32_t abzType, int32_t razdEmpt = 1) {
+    LayoutParams layout;
+    layout.AbzType = abzType;
+    layout.RazdEmpt = razdEmpt;
+    return layout;
+}
+
+// First lines indented by four, body lines flush, CR LF line ends.
+constexpr const char* kIndented =
+    "    One a\r\none b\r\n    Two a\r\ntwo b\r\ntwo c\r\n    Three\r\n";
+
+TEST(TextFinder, LineStepsStopAtLineBreaksAndBounds) {
+    // A CR LF line, a line ended by a bare CR, an empty line, a last line.
+    const TextDoc doc("ab\r\ncd\r\rx\r\n");
+    EXPECT_EQ(doc.Offset(LineStart(doc.At(5))), 4);
+    EXPECT_EQ(doc.Offset(LineEnd(doc.At(4))), 6);
+    EXPECT_EQ(doc.Offset(NextLine(doc.At(0))), 4);
+    EXPECT_EQ(doc.Offset(NextLine(doc.At(4))), 7);
+    EXPECT_TRUE(IsEmptyLine(doc.At(7)));
+    EXPECT_FALSE(IsEmptyLine(doc.At(5)));
+    EXPECT_EQ(doc.Offset(NextLine(doc.At(7))), 8);
+    EXPECT_EQ(doc.Offset(PreviousLine(doc.At(8))), 7);
+    EXPECT_EQ(doc.Offset(PreviousLine(doc.At(7))), 4);
+    EXPECT_EQ(doc.Offset(PreviousLine(doc.At(1))), 0);
+    EXPECT_EQ(doc.Offset(LineStart(doc.At(0))), 0);
+    // The end of a text that ends in a line break is an empty line of its own.
+    EXPECT_EQ(LineStart(doc.At(doc.Size())), doc.At(doc.Size()));
+    EXPECT_EQ(NextLine(doc.At(doc.Size())), doc.At(doc.Size()));
+    // Positions outside the bounds are taken as the bound.
+    EXPECT_EQ(LineStart(doc.At(-3)), doc.At(0));
+    EXPECT_EQ(LineEnd(doc.At(doc.Size() + 3)), doc.At(doc.Size()));
+}
+
+TEST(TextFinder, IndentationCountsBlanksTabsAndFormFeeds) {
+    const TextDoc doc(" \tA\r\tB\r  \r\f C\r\n\nD\rE");
+    EXPECT_EQ(Indentation(doc.At(0)), 8);  // blank then tab: to the next multiple of 8
+    EXPECT_EQ(Indentation(doc.At(doc.Find("\tB"))), 8);
+    EXPECT_EQ(Indentation(doc.At(doc.Find("  \r"))), -1);
+    EXPECT_EQ(Indentation(doc.At(doc.Find("\f C"))), 2);
+    EXPECT_EQ(Indentation(doc.At(doc.Find("\nD"))), 0);  // a line feed counts nothing
+    EXPECT_EQ(Indentation(doc.At(doc.Find("E"))), 0);
+    EXPECT_EQ(Indentation(doc.At(doc.Size())), -1);
+
+    const LineMeasures m = MeasureLines(doc.At(doc.Find("\tB") + 1));
+    EXPECT_EQ(m.Cur, 8);
+    EXPECT_EQ(m.Prev, 8);
+    // The form feed after the empty line makes it a page break, so the next line is "\f C".
+    EXPECT_EQ(m.Next, 2);
+    EXPECT_EQ(MeasureLines(doc.At(1)).Prev, -1);
+}
+
+TEST(TextFinder, FormFeedMakesARunOfEmptyLinesOneBreak) {
+    const TextDoc paged("A\r\n\r\n\f\r\n\r\nB\r\n");
+    EXPECT_EQ(NextLine(paged.At(0)), paged.At(paged.Find("B")));
+    EXPECT_EQ(PreviousLine(paged.At(paged.Find("B"))), paged.At(0));
+
+    const TextDoc plain("A\r\n\r\n\r\nB\r\n");
+    EXPECT_EQ(plain.Offset(NextLine(plain.At(0))), 3);
+    EXPECT_EQ(plain.Offset(PreviousLine(plain.At(plain.Find("B")))), 5);
+}
+
+TEST(TextFinder, FindParagraphInIndentedText) {
+    const TextDoc doc(kIndented);
+    const LayoutParams layout = Layout(0);
+    const auto two = doc.Find("    Two"), three = doc.Find("    Three");
+
+    TextRange r = FindParagraph(layout, doc.At(0));
+    EXPECT_EQ(doc.Offset(r.Start), 0);
+    EXPECT_EQ(doc.Offset(r.End), two);
+    r = FindParagraph(layout, doc.At(two));
+    EXPECT_EQ(doc.Offset(r.Start), two);
+    EXPECT_EQ(doc.Offset(r.End), three);
+    r = FindParagraph(layout, doc.At(three));
+    EXPECT_EQ(doc.Offset(r.End), doc.Size());
+
+    // Inside a paragraph the start is the position itself.
+    const auto inside = doc.Find("two b") + 2;
+    r = FindParagraph(layout, doc.At(inside));
+    EXPECT_EQ(doc.Offset(r.Start), inside);
+    EXPECT_EQ(doc.Offset(r.End), three);
+
+    // At a paragraph's last character the search goes on to the next paragraph.
+    r = FindParagraph(layout, doc.At(doc.Find("one b") + 5));
+    EXPECT_EQ(doc.Offset(r.Start), two);
+    EXPECT_EQ(doc.Offset(r.End), three);
+
+    r = FindParagraph(layout, doc.At(doc.Size()));
+    EXPECT_EQ(doc.Offset(r.Start), doc.Size());
+    EXPECT_EQ(doc.Offset(r.End), doc.Size());
+}
+
+TEST(TextFinder, EquallyIndentedLinesAreOneLineParagraphs) {
+    const TextDoc doc("    X\r\n    Y\r\ny2\r\ny3\r\n");
+    const LayoutParams layout = Layout(0);
+    const auto y = doc.Find("    Y");
+    TextRange r = FindParagraph(layout, doc.At(0));
+    EXPECT_EQ(doc.Offset(r.End), y);
+    r = FindParagraph(layout, doc.At(y));
+    EXPECT_EQ(doc.Offset(r.Start), y);
+    EXPECT_EQ(doc.Offset(r.End), doc.Size());
+
+    EXPECT_EQ(doc.Offset(FindParagraphStart(layout, doc.At(doc.Find("y3"))).Start), y);
+    EXPECT_EQ(doc.Offset(FindParagraphStart(layout, doc.At(y)).Start), 0);
+}
+
+TEST(TextFinder, FindParagraphWithEmptyLineSeparation) {
+    const TextDoc doc("Alpha one\r\nalpha two\r\n\r\n\r\nBeta\r\nbeta\r\n");
+    const LayoutParams layout = Layout(1);
+    const auto empty = doc.Find("\r\n\r\n") + 2, beta = doc.Find("Beta");
+    TextRange r = FindParagraph(layout, doc.At(0));
+    EXPECT_EQ(doc.Offset(r.End), empty);
+    r = FindParagraph(layout, r.End);
+    EXPECT_EQ(doc.Offset(r.Start), beta);
+    EXPECT_EQ(doc.Offset(r.End), doc.Size());
+
+    // Backwards: inside Beta's paragraph, at its start, and among the empty lines.
+    TextStart s = FindParagraphStart(layout, doc.At(doc.Find("beta")));
+    EXPECT_EQ(doc.Offset(s.Start), beta);
+    s = FindParagraphStart(layout, doc.At(beta));
+    EXPECT_EQ(doc.Offset(s.Start), 0);
+    EXPECT_EQ(doc.Offset(s.Aux), empty);
+    s = FindParagraphStart(layout, doc.At(empty + 2));
+    EXPECT_EQ(doc.Offset(s.Start), 0);
+}
+
+TEST(TextFinder, FindParagraphStartInIndentedText) {
+    const TextDoc doc(kIndented);
+    const LayoutParams layout = Layout(0);
+    const auto two = doc.Find("    Two"), three = doc.Find("    Three");
+    TextStart s = FindParagraphStart(layout, doc.At(0));
+    EXPECT_EQ(doc.Offset(s.Start), 0);
+    EXPECT_EQ(doc.Offset(s.Aux), 0);
+    EXPECT_EQ(doc.Offset(FindParagraphStart(layout, doc.At(doc.Find("two c"))).Start), two);
+    // From a paragraph's start the search turns back to the previous one.
+    s = FindParagraphStart(layout, doc.At(two));
+    EXPECT_EQ(doc.Offset(s.Start), 0);
+    EXPECT_EQ(doc.Offset(s.Aux), two);
+    s = FindParagraphStart(layout, doc.At(doc.Size()));
+    EXPECT_EQ(doc.Offset(s.Start), three);
+    EXPECT_EQ(doc.Offset(s.Aux), doc.Size());
+}
+
+TEST(TextFinder, SectionsAreSeparatedByRazdEmptyEmptyLines) {
+    const TextDoc doc("A1\r\n\r\nA2\r\n\r\n\r\nB1\r\n\r\nB2\r\n");
+    const LayoutParams layout = Layout(1, 2);
+    const auto a2End = doc.Find("A2") + 4, b1 = doc.Find("B1");
+    TextRange next = FindNextSection(layout, doc.At(0));
+    EXPECT_EQ(doc.Offset(next.Start), 0);
+    EXPECT_EQ(doc.Offset(next.End), a2End);
+    next = FindNextSection(layout, next.End);
+    EXPECT_EQ(doc.Offset(next.Start), b1);
+    EXPECT_EQ(doc.Offset(next.End), doc.Size());
+
+    EXPECT_EQ(doc.Offset(FindPreviousSection(layout, doc.At(doc.Find("B2"))).Start), b1);
+    EXPECT_EQ(doc.Offset(FindPreviousSection(layout, doc.At(b1)).Start), 0);
+    EXPECT_EQ(doc.Offset(FindPreviousSection(layout, doc.At(0)).Start), 0);
+
+    // With one empty line enough, every paragraph is a section.
+    EXPECT_EQ(doc.Offset(FindNextSection(Layout(1, 1), doc.At(0)).End), doc.Find("\r\n") + 2);
+}
+
+TEST(TextFinder, MostCommonGapCountsEmptyLinesBetweenParagraphs) {
+    const TextDoc spaced("A\r\n\r\nB\r\n\r\nC\r\n\r\n\r\nD\r\n");
+    EXPECT_EQ(MostCommonGap(Layout(1), spaced.Data()), 1);
+    const TextDoc indented(kIndented);
+    EXPECT_EQ(MostCommonGap(Layout(0), indented.Data()), 0);
+    // A tie goes to the smaller count.
+    const TextDoc tie("A\r\n\r\nB\r\n\r\n\r\nC\r\n\r\n\r\n\r\nD\r\n\r\n\r\nE\r\n\r\nF\r\n");
+    EXPECT_EQ(MostCommonGap(Layout(0), tie.Data()), 1);
+    // Runs longer than the histogram are left out.
+    std::string huge = "A\r\n";
+    for (int i = 0; i < 300; ++i)
+        huge += "\r\n";
+    huge += "B\r\n\r\n\r\nC\r\n";
+    const TextDoc far(huge);
+    EXPECT_EQ(MostCommonGap(Layout(0), far.Data()), 2);
+}
+
+TEST(TextFinder, BoundedSearchesAgreeWithFullOnesAndStopEarly) {
+    std::string flat;
+    for (int i = 0; i < 3000; ++i)
+        flat += "flat line of a text without paragraph marks\r\n";
+    const TextDoc doc(flat);
+    const LayoutParams layout = Layout(0);
+    const char* middle = doc.At(doc.Size() / 2);
+    const TextRange bounded = FindParagraph(layout, middle, 34816);
+    EXPECT_GT(bounded.End - bounded.Start, 34816);
+    EXPECT_LT(bounded.End - bounded.Start, 34816 + 200);
+    EXPECT_EQ(FindParagraph(layout, middle).End, doc.At(doc.Size()));
+    const TextStart floored = FindParagraphStart(layout, middle, middle - 1000);
+    EXPECT_LE(floored.Start, middle - 1000);
+    EXPECT_GT(floored.Start, middle - 1200);
+
+    const TextDoc small(kIndented);
+    for (std::ptrdiff_t i = 0; i <= small.Size(); ++i) {
+        const TextRange full = FindParagraph(layout, small.At(i));
+        const TextRange cut = FindParagraph(layout, small.At(i), 34816);
+        EXPECT_EQ(full.Start, cut.Start);
+        EXPECT_EQ(full.End, cut.End);
+        EXPECT_EQ(FindParagraphStart(layout, small.At(i)).Start,
+                  FindParagraphStart(layout, small.At(i), small.At(0)).Start);
+    }
+}
+
+TEST(TextFinder, DegenerateTextsStayWithinBounds) {
+    const LayoutParams layout = Layout(0);
+    const TextDoc empty("");
+    EXPECT_EQ(FindParagraph(layout, empty.At(0)).End, empty.At(0));
+    EXPECT_EQ(FindParagraphStart(layout, empty.At(0)).Start, empty.At(0));
+    EXPECT_EQ(FindNextSection(layout, empty.At(0)).End, empty.At(0));
+    EXPECT_EQ(FindPreviousSection(layout, empty.At(0)).Start, empty.At(0));
+    EXPECT_EQ(MostCommonGap(layout, empty.Data()), 0);
+
+    const TextDoc oneLine("no line break at all");
+    EXPECT_EQ(FindParagraph(layout, oneLine.At(3)).End, oneLine.At(oneLine.Size()));
+    EXPECT_EQ(FindParagraphStart(layout, oneLine.At(oneLine.Size())).Start, oneLine.At(0));
+
+    const TextDoc blanks("  \r\n\t\r\n \r\n");
+    for (std::ptrdiff_t i = 0; i <= blanks.Size(); ++i) {
+        EXPECT_EQ(FindParagraph(layout, blanks.At(i)).Start, blanks.At(blanks.Size()));
+        EXPECT_EQ(FindParagraphStart(layout, blanks.At(i)).Start, blanks.At(0));
+    }
+}
+
+}  // namespace
+}  // namespace tovrin

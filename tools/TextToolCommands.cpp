@@ -10,6 +10,7 @@
 #include "text/TextFinder.h"
 #include "text/TextSearch.h"
 #include "tools/JsonLine.h"
+#include "tools/PortionLoop.h"
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 
@@ -88,7 +89,7 @@ PlayerOptions OptionsFrom(const CommandLine& line) {
 
 // Positions in the JSON output are byte offsets from the start of the text.
 int64_t Offset(const std::string& text, const char* position) {
-    return position - text.data();
+    return position ? position - text.data() : -1;
 }
 
 void SetBoundsTo(const std::string& text) {
@@ -143,19 +144,8 @@ int Portions(const CommandLine& line) {
     const std::size_t from = PositionOption(line, text);
     AnalyseAsAsked(line, options, text);
     SetBoundsTo(text);
-    const char* const end = text.data() + text.size();
-    // Cut as the player reads: each portion starts where the previous one ended.
-    for (const char* position = text.data() + from; position < end;) {
-        const Portion portion = PreparePortion(options, position);
-        if (portion.End <= position || portion.End > end || portion.Start < text.data() ||
-            portion.Start > portion.End) {
-            std::fprintf(stderr,
-                         "tovrin-text: the portion cut at %lld ends at %lld, not past it within "
-                         "the text; stopping\n",
-                         static_cast<long long>(Offset(text, position)),
-                         static_cast<long long>(Offset(text, portion.End)));
-            return kExitStuck;
-        }
+    const auto cut = [&](const char* position) { return PreparePortion(options, position); };
+    const auto print = [&](const Portion& portion) {
         JsonLine json;
         json.Number("start", Offset(text, portion.Start)).Number("end", Offset(text, portion.End));
         if (portion.Text) {
@@ -164,9 +154,16 @@ int Portions(const CommandLine& line) {
             json.Null("text");
         }
         WriteLine(json.Str());
-        position = portion.End;
-    }
-    return kExitSuccess;
+    };
+    const char* const first = text.data();
+    const CutOutcome outcome = CutToTheEnd(first, first + text.size(), first + from, cut, print);
+    if (outcome.Finished) return kExitSuccess;
+    std::fprintf(stderr,
+                 "tovrin-text: the portion cut at %lld ends at %lld, not past it within the "
+                 "text; stopping\n",
+                 static_cast<long long>(Offset(text, outcome.Position)),
+                 static_cast<long long>(Offset(text, outcome.PortionEnd)));
+    return kExitStuck;
 }
 
 int Analyse(const CommandLine& line) {

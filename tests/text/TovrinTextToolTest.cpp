@@ -8,7 +8,9 @@
 
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
+#include "tools/PortionLoop.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -230,6 +232,34 @@ TEST(TovrinTextTool, PortionsSurviveHostileFiles) {
         EXPECT_EQ(JsonInt(lines.back(), "end"),
                   static_cast<long long>(std::string(bytes.c_str()).size()));
     }
+}
+
+// The stall guard of `portions` cannot be provoked through a sound library, so it is driven
+// here with cutters that misbehave on purpose.
+TEST(TovrinTextTool, CuttingStopsWhenAPortionDoesNotMoveOn) {
+    const std::string text = "0123456789";
+    const char* first = text.data();
+    const char* end = first + text.size();
+    std::vector<long long> taken;
+    const auto take = [&](const Portion& portion) { taken.push_back(portion.End - first); };
+    const auto byThree = [&](const char* p) { return Portion{p, std::min(p + 3, end), ""}; };
+    EXPECT_TRUE(CutToTheEnd(first, end, first, byThree, take).Finished);
+    EXPECT_EQ(taken, (std::vector<long long>{3, 6, 9, 10}));
+
+    const auto stuckAtSix = [&](const char* p) {
+        return Portion{p, p - first == 6 ? p : p + 3, std::nullopt};
+    };
+    taken.clear();
+    const CutOutcome stalled = CutToTheEnd(first, end, first, stuckAtSix, take);
+    EXPECT_FALSE(stalled.Finished);
+    EXPECT_EQ(stalled.Position - first, 6);
+    EXPECT_EQ(taken, (std::vector<long long>{3, 6}));
+
+    const auto pastTheEnd = [&](const char* p) { return Portion{p, p + 4, ""}; };
+    EXPECT_FALSE(CutToTheEnd(first, end, first, pastTheEnd, take).Finished);
+    const auto backwards = [&](const char* p) { return Portion{p, p - 1, ""}; };
+    EXPECT_FALSE(CutToTheEnd(first, end, first + 5, backwards, take).Finished);
+    EXPECT_TRUE(CutToTheEnd(first, end, end, backwards, take).Finished) << "nothing left to cut";
 }
 
 TEST(TovrinTextTool, AnalyseListsEveryOptionField) {

@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -81,6 +82,11 @@ class SpawnSetup {
             &attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         if (!error) error = posix_spawnattr_setsigmask(&attributes_, &none);
         if (!error) error = posix_spawnattr_setsigdefault(&attributes_, &all);
+        // Like a program given a console of its own, it never reads this process's input.
+        if (!error) {
+            error =
+                posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        }
         if (!error && !workingFolder.empty()) {
             error = posix_spawn_file_actions_addchdir_np(&actions_, workingFolder.c_str());
         }

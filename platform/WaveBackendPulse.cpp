@@ -4,7 +4,11 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -118,6 +122,13 @@ std::unique_ptr<PcmStream> OpenPulseStream(const PcmFormat& format) {
 }
 
 bool PulseServerAnswers() {
+    // Only a server that is already there counts: connecting without one could make the
+    // client library start a sound daemon of its own.
+    const char* server = std::getenv("PULSE_SERVER");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    bool socketThere =
+        runtime && *runtime && access((std::string(runtime) + "/pulse/native").c_str(), F_OK) == 0;
+    if (!(server && *server) && !socketThere) return false;
     pa_simple* probe = Connect(PcmFormat{}, "probe");
     if (!probe) return false;
     pa_simple_free(probe);

@@ -1,3 +1,5 @@
+#include "platform/DesktopHost.h"
+#include "platform/Dispatcher.h"
 #include "platform/Power.h"
 #include "platform/SystemInfo.h"
 #include "platform/WaveDevice.h"
@@ -83,6 +85,20 @@ TEST(SysOpsTest, LaunchProcessFollowsTheCommandLineRule) {
     EXPECT_TRUE(Eventually([&] {
         return !std::filesystem::exists("/proc/" + std::to_string(info.pid));
     })) << "the started program is reaped";
+}
+
+TEST(SysOpsTest, WindowCaptionIsEmptyWhenThereIsNone) {
+    PlainDispatcher dispatcher;
+    DesktopHost host(dispatcher);
+    WindowHandle named = host.CreateWindow("Speech Synthesizer", "Говорить", kNoWindow, false);
+    WindowHandle unnamed = host.CreateWindow("Edit", "", named, false);
+    WindowHandle longer = host.CreateWindow("Edit", std::string(300, 'x'), named, false);
+    EXPECT_EQ(GetWindowCaption(named), "Говорить");
+    EXPECT_EQ(GetWindowCaption(unnamed), "");
+    EXPECT_EQ(GetWindowCaption(longer), std::string(254, 'x'));
+    host.DestroyWindow(named);
+    EXPECT_EQ(GetWindowCaption(named), "");
+    EXPECT_EQ(GetWindowCaption(kNoWindow), "");
 }
 
 TEST(SysOpsTest, PowerGoesOnlyThroughTheInstalledControl) {

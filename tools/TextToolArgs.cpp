@@ -27,7 +27,8 @@ std::vector<std::string> CommandLine::Values(std::string_view option) const {
     return found == values_.end() ? std::vector<std::string>() : found->second;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const ArgSpec& spec) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             const AcceptedOptions& accepted) {
     CommandLine line;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -42,10 +43,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const ArgSpec
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        if (Contains(spec.Flags, name)) {
+        if (Contains(accepted.Flags, name)) {
             if (equals != std::string::npos) throw UsageError(name + " takes no value");
             line.flags_.insert(name);
-        } else if (Contains(spec.Valued, name)) {
+        } else if (Contains(accepted.Valued, name)) {
             if (equals != std::string::npos) {
                 line.values_[name].push_back(arg.substr(equals + 1));
             } else if (i + 1 < args.size()) {

@@ -16,7 +16,7 @@ class UsageError : public std::runtime_error {
 };
 
 // Which options a command takes: those followed by a value and those that stand alone.
-struct ArgSpec {
+struct AcceptedOptions {
     std::vector<std::string_view> Valued;
     std::vector<std::string_view> Flags;
 };
@@ -31,7 +31,8 @@ class CommandLine {
     std::vector<std::string> Values(std::string_view option) const;
     const std::vector<std::string>& Positionals() const { return positionals_; }
 
-    friend CommandLine ParseCommandLine(const std::vector<std::string>& args, const ArgSpec& spec);
+    friend CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                                        const AcceptedOptions& accepted);
 
   private:
     std::set<std::string> flags_;
@@ -42,6 +43,6 @@ class CommandLine {
 // Accepts "--name value", "--name=value" and bare flags; everything after "--", and every
 // argument that does not start with "--", is positional. Throws UsageError on unknown options
 // and missing values.
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const ArgSpec& spec);
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const AcceptedOptions& accepted);
 
 }  // namespace tovrin

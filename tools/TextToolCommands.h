@@ -17,7 +17,7 @@ inline constexpr int kExitStuck = 3;  // portion cutting stopped moving forward
 struct TextCommand {
     const char* Name;
     const char* Synopsis;
-    ArgSpec Spec;
+    AcceptedOptions Accepts;
     int (*Run)(const CommandLine& line);
 };
 

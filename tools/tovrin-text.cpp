@@ -47,7 +47,7 @@ int Run(const std::vector<std::string>& args) {
     if (!command) return UsageFailure("unknown command \"" + args[0] + "\"", nullptr);
     try {
         const std::vector<std::string> rest(args.begin() + 1, args.end());
-        return command->Run(tovrin::ParseCommandLine(rest, command->Spec));
+        return command->Run(tovrin::ParseCommandLine(rest, command->Accepts));
     } catch (const tovrin::UsageError& error) {
         return UsageFailure(error.what(), command->Synopsis);
     }

@@ -48,8 +48,12 @@ std::string CleanSecondField(std::string_view field) {
     return cleaned;
 }
 
+// A decimal number with an optional sign; "+-5" and the like are no numbers.
 bool ToInt32(std::string_view text, int32_t& value) {
-    if (text.starts_with('+')) text.remove_prefix(1);
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+        if (text.starts_with('-')) return false;
+    }
     if (text.empty()) return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();

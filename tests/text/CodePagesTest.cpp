@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tovrin {
@@ -51,6 +55,49 @@ TEST(CodePages, LettersFollowThePublishedCodePages) {
         EXPECT_EQ(Byte(2, 3, l.dos), l.koi);
         EXPECT_EQ(Byte(3, 2, l.koi), l.dos);
         EXPECT_EQ(Byte(4, 2, l.iso), l.dos);
+    }
+}
+
+// Ё, ё and А-я in Windows-1251.
+std::string RussianLetters() {
+    std::string letters = "\xA8\xB8";
+    for (int c = 0xC0; c <= 0xFF; ++c)
+        letters += static_cast<char>(c);
+    return letters;
+}
+
+// The same letters in another code page, as glibc's iconv knows them; empty when iconv lacks
+// the code page.
+std::string IconvLetters(const char* codePage) {
+    const iconv_t cd = iconv_open(codePage, "CP1251");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    std::string in = RussianLetters(), out(in.size(), '\0');
+    char* inPtr = in.data();
+    char* outPtr = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    return done == static_cast<std::size_t>(-1) || outLeft != 0 ? std::string() : out;
+}
+
+TEST(CodePages, EveryRussianLetterAgreesWithIconv) {
+    const int indices[] = {1, 2, 3, 4};
+    std::string bytes[5];
+    bytes[1] = IconvLetters("CP1251");
+    bytes[2] = IconvLetters("CP866");
+    bytes[3] = IconvLetters("KOI8-R");
+    bytes[4] = IconvLetters("ISO-8859-5");
+    for (int page : indices)
+        if (bytes[page].empty()) GTEST_SKIP() << "iconv lacks code page " << page;
+    for (int from : indices) {
+        for (int to : indices) {
+            // ISO 8859-5's Ё and ё (the first two letters) go through the tables uncorrected.
+            const std::size_t first = from == 4 || to == 4 ? 2 : 0;
+            for (std::size_t i = first; i < bytes[1].size(); ++i)
+                EXPECT_EQ(Byte(from, to, static_cast<unsigned char>(bytes[from][i])),
+                          static_cast<unsigned char>(bytes[to][i]))
+                    << from << " -> " << to << " letter " << i;
+        }
     }
 }
 
@@ -141,6 +188,35 @@ TEST(CodePages, DetectsTheCodePage) {
               DetectCodePage(windows.substr(0, 10).c_str(), 99));
     std::string cut = latin + '\0' + windows;
     EXPECT_EQ(DetectCodePage(cut.c_str(), cut.size()), -1);
+}
+
+// A text made of `count` copies of each byte.
+std::string Bytes(std::initializer_list<std::pair<int, int>> runs) {
+    std::string text;
+    for (const auto& [byte, count] : runs)
+        text.append(static_cast<std::size_t>(count), static_cast<char>(byte));
+    return text;
+}
+
+int Detect(const std::string& text) {
+    return DetectCodePage(text.c_str(), text.size());
+}
+
+TEST(CodePages, DetectionSteps) {
+    // The KOI letter set decides, though its small letters alone would point to Windows-1251.
+    EXPECT_EQ(Detect(Bytes({{220, 10}, {252, 100}, {253, 100}, {254, 100}})), 3);
+    EXPECT_EQ(Detect(Bytes({{220, 10}, {243, 100}, {244, 100}, {245, 100}})), 1);
+    // Neither set nor fallback: capitals only point to KOI-8, small letters to Windows-1251,
+    // as many of both to nothing.
+    EXPECT_EQ(Detect(Bytes({{0xC2, 1000}})), 3);
+    EXPECT_EQ(Detect(Bytes({{0xF3, 1000}})), 1);
+    EXPECT_EQ(Detect(Bytes({{0xC2, 100}, {0xF3, 100}})), -1);
+    // The DOS fallback: many bytes where 866 keeps letters, more 0xB0-0xBF than 0xF0-0xFF, or
+    // few 0xF0-0xFF against 0x80-0x8F and 0xA0-0xAF.
+    EXPECT_EQ(Detect(Bytes({{0x81, 1000}})), 2);
+    EXPECT_EQ(Detect(Bytes({{0xB0, 10}, {0xF3, 5}})), 2);
+    EXPECT_EQ(Detect(Bytes({{0x81, 100}, {0xF3, 40}, {0xC2, 60}})), 2);
+    EXPECT_EQ(Detect(Bytes({{0x81, 100}, {0xF3, 50}, {0xC2, 60}})), 3);
 }
 
 TEST(CodePages, Utf8Conversions) {

@@ -47,6 +47,8 @@ TEST(DictionaryLines, FailuresLeaveTheNumbersUnset) {
     EXPECT_FALSE(ParseDictionaryLine("a::b::c 1 ", line));  // empty second number
     EXPECT_FALSE(ParseDictionaryLine("a::b::c1 2", line));
     EXPECT_FALSE(ParseDictionaryLine("a::b::c 1 99999999999", line));
+    EXPECT_FALSE(ParseDictionaryLine("a::b::c +-5 2", line));  // one sign only
+    EXPECT_FALSE(ParseDictionaryLine("a::b::c 1 +", line));
     EXPECT_FALSE(ParseDictionaryLine("", line));
     EXPECT_FALSE(ParseDictionaryLine(std::string("a::b::c 1 2\0", 12), line));
     // A fresh parse starts from empty fields.

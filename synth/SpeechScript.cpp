@@ -94,26 +94,8 @@ class ScriptBuilder {
     }
 
     void AddGroup(std::string_view group, uint32_t origin) {
-        const std::string normalised = Normalise(group);
-        if (const int voice = NamedVoiceIndex(normalised); voice >= 0) {
-            AddStep(Kind::Voice, voice, origin);
-            return;
-        }
-        for (const ValueCommand& command : kValueCommands) {
-            if (!normalised.starts_with(command.prefix)) continue;
-            const auto value =
-                FirstNumber(std::string_view(normalised).substr(command.prefix.size()));
-            if (value) AddValueStep(command.kind, *value, origin);
-            return;
-        }
-        if (normalised.ends_with(kWaveSuffix)) {
-            ScriptStep step{Kind::PlayFile,
-                            std::string(Trimmed(group.substr(1, group.size() - 2))),
-                            {},
-                            origin,
-                            0};
-            AddStep(std::move(step));
-        }
+        // A silent group still parts the words on either side of it.
+        if (!AddCommand(group, origin)) AddChar(' ', origin);
     }
 
     std::vector<ScriptStep> Finish() {
@@ -122,12 +104,33 @@ class ScriptBuilder {
     }
 
   private:
-    void AddValueStep(Kind kind, int value, uint32_t origin) {
-        if (kind == Kind::Pause) {
-            if (value > 0) AddStep(kind, std::min(value, kMaxPauseTenths), origin);
-            return;
+    // False when the group asks for nothing.
+    bool AddCommand(std::string_view group, uint32_t origin) {
+        const std::string normalised = Normalise(group);
+        if (const int voice = NamedVoiceIndex(normalised); voice >= 0) {
+            AddStep(Kind::Voice, voice, origin);
+            return true;
         }
-        AddStep(kind, ClampParameter(value), origin);
+        for (const ValueCommand& command : kValueCommands) {
+            if (!normalised.starts_with(command.prefix)) continue;
+            const auto value =
+                FirstNumber(std::string_view(normalised).substr(command.prefix.size()));
+            return value && AddValueStep(command.kind, *value, origin);
+        }
+        if (!normalised.ends_with(kWaveSuffix)) return false;
+        const std::string name(Trimmed(group.substr(1, group.size() - 2)));
+        AddStep(ScriptStep{Kind::PlayFile, name, {}, origin, 0});
+        return true;
+    }
+
+    bool AddValueStep(Kind kind, int value, uint32_t origin) {
+        if (kind != Kind::Pause) {
+            AddStep(kind, ClampParameter(value), origin);
+            return true;
+        }
+        if (value <= 0) return false;
+        AddStep(kind, std::min(value, kMaxPauseTenths), origin);
+        return true;
     }
 
     void AddStep(Kind kind, int value, uint32_t origin) {

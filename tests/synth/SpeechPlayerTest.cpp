@@ -1,0 +1,303 @@
+#include "synth/SpeechPlayer.h"
+
+#include "synth/EspeakSynthesizer.h"
+#include "tests/support/TestEnvironment.h"
+#include "text/CodePages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace tovrin {
+namespace {
+
+constexpr int kFramesPerChar = 100;
+
+size_t CodePoints(const std::string& utf8) {
+    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// Makes kFramesPerChar frames for every character and a word event at each word start, and
+// remembers what it was asked to say.
+class FakeSynthesizer : public SpeechSynthesizer {
+  public:
+    struct Call {
+        std::string utf8;
+        EspeakSettings settings;
+    };
+    explicit FakeSynthesizer(std::shared_ptr<std::vector<Call>> calls) : calls_(std::move(calls)) {}
+    int SampleRate() const override { return 22050; }
+    bool Synthesize(const std::string& utf8, const EspeakSettings& settings,
+                    const Sink& sink) override {
+        calls_->push_back({utf8, settings});
+        const size_t chars = CodePoints(utf8);
+        size_t index = 0;
+        bool previousBlank = true;
+        const std::vector<int16_t> samples(kFramesPerChar, 1000);
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
+            const bool blank = utf8[i] == ' ';
+            std::vector<WordEvent> words;
+            if (!blank && previousBlank) words.push_back({index * kFramesPerChar, index});
+            previousBlank = blank;
+            if (!sink(samples.data(), samples.size(), words)) return false;
+            ++index;
+        }
+        EXPECT_EQ(index, chars);
+        return true;
+    }
+
+  private:
+    std::shared_ptr<std::vector<Call>> calls_;
+};
+
+// A device whose played count the test sets; writes never block.
+struct DeviceState {
+    std::atomic<uint64_t> written{0};
+    std::atomic<uint64_t> playedLimit{0};
+    std::atomic<bool> paused{false};
+    std::atomic<int> flushes{0};
+    std::atomic<bool> anyNonZeroInSilence{false};
+    std::vector<int16_t> samples;  // touched by the playback thread only while running
+};
+
+class TestStream : public PcmStream {
+  public:
+    explicit TestStream(std::shared_ptr<DeviceState> state) : state_(std::move(state)) {}
+    bool Write(const int16_t* samples, size_t frames) override {
+        state_->samples.insert(state_->samples.end(), samples, samples + frames);
+        state_->written += frames;
+        return true;
+    }
+    void Pause() override { state_->paused = true; }
+    void Resume() override { state_->paused = false; }
+    void Flush() override { ++state_->flushes; }
+    void Drain() override {}
+    uint64_t FramesPlayed() const override {
+        return std::min<uint64_t>(state_->written, state_->playedLimit);
+    }
+
+  private:
+    std::shared_ptr<DeviceState> state_;
+};
+
+// Bounded wait for a condition another thread brings about.
+bool WaitUntil(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class SpeechPlayerTest : public testing::Test {
+  protected:
+    void StartPlayer(uint64_t playedLimit) {
+        device_->playedLimit = playedLimit;
+        SpeechPlayer::Listener listener;
+        listener.progress = [this](uint64_t speech, uint32_t position) {
+            std::lock_guard lock(mutex_);
+            progress_.push_back({speech, position});
+        };
+        listener.finished = [this](uint64_t speech) {
+            std::lock_guard lock(mutex_);
+            finished_.push_back(speech);
+        };
+        player_ = std::make_unique<SpeechPlayer>(
+            std::make_unique<FakeSynthesizer>(calls_),
+            [this](const PcmFormat&) { return std::make_unique<TestStream>(device_); },
+            std::move(listener));
+    }
+    uint64_t Speak(const std::string& text, std::shared_ptr<const OwnDictionary> dictionary = {}) {
+        SpeechRequest request;
+        request.text = text;
+        request.dictionary = std::move(dictionary);
+        request.soundFolder = folder_;
+        return player_->Speak(std::move(request));
+    }
+    bool Finished(uint64_t speech) {
+        std::lock_guard lock(mutex_);
+        return std::find(finished_.begin(), finished_.end(), speech) != finished_.end();
+    }
+    uint32_t LastPosition() {
+        std::lock_guard lock(mutex_);
+        return progress_.empty() ? 0 : progress_.back().second;
+    }
+    std::vector<uint32_t> Positions(uint64_t speech) {
+        std::lock_guard lock(mutex_);
+        std::vector<uint32_t> positions;
+        for (const auto& [id, position] : progress_)
+            if (id == speech) positions.push_back(position);
+        return positions;
+    }
+
+    std::string folder_ = test::MakeTempDir("player");
+    std::shared_ptr<std::vector<FakeSynthesizer::Call>> calls_ =
+        std::make_shared<std::vector<FakeSynthesizer::Call>>();
+    std::shared_ptr<DeviceState> device_ = std::make_shared<DeviceState>();
+    std::mutex mutex_;
+    std::vector<std::pair<uint64_t, uint32_t>> progress_;
+    std::vector<uint64_t> finished_;
+    std::unique_ptr<SpeechPlayer> player_;
+};
+
+TEST_F(SpeechPlayerTest, SpeaksToTheEndWithProgressInOrder) {
+    StartPlayer(UINT64_MAX);
+    const uint64_t speech = Speak("one two three");
+    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    EXPECT_EQ(device_->written, 13u * kFramesPerChar);
+    const auto positions = Positions(speech);
+    ASSERT_FALSE(positions.empty());
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_EQ(positions.back(), 8u);
+    ASSERT_EQ(calls_->size(), 1u);
+    EXPECT_EQ((*calls_)[0].utf8, "one two three");
+}
+
+TEST_F(SpeechPlayerTest, ProgressFollowsWhatWasPlayedNotWhatWasMade) {
+    StartPlayer(0);
+    const uint64_t speech = Speak("one two three");
+    ASSERT_TRUE(WaitUntil([&] { return device_->written == 13u * kFramesPerChar; }));
+    EXPECT_EQ(LastPosition(), 0u);
+    EXPECT_FALSE(Finished(speech));
+    device_->playedLimit = 450;
+    ASSERT_TRUE(WaitUntil([&] { return LastPosition() == 4u; }));
+    EXPECT_FALSE(Finished(speech));
+    device_->playedLimit = UINT64_MAX;
+    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+}
+
+TEST_F(SpeechPlayerTest, StopDropsTheSoundAndPauseHoldsTheDevice) {
+    StartPlayer(0);
+    const uint64_t first = Speak("first text");
+    ASSERT_TRUE(WaitUntil([&] { return device_->written > 0; }));
+    player_->SetPaused(true);
+    ASSERT_TRUE(WaitUntil([&] { return device_->paused.load(); }));
+    player_->SetPaused(false);
+    ASSERT_TRUE(WaitUntil([&] { return !device_->paused.load(); }));
+    player_->SetPaused(true);
+    ASSERT_TRUE(WaitUntil([&] { return device_->paused.load(); }));
+    // Stopped while paused: flushed, and the device runs again for the next speech.
+    player_->Stop();
+    ASSERT_TRUE(WaitUntil([&] { return device_->flushes >= 1 && !device_->paused; }));
+    device_->playedLimit = UINT64_MAX;
+    const uint64_t second = Speak("second");
+    ASSERT_TRUE(WaitUntil([&] { return Finished(second); }));
+    EXPECT_FALSE(Finished(first));
+}
+
+TEST_F(SpeechPlayerTest, PausesAndSoundFilesBecomeFrames) {
+    StartPlayer(UINT64_MAX);
+    // 441 frames of a quiet tone, 16-bit mono at the engine's rate.
+    std::string data;
+    for (int i = 0; i < 441; ++i)
+        data += std::string{'\x10', '\x00'};
+    auto u32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v), static_cast<char>(v >> 8),
+                           static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    };
+    const std::string format = std::string("\x01\x00\x01\x00", 4) + u32(22050) + u32(44100) +
+                               std::string("\x02\x00\x10\x00", 4);
+    std::ofstream(folder_ + "/beep.wav", std::ios::binary)
+        << "RIFF" << u32(36 + static_cast<uint32_t>(data.size())) << "WAVEfmt " << u32(16) << format
+        << "data" << u32(static_cast<uint32_t>(data.size())) << data;
+    std::ofstream(folder_ + "/bad.wav") << "not a sound";
+
+    const uint64_t pause = Speak("{wait10}");
+    ASSERT_TRUE(WaitUntil([&] { return Finished(pause); }));
+    EXPECT_EQ(device_->written, 22050u);
+    EXPECT_TRUE(std::all_of(device_->samples.begin(), device_->samples.end(),
+                            [](int16_t s) { return s == 0; }));
+
+    const uint64_t sound = Speak("{missing.wav}{bad.wav}{ beep.wav }");
+    ASSERT_TRUE(WaitUntil([&] { return Finished(sound); }));
+    EXPECT_EQ(device_->written, 22050u + 441u);
+    EXPECT_EQ(device_->samples.back(), 16);
+    EXPECT_TRUE(calls_->empty());
+}
+
+TEST_F(SpeechPlayerTest, DictionaryAndVoiceCommandsReachTheSynthesizer) {
+    StartPlayer(UINT64_MAX);
+    auto dictionary =
+        std::make_shared<OwnDictionary>(OwnDictionary::Parse(Utf8ToWindows1251("кот=кошка")));
+    const uint64_t speech = Speak(Utf8ToWindows1251("Кот{temp9}{kingkong}кот"), dictionary);
+    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    ASSERT_EQ(calls_->size(), 2u);
+    EXPECT_EQ((*calls_)[0].utf8, "кошка");
+    EXPECT_EQ((*calls_)[1].utf8, "кошка");
+    EXPECT_EQ((*calls_)[0].settings, ToEspeakSettings(VoiceParams{}));
+    EXPECT_EQ((*calls_)[1].settings, ToEspeakSettings(VoiceParams{kNumberedVoiceCount, 5, 9, 0}));
+    // The replaced word is reported at the place of the word it replaced.
+    EXPECT_EQ(Positions(speech).back(), 20u);
+}
+
+TEST_F(SpeechPlayerTest, LongTextsGoInStretchesThatCoverItAll) {
+    StartPlayer(UINT64_MAX);
+    std::string text;
+    for (int i = 0; text.size() < 5000; ++i)
+        text += (i % 9 == 8) ? "word. " : "word ";
+    const uint64_t speech = Speak(text);
+    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    ASSERT_GT(calls_->size(), 4u);
+    std::string joined;
+    for (const auto& call : *calls_) {
+        EXPECT_LE(call.utf8.size(), 1000u);
+        joined += call.utf8;
+    }
+    EXPECT_EQ(joined, text);
+    EXPECT_EQ(Positions(speech).back(), text.rfind("word"));
+}
+
+TEST(EspeakSynthesizer, SpeaksRussianWithWordEventsAndTempo) {
+    EspeakSynthesizer synthesizer;
+    EXPECT_EQ(synthesizer.SampleRate(), 22050);
+    auto synthesize = [&](const std::string& text, const EspeakSettings& settings,
+                          std::vector<WordEvent>* words) {
+        size_t frames = 0;
+        int peak = 0;
+        synthesizer.Synthesize(
+            text, settings,
+            [&](const int16_t* samples, size_t count, const std::vector<WordEvent>& events) {
+                for (size_t i = 0; i < count; ++i)
+                    peak = std::max(peak, std::abs(int{samples[i]}));
+                frames += count;
+                if (words) words->insert(words->end(), events.begin(), events.end());
+                return true;
+            });
+        EXPECT_GT(peak, 1000) << settings.voiceName;
+        return frames;
+    };
+    std::vector<WordEvent> words;
+    const std::string text = "Привет, дорогой мир";
+    synthesize(text, ToEspeakSettings(VoiceParams{}), &words);
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0].charIndex, 0u);
+    EXPECT_EQ(words[1].charIndex, 8u);
+    EXPECT_EQ(words[2].charIndex, 16u);
+    EXPECT_LT(words[1].frame, words[2].frame);
+
+    const size_t slow = synthesize(text, ToEspeakSettings(VoiceParams{0, 5, 0, 0}), nullptr);
+    const size_t fast = synthesize(text, ToEspeakSettings(VoiceParams{0, 5, 9, 0}), nullptr);
+    EXPECT_GT(slow, fast * 2);
+    for (int voice = 0; voice < kNumberedVoiceCount + kNamedVoiceCount; ++voice)
+        synthesize("да", ToEspeakSettings(VoiceParams{voice, 5, 7, 0}), nullptr);
+
+    // A sink that refuses cuts the synthesis short.
+    size_t calls = 0;
+    EXPECT_FALSE(synthesizer.Synthesize(text, ToEspeakSettings(VoiceParams{}),
+                                        [&](const int16_t*, size_t, const std::vector<WordEvent>&) {
+                                            ++calls;
+                                            return false;
+                                        }));
+    EXPECT_EQ(calls, 1u);
+}
+
+}  // namespace
+}  // namespace tovrin

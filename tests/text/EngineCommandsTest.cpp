@@ -43,6 +43,7 @@ TEST(EngineCommands, OtherBracesBecomeParentheses) {
     EXPECT_EQ(Strip("a { b"), "a ( b");
     EXPECT_EQ(Strip("{a {wait 3}"), "(a " + Blanks(8));
     EXPECT_EQ(Strip("{свернуть окно}"), "(свернуть окно)");
+    EXPECT_EQ(Strip("{стоп 5}"), "(стоп 5)");  // "{стоп}" matches only the whole group
     EXPECT_EQ(Strip("{{}}"), "(())");
     EXPECT_EQ(Strip("без скобок"), "без скобок");
     EXPECT_EQ(Strip(""), "");

@@ -157,6 +157,15 @@ TEST(TextFilters, JoinSpacedLetters) {
     EXPECT_EQ(Unspace("с.л.о.в.о"), "слово    ");
     EXPECT_EQ(Unspace("к о т"), "к о т");
     EXPECT_EQ(Unspace("a b c d e f g h"), "abcdefgh       ");
+    // A doubled separator marks the gap between words; when the letters are still spaced
+    // after the single ones went, every separator goes.
+    EXPECT_EQ(Unspace("с_л_о_в_о__е_с_т_ь"), "слово_есть        ");
+    EXPECT_EQ(Unspace("с__л__о__в__о"), "слово        ");
+    EXPECT_EQ(Unspace("с  л  о  в  о"), "слово        ");
+    // A spaced word broken at a line end is joined first (with a blank) when hyphenation is
+    // cleaned; otherwise only its hyphen goes.
+    EXPECT_EQ(Unspace("с л о-\r\nв о"), "слово      ");
+    EXPECT_EQ(Unspace("с л о-\r\nв о", false), "с л о\r\nв о ");
     // Ties that no rule decides leave the run as it was.
     EXPECT_EQ(Unspace("а-б_в.г.д"), "а-б_в.г.д");
 }

@@ -48,6 +48,7 @@ int32_t ParsePauseText(const std::string& text) {
 }
 
 void AnalyseText(PlayerOptions& options, bool full, const char* text) {
+    if (!text) text = "";
     const size_t length = std::strlen(text);
     if (!full) {
         options.CodePage = DetectCodePage(text, static_cast<size_t>(kQuickDetectLimit));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace tovrin {
@@ -232,6 +233,57 @@ TEST(TextFinder, DegenerateTextsStayWithinBounds) {
     for (std::ptrdiff_t i = 0; i <= blanks.Size(); ++i) {
         EXPECT_EQ(FindParagraph(layout, blanks.At(i)).Start, blanks.At(blanks.Size()));
         EXPECT_EQ(FindParagraphStart(layout, blanks.At(i)).Start, blanks.At(0));
+    }
+}
+
+// Random layouts of blanks, tabs, form feeds and line breaks: every answer stays inside the
+// text, and the bounded searches decide exactly as the full ones.
+TEST(TextFinder, RandomLayoutsKeepTheInvariants) {
+    std::mt19937 random(20261208);
+    const char alphabet[] = {' ', ' ', '\t', '\f', '\r', '\r', '\n', 'a', 'a', 'a', 'b', '-'};
+    for (int round = 0; round < 400; ++round) {
+        std::string text(random() % 160, ' ');
+        for (char& c : text)
+            c = alphabet[random() % sizeof alphabet];
+        const TextDoc doc(text);
+        const char* first = doc.At(0);
+        const char* end = doc.At(doc.Size());
+        const LayoutParams layout = Layout(static_cast<int32_t>(round % 2), 1 + round % 3);
+        for (std::ptrdiff_t i = 0; i <= doc.Size(); ++i) {
+            const char* p = doc.At(i);
+            const TextRange forward = FindParagraph(layout, p);
+            ASSERT_GE(forward.Start, p);
+            ASSERT_LE(forward.Start, forward.End);
+            ASSERT_LE(forward.End, end);
+            if (p < end && forward.Start < end) {
+                ASSERT_GT(forward.End, forward.Start);
+            }
+            const std::ptrdiff_t limit = random() % 40;
+            const TextRange bounded = FindParagraph(layout, p, limit);
+            ASSERT_EQ(bounded.Start, forward.Start);
+            if (forward.End - forward.Start > limit) {
+                ASSERT_GT(bounded.End - bounded.Start, limit);
+            } else {
+                ASSERT_EQ(bounded.End, forward.End);
+            }
+
+            const TextStart backward = FindParagraphStart(layout, p);
+            ASSERT_GE(backward.Start, first);
+            ASSERT_LE(backward.Start, end);
+            const char* floor = doc.At(random() % (i + 1));
+            const TextStart floored = FindParagraphStart(layout, p, floor);
+            ASSERT_EQ(floored.Aux, backward.Aux);
+            if (backward.Start <= floor) {
+                ASSERT_LE(floored.Start, floor);
+            } else {
+                ASSERT_EQ(floored.Start, backward.Start);
+            }
+
+            const TextRange section = FindNextSection(layout, p);
+            ASSERT_LE(section.End, end);
+            ASSERT_GE(FindPreviousSection(layout, p).Start, first);
+        }
+        ASSERT_GE(MostCommonGap(layout, first), 0);
     }
 }
 

@@ -1,6 +1,120 @@
+// Desktop round trips as the engine controller makes them: a WM_COMMAND to a window of
+// another process, and finding one window among ten hosting processes.
+// Prints "name value unit" lines.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Desktop.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace tovrin;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kHosts = 10;
+constexpr int kRoundTrips = 20000;
+constexpr int kFinds = 2000;
+
+std::string HostProgram() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "desktop_test_host";
+}
+
+// Starts one host; its windows can be found once its "ready" line has been read.
+pid_t StartHost(const std::string& program, const std::string& caption) {
+    int ends[2];
+    if (pipe(ends) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, ends[0]);
+    std::string arg0 = program, arg1 = "--caption", arg2 = caption;
+    char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    char c;
+    while (pid > 0 && read(ends[0], &c, 1) == 1 && c != '\n') {
+    }
+    close(ends[0]);
+    return pid;
+}
+
+double Microseconds(Clock::duration duration) {
+    return std::chrono::duration<double, std::micro>(duration).count();
+}
+
+double Percentile(std::vector<double> samples, double fraction) {
+    std::sort(samples.begin(), samples.end());
+    return samples[static_cast<size_t>(fraction * (samples.size() - 1))];
+}
+
+template <typename Call>
+std::vector<double> Time(int count, Call call) {
+    std::vector<double> samples;
+    samples.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const auto start = Clock::now();
+        call(i);
+        samples.push_back(Microseconds(Clock::now() - start));
+    }
+    return samples;
+}
+
+}  // namespace
 
 int main() {
-    std::puts("DesktopBench: not built yet");
-    return 0;
+    // A private desktop, so that the benchmark never meets the user's own windows.
+    char folder[] = "/tmp/tovrin-desktop-bench-XXXXXX";
+    if (!mkdtemp(folder)) return 1;
+    setenv("XDG_RUNTIME_DIR", folder, 1);
+
+    const std::string program = HostProgram();
+    std::vector<pid_t> hosts;
+    for (int i = 0; i < kHosts; ++i)
+        hosts.push_back(StartHost(program, "host " + std::to_string(i)));
+
+    int status = 0;
+    const WindowHandle target = desktop::FindWindow("Speech Synthesizer", "host 0");
+    const std::string last = "host " + std::to_string(kHosts - 1);
+    if (target == kNoWindow || std::count(hosts.begin(), hosts.end(), -1) > 0) {
+        std::fputs("desktop_bench: the test hosts did not start\n", stderr);
+        status = 1;
+    } else {
+        bool wrong = false;
+        // Commands from 1000 up are answered plainly by the test host (n + 1000).
+        Time(1000, [&](int) { desktop::SendMessage(target, WM_COMMAND, 1000); });  // warm up
+        const auto roundTrips = Time(kRoundTrips, [&](int i) {
+            const int command = 1000 + i % 1000;
+            wrong |= desktop::SendMessage(target, WM_COMMAND, command) != command + 1000;
+        });
+        const auto finds = Time(kFinds, [&](int) {
+            wrong |= desktop::FindWindow("Speech Synthesizer", last) == kNoWindow;
+        });
+        std::printf("sendmessage_rtt_us_p50 %.1f us\n", Percentile(roundTrips, 0.50));
+        std::printf("sendmessage_rtt_us_p99 %.1f us\n", Percentile(roundTrips, 0.99));
+        std::printf("findwindow_us_10hosts %.1f us\n", Percentile(finds, 0.50));
+        if (wrong) {
+            std::fputs("desktop_bench: a call gave a wrong answer\n", stderr);
+            status = 1;
+        }
+    }
+    for (pid_t pid : hosts) {
+        if (pid <= 0) continue;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    std::filesystem::remove_all(folder);
+    return status;
 }

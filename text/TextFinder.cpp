@@ -6,9 +6,30 @@
 namespace tovrin {
 namespace {
 
-TextBounds gBounds;
-
 constexpr char kCr = '\r';
+
+// The line breaks nearest to the last positions asked about, so that stepping through a very
+// long line does not search it again from every position. Each holds a line break (or a bound)
+// and a stretch next to it known to hold no carriage return. Reset with the bounds.
+struct BreakBefore {
+    const char* Break = nullptr;    // a carriage return, or the first character
+    const char* CleanTo = nullptr;  // no carriage return in (Break, CleanTo]
+};
+struct BreakAfter {
+    const char* CleanFrom = nullptr;  // no carriage return in [CleanFrom, Break)
+    const char* Break = nullptr;      // a carriage return, or the end
+};
+// The library's one piece of state: the bounds, and what is known about the lines near the
+// last positions asked about, which belongs to those bounds.
+struct FinderState {
+    TextBounds Bounds;
+    BreakBefore Before;
+    BreakAfter After;
+};
+FinderState gState;
+TextBounds& gBounds = gState.Bounds;
+BreakBefore& gBefore = gState.Before;
+BreakAfter& gAfter = gState.After;
 
 bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f';
@@ -31,20 +52,6 @@ const char* Clamp(const char* p) {
     if (p > gBounds.End) return gBounds.End;
     return p;
 }
-
-// The line breaks nearest to the last positions asked about, so that stepping through a very
-// long line does not search it again from every position. Each holds a line break (or a bound)
-// and a stretch next to it known to hold no carriage return. Reset with the bounds.
-struct BreakBefore {
-    const char* Break = nullptr;    // a carriage return, or the first character
-    const char* CleanTo = nullptr;  // no carriage return in (Break, CleanTo]
-};
-struct BreakAfter {
-    const char* CleanFrom = nullptr;  // no carriage return in [CleanFrom, Break)
-    const char* Break = nullptr;      // a carriage return, or the end
-};
-BreakBefore gBefore;
-BreakAfter gAfter;
 
 // The last carriage return in [first, p], or the first character; p lies before the end.
 const char* LastBreakUpTo(const char* p) {
@@ -173,8 +180,8 @@ bool ContinuesBackward(const char* c, int base, int32_t abzType) {
 void SetTextBounds(const char* a, const char* b) {
     gBounds.First = a < b ? a : b;
     gBounds.End = a < b ? b : a;
-    gBefore = {};
-    gAfter = {};
+    gState.Before = {};
+    gState.After = {};
 }
 
 const TextBounds& CurrentTextBounds() {

@@ -10,27 +10,15 @@
 namespace tovrin {
 namespace {
 
-TEST(PlayerOptions, DefaultsAndLayout) {
+TEST(PlayerOptions, DefaultsResetAChangedRecordAndLayoutFollowsIt) {
     PlayerOptions options;
     options.ReadingType = 2;
     options.AbzBeg = "x";
     options.BlockSize = 1024;
-    options.DictScript = "R";
     DefaultPlayerOptions(options);
     EXPECT_EQ(options.ReadingType, 0);
-    EXPECT_EQ(options.CodePage, -1);
-    EXPECT_TRUE(options.Dcd_pH && options.Dcd_NoPeren && options.Dcd_NoUdar &&
-                options.Dcd_NoCommand && options.Dcd_NoChar);
     EXPECT_EQ(options.AbzBeg, "");
-    EXPECT_FALSE(options.AbzBegP);
-    EXPECT_EQ(options.AbzEndPause, 5);
-    EXPECT_TRUE(options.AbzNoEndP);
-    EXPECT_EQ(options.RazdType, 3);
-    EXPECT_EQ(options.RazdEmpt, 1);
     EXPECT_EQ(options.BlockSize, 32768);
-    EXPECT_TRUE(options.BlockOrgAbz && options.BlockSelAbz && options.BlockPack);
-    EXPECT_EQ(options.DictScript, "E1R1");
-    EXPECT_TRUE(options.DictOver && options.DictRep);
 
     options.CodePage = 2;
     options.AbzType = 1;

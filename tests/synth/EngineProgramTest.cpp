@@ -2,6 +2,7 @@
 
 #include "tests/support/TestEnvironment.h"
 #include "tests/synth/EngineProcess.h"
+#include "tests/synth/WaveFixture.h"
 #include "text/CodePages.h"
 
 #include <gtest/gtest.h>
@@ -183,18 +184,10 @@ TEST(EngineProgram, TempoAndPausesShapeTheRecording) {
 TEST(EngineProgram, PlaysSoundFilesFromItsWorkingFolder) {
     const std::string folder = MakeTempDir("sounds");
     // Half a second of a loud square wave.
-    std::string data;
-    for (int i = 0; i < kRate / 2; ++i)
-        data += (i / 20) % 2 ? std::string("\x00\x40", 2) : std::string("\x00\xC0", 2);
-    auto u32 = [](uint32_t v) {
-        return std::string{static_cast<char>(v), static_cast<char>(v >> 8),
-                           static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
-    };
-    std::ofstream(folder + "/tone.wav", std::ios::binary)
-        << "RIFF" << u32(36 + static_cast<uint32_t>(data.size())) << "WAVEfmt " << u32(16)
-        << std::string("\x01\x00\x01\x00", 4) << u32(kRate) << u32(kRate * 2)
-        << std::string("\x02\x00\x10\x00", 4) << "data" << u32(static_cast<uint32_t>(data.size()))
-        << data;
+    std::vector<int16_t> square(kRate / 2);
+    for (size_t i = 0; i < square.size(); ++i)
+        square[i] = (i / 20) % 2 ? 16384 : -16384;
+    WriteFile(folder + "/tone.wav", WaveImage(1, 1, kRate, 16, Pcm16(square)));
     std::ofstream(folder + "/broken.wav") << "RIFF????WAVEjunk";
     WriteWinIni("[Keldworth]\nWorkingDirectory=" + folder + "\n");
     const auto samples = SpeakAndRecord("{missing.wav}{broken.wav}{tone.wav}");

@@ -2,6 +2,7 @@
 
 #include "synth/EspeakSynthesizer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/synth/WaveFixture.h"
 #include "text/CodePages.h"
 
 #include <gtest/gtest.h>
@@ -196,18 +197,8 @@ TEST_F(SpeechPlayerTest, StopDropsTheSoundAndPauseHoldsTheDevice) {
 TEST_F(SpeechPlayerTest, PausesAndSoundFilesBecomeFrames) {
     StartPlayer(UINT64_MAX);
     // 441 frames of a quiet tone, 16-bit mono at the engine's rate.
-    std::string data;
-    for (int i = 0; i < 441; ++i)
-        data += std::string{'\x10', '\x00'};
-    auto u32 = [](uint32_t v) {
-        return std::string{static_cast<char>(v), static_cast<char>(v >> 8),
-                           static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
-    };
-    const std::string format = std::string("\x01\x00\x01\x00", 4) + u32(22050) + u32(44100) +
-                               std::string("\x02\x00\x10\x00", 4);
-    std::ofstream(folder_ + "/beep.wav", std::ios::binary)
-        << "RIFF" << u32(36 + static_cast<uint32_t>(data.size())) << "WAVEfmt " << u32(16) << format
-        << "data" << u32(static_cast<uint32_t>(data.size())) << data;
+    test::WriteFile(folder_ + "/beep.wav",
+                    test::WaveImage(1, 1, 22050, 16, test::Pcm16(std::vector<int16_t>(441, 16))));
     std::ofstream(folder_ + "/bad.wav") << "not a sound";
 
     const uint64_t pause = Speak("{wait10}");

@@ -4,6 +4,7 @@
 #include "synth/VoiceSettings.h"
 #include "synth/WaveDecoder.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/synth/WaveFixture.h"
 #include "text/CodePages.h"
 
 #include <gtest/gtest.h>
@@ -143,29 +144,14 @@ TEST(ProgressTracker, FollowsPlayedFrames) {
     EXPECT_EQ(tracker.Advance(5000), 0u);
 }
 
-// A RIFF/WAVE image with a format chunk and a data chunk.
-std::string WaveImage(uint16_t encoding, uint16_t channels, uint32_t rate, uint16_t bits,
-                      const std::string& data) {
-    auto u16 = [](uint16_t v) {
-        return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-    };
-    auto u32 = [&](uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); };
-    const uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-    std::string format =
-        u16(encoding) + u16(channels) + u32(rate) + u32(rate * align) + u16(align) + u16(bits);
-    std::string body = "WAVE" + std::string("fmt ") + u32(static_cast<uint32_t>(format.size())) +
-                       format + "LIST" + u32(3) + "abc" + '\0' + "data" +
-                       u32(static_cast<uint32_t>(data.size())) + data;
-    return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
-}
+using test::Pcm16;
+using test::WaveImage;
 
 TEST(WaveDecoder, ConvertsToMonoAtTheEngineRate) {
-    std::string pcm16;
-    for (int i = 0; i < 100; ++i) {
-        const int16_t v = static_cast<int16_t>(i * 100);
-        pcm16 += static_cast<char>(v & 0xFF);
-        pcm16 += static_cast<char>((v >> 8) & 0xFF);
-    }
+    std::vector<int16_t> ramp;
+    for (int i = 0; i < 100; ++i)
+        ramp.push_back(static_cast<int16_t>(i * 100));
+    const std::string pcm16 = Pcm16(ramp);
     const auto same = DecodeWaveImage(WaveImage(1, 1, 22050, 16, pcm16), 22050);
     ASSERT_TRUE(same);
     ASSERT_EQ(same->size(), 100u);

@@ -74,6 +74,8 @@ std::optional<Reply> CallRemote(pid_t pid, const Request& request) {
     if (!folder) return std::nullopt;
     const Deadline deadline = NewDeadline();
     const std::string frame = Frame(EncodeRequest(request));
+    // The host would refuse it; no need to ask.
+    if (frame.size() - 4 > kMaxFrameBody) return std::nullopt;
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto connection = Pool().Take(pid);
         const bool reused = connection != nullptr;
@@ -105,7 +107,7 @@ struct PendingResult {
 std::optional<Reply> SendToOwnWindow(WindowTable& table, const Request& request) {
     const bool wait = request.flags & kFlagWait;
     Reply reply;
-    if (table.dispatcher().IsUiThread()) {
+    if (wait && table.dispatcher().IsUiThread()) {
         // The UI thread would wait for itself through the dispatcher: run the handler here.
         auto result = table.Deliver(request.window, request.message, request.wParam, request.text);
         if (!result) reply.status = Status::NoWindow;

@@ -100,7 +100,8 @@ Reply WindowTable::Describe(WindowHandle window) const {
     if (found == windows_.end()) return NoWindow();
     Reply reply;
     reply.className = found->second.className;
-    reply.caption = found->second.caption;
+    // Nobody reads back more of a caption, and so a reply always fits in a frame.
+    reply.caption = found->second.caption.substr(0, kMaxCaptionRead);
     reply.parent = found->second.parent;
     reply.visible = found->second.visible;
     reply.scroll = found->second.scroll;

@@ -2,8 +2,10 @@
 
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -253,6 +255,7 @@ class RawPeer {
         ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(bytes.size()));
     }
+    void TrySend(const std::string& bytes) { send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
     void EndWriting() { shutdown(fd_, SHUT_WR); }
     // Everything the host sends until it closes the connection.
     std::string ReadToEnd() {
@@ -322,6 +325,33 @@ TEST(DesktopTest, BadFramesGetAnErrorAndTheHostCarriesOn) {
         EXPECT_EQ(desktop::SendMessage(host.mainWindow(), WM_COMMAND, 5), 1005);
     }
     EXPECT_EQ(desktop::GetWindowText(host.mainWindow()), "Test Engine");
+}
+
+TEST(DesktopTest, AConnectionFromAnotherUserGetsNoAnswer) {
+    if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+    HostProcess host;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Another user, who may still pass the folder's permissions (file system uid 0),
+        // so that only the host's own check of the peer can turn it away.
+        if (seteuid(65534) != 0) _exit(10);
+        setfsuid(0);
+        RawPeer stranger(host.pid());
+        if (!stranger.connected()) _exit(11);
+        std::string body(1 + 8 + 8 + 4 + 8 + 1 + 12, '\0');
+        body[0] = 3;
+        for (int i = 0; i < 8; ++i)
+            body[1 + i] = static_cast<char>(host.mainWindow() >> (8 * i));
+        // The host may have hung up already, so sending can fail; no answer may come.
+        stranger.TrySend(LengthPrefix(static_cast<uint32_t>(body.size())) + body);
+        _exit(stranger.ReadToEnd().empty() ? 0 : 12);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(desktop::IsWindow(host.mainWindow()));
 }
 
 TEST(DesktopTest, AFolderOthersCanEnterIsRefused) {

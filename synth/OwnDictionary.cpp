@@ -1,20 +1,11 @@
 #include "synth/OwnDictionary.h"
 
+#include "synth/SmallFile.h"
 #include "synth/Win1251Letters.h"
-
-#include <fstream>
 
 namespace tovrin {
 
 namespace {
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlankWin1251(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlankWin1251(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 std::string Lowered(std::string_view word) {
     std::string lowered(word);
@@ -31,21 +22,13 @@ bool IsSingleWord(std::string_view word) {
 }
 
 // Larger files are not pronunciation lists; reading them would only cost memory.
-constexpr std::streamoff kMaxFileSize = 16 << 20;
+constexpr std::uintmax_t kMaxFileSize = 16 << 20;
 
 }  // namespace
 
 OwnDictionary OwnDictionary::LoadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return {};
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    if (size <= 0 || size > kMaxFileSize) return {};
-    file.seekg(0);
-    std::string content(static_cast<size_t>(size), '\0');
-    file.read(content.data(), size);
-    content.resize(static_cast<size_t>(file.gcount()));
-    return Parse(content);
+    const auto content = ReadSmallFile(path, kMaxFileSize);
+    return content ? Parse(*content) : OwnDictionary{};
 }
 
 OwnDictionary OwnDictionary::Parse(std::string_view content) {
@@ -63,9 +46,9 @@ void OwnDictionary::AddLine(std::string_view line) {
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) return;
     // Only a single word can be met as a whole word; other keys could never match.
-    const std::string_view key = Trimmed(line.substr(0, equals));
+    const std::string_view key = TrimBlanksWin1251(line.substr(0, equals));
     if (!IsSingleWord(key)) return;
-    replacements_[Lowered(key)] = std::string(Trimmed(line.substr(equals + 1)));
+    replacements_[Lowered(key)] = std::string(TrimBlanksWin1251(line.substr(equals + 1)));
 }
 
 void OwnDictionary::Apply(std::string& text, std::vector<uint32_t>& origins) const {

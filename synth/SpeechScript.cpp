@@ -68,14 +68,6 @@ std::optional<int> FirstNumber(std::string_view argument) {
     return value;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlankWin1251(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlankWin1251(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 class ScriptBuilder {
   public:
     void AddChar(char c, uint32_t origin) {
@@ -118,7 +110,7 @@ class ScriptBuilder {
             return value && AddValueStep(command.kind, *value, origin);
         }
         if (!normalised.ends_with(kWaveSuffix)) return false;
-        const std::string name(Trimmed(group.substr(1, group.size() - 2)));
+        const std::string name(TrimBlanksWin1251(group.substr(1, group.size() - 2)));
         AddStep(ScriptStep{Kind::PlayFile, name, {}, origin, 0});
         return true;
     }

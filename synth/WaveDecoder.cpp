@@ -1,9 +1,10 @@
 #include "synth/WaveDecoder.h"
 
+#include "synth/SmallFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 
 namespace tovrin {
 
@@ -13,7 +14,7 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 // Sound files beyond this size are refused rather than read into memory.
-constexpr std::streamoff kMaxFileSize = 16 << 20;
+constexpr std::uintmax_t kMaxFileSize = 16 << 20;
 
 uint32_t ReadU32(std::string_view data, size_t at) {
     uint32_t value = 0;
@@ -138,16 +139,9 @@ std::optional<std::vector<int16_t>> DecodeWaveImage(std::string_view image, int 
 }
 
 std::optional<std::vector<int16_t>> LoadWaveFile(const std::string& path, int sampleRate) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    if (size <= 0 || size > kMaxFileSize) return std::nullopt;
-    file.seekg(0);
-    std::string image(static_cast<size_t>(size), '\0');
-    file.read(image.data(), size);
-    image.resize(static_cast<size_t>(file.gcount()));
-    return DecodeWaveImage(image, sampleRate);
+    const auto image = ReadSmallFile(path, kMaxFileSize);
+    if (!image) return std::nullopt;
+    return DecodeWaveImage(*image, sampleRate);
 }
 
 }  // namespace tovrin

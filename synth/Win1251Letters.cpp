@@ -28,4 +28,12 @@ bool IsBlankWin1251(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
+std::string_view TrimBlanksWin1251(std::string_view text) {
+    while (!text.empty() && IsBlankWin1251(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlankWin1251(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 }  // namespace tovrin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace tovrin {
 
 // Letter rules of Windows-1251 text, the engine's input code page.
@@ -12,5 +14,8 @@ bool IsWordCharWin1251(char c);
 
 // Blank, tab, line feed, form feed, carriage return.
 bool IsBlankWin1251(char c);
+
+// The text without the blanks around it.
+std::string_view TrimBlanksWin1251(std::string_view text);
 
 }  // namespace tovrin

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -200,6 +203,9 @@ TEST_F(SpeechPlayerTest, PausesAndSoundFilesBecomeFrames) {
     test::WriteFile(folder_ + "/beep.wav",
                     test::WaveImage(1, 1, 22050, 16, test::Pcm16(std::vector<int16_t>(441, 16))));
     std::ofstream(folder_ + "/bad.wav") << "not a sound";
+    // Neither a folder nor a pipe with no writer may hold the speech up.
+    std::filesystem::create_directory(folder_ + "/folder.wav");
+    ASSERT_EQ(mkfifo((folder_ + "/pipe.wav").c_str(), 0600), 0);
 
     const uint64_t pause = Speak("{wait10}");
     ASSERT_TRUE(WaitUntil([&] { return Finished(pause); }));
@@ -207,7 +213,7 @@ TEST_F(SpeechPlayerTest, PausesAndSoundFilesBecomeFrames) {
     EXPECT_TRUE(std::all_of(device_->samples.begin(), device_->samples.end(),
                             [](int16_t s) { return s == 0; }));
 
-    const uint64_t sound = Speak("{missing.wav}{bad.wav}{ beep.wav }");
+    const uint64_t sound = Speak("{missing.wav}{bad.wav}{folder.wav}{pipe.wav}{ beep.wav }");
     ASSERT_TRUE(WaitUntil([&] { return Finished(sound); }));
     EXPECT_EQ(device_->written, 22050u + 441u);
     EXPECT_EQ(device_->samples.back(), 16);

@@ -38,10 +38,10 @@ void ChooseOffscreenWithoutDisplay() {
 
 int main(int argc, char** argv) {
     using namespace tovrin;
-    // One engine per desktop: a second copy leaves the running one alone.
-    if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
     // A peer that vanishes mid-reply must not end this program.
     std::signal(SIGPIPE, SIG_IGN);
+    // One engine per desktop: a second copy leaves the running one alone.
+    if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
     const bool showAtStart = HasArgument(argc, argv, "--show");
     ChooseOffscreenWithoutDisplay();
 

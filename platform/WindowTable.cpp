@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <exception>
+
 namespace tovrin {
 
 using desktop_protocol::Reply;
@@ -143,8 +145,16 @@ std::optional<int64_t> WindowTable::Deliver(WindowHandle window, uint32_t messag
         handler = found->second.handler;
     }
     // A window without a handler accepts its text as a real window would (TRUE).
-    const int64_t result =
-        handler ? handler(window, message, wParam, text) : (message == WM_SETTEXT ? 1 : 0);
+    int64_t result = message == WM_SETTEXT ? 1 : 0;
+    if (handler) {
+        try {
+            result = handler(window, message, wParam, text);
+        } catch (const std::exception&) {
+            // A failing handler fails this one message; the sender sees a failure and the
+            // host, which may serve other windows, carries on.
+            return std::nullopt;
+        }
+    }
     if (message == WM_DESTROY) {
         bool existed = false;
         {

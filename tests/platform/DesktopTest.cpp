@@ -403,6 +403,15 @@ TEST(DesktopTest, OwnWindowsAnswerFromEveryThreadWithoutDeadlock) {
     EXPECT_EQ(handledOn[0], std::this_thread::get_id());
     EXPECT_EQ(handledOn[1], std::this_thread::get_id());
 
+    // A handler that fails gives its sender a failure and leaves the window in place.
+    const WindowHandle faulty =
+        host.CreateWindow("Faulty", "", kNoWindow, true,
+                          [](WindowHandle, uint32_t, uint64_t, const std::string&) -> int64_t {
+                              throw std::runtime_error("handler fault");
+                          });
+    EXPECT_EQ(desktop::SendMessage(faulty, WM_COMMAND, 1), std::nullopt);
+    EXPECT_TRUE(desktop::IsWindow(faulty));
+
     // Changes made through the desktop are reported to the owner on the UI thread.
     std::vector<WindowChange> changes;
     host.SetChangeObserver([&](WindowHandle, WindowChange change) { changes.push_back(change); });

@@ -69,9 +69,9 @@ int64_t OnCommand(DesktopHost& host, const EngineWindows& windows, uint64_t comm
     return static_cast<int64_t>(command) + 1000;
 }
 
-EngineWindows CreateEngineWindows(DesktopHost& host, PlainDispatcher& dispatcher,
-                                  const std::string& caption) {
-    EngineWindows windows;
+// Fills `windows`, which the main window's handler keeps referring to.
+void CreateEngineWindows(DesktopHost& host, PlainDispatcher& dispatcher, const std::string& caption,
+                         EngineWindows& windows) {
     auto handler = [&host, &dispatcher, &windows](WindowHandle, uint32_t message, uint64_t wParam,
                                                   const std::string&) {
         if (message == WM_DESTROY) dispatcher.Quit();
@@ -85,7 +85,6 @@ EngineWindows CreateEngineWindows(DesktopHost& host, PlainDispatcher& dispatcher
     host.SetScrollInfo(windows.progress, {0, 100, 0});
     host.CreateWindow("Button", "Talk", windows.pane, true);
     host.CreateWindow("Button", "Pause", windows.pane, true);
-    return windows;
 }
 
 }  // namespace
@@ -98,9 +97,8 @@ int main(int argc, char** argv) {
     }
     PlainDispatcher dispatcher;
     DesktopHost host(dispatcher);
-    // Static so that the main window's handler, which refers to it, can never outlive it.
-    static EngineWindows windows;
-    if (options->windows) windows = CreateEngineWindows(host, dispatcher, options->caption);
+    EngineWindows windows;
+    if (options->windows) CreateEngineWindows(host, dispatcher, options->caption, windows);
 
     std::unique_ptr<DdeServer> dde;
     if (options->dde) {

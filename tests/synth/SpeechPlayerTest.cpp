@@ -1,5 +1,6 @@
 #include "synth/SpeechPlayer.h"
 
+#include "synth/ClockStream.h"
 #include "synth/EspeakSynthesizer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/synth/WaveFixture.h"
@@ -250,6 +251,43 @@ TEST_F(SpeechPlayerTest, LongTextsGoInStretchesThatCoverItAll) {
     }
     EXPECT_EQ(joined, text);
     EXPECT_EQ(Positions(speech).back(), text.rfind("word"));
+}
+
+TEST(ClockStream, PlaysAtTheClockAndHoldsWhilePaused) {
+    ClockStream stream(22050);
+    const std::vector<int16_t> samples(441, 0);
+    stream.Write(samples.data(), samples.size());
+    EXPECT_LE(stream.FramesPlayed(), 441u);
+    stream.Drain();
+    EXPECT_EQ(stream.FramesPlayed(), 441u);
+    stream.Pause();
+    stream.Write(samples.data(), samples.size());
+    EXPECT_EQ(stream.FramesPlayed(), 441u);
+    stream.Resume();
+    stream.Drain();
+    EXPECT_EQ(stream.FramesPlayed(), 882u);
+    // Flushed frames never play; what follows plays after what had played.
+    for (int i = 0; i < 8; ++i)
+        stream.Write(samples.data(), samples.size());
+    stream.Flush();
+    const uint64_t kept = stream.FramesPlayed();
+    EXPECT_LT(kept, 882u + 8 * 441u);
+    stream.Write(samples.data(), samples.size());
+    stream.Drain();
+    EXPECT_EQ(stream.FramesPlayed(), kept + 441u);
+}
+
+TEST_F(SpeechPlayerTest, WithoutADeviceSpeechStillRunsItsCourse) {
+    SpeechPlayer::Listener listener;
+    std::atomic<bool> finished{false};
+    listener.finished = [&](uint64_t) { finished = true; };
+    SpeechPlayer player(
+        std::make_unique<FakeSynthesizer>(calls_),
+        [](const PcmFormat&) { return std::unique_ptr<PcmStream>(); }, std::move(listener));
+    SpeechRequest request;
+    request.text = "a{wait1}b";
+    player.Speak(std::move(request));
+    EXPECT_TRUE(WaitUntil([&] { return finished.load(); }));
 }
 
 TEST(EspeakSynthesizer, SpeaksRussianWithWordEventsAndTempo) {

@@ -39,11 +39,14 @@ std::string MakeTempDir(const std::string& pattern) {
     return mkdtemp(path.data()) ? path : std::string();
 }
 
-// The bench runs on a private desktop and config, never on the user's.
-void IsolateFromUserSession() {
-    setenv("XDG_RUNTIME_DIR", MakeTempDir("tovrin-bench-run").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", MakeTempDir("tovrin-bench-cfg").c_str(), 1);
+// The bench runs on a private desktop and config, never on the user's; the folders it made.
+std::vector<std::string> IsolateFromUserSession() {
+    const std::vector<std::string> folders = {MakeTempDir("tovrin-bench-run"),
+                                              MakeTempDir("tovrin-bench-cfg")};
+    setenv("XDG_RUNTIME_DIR", folders[0].c_str(), 1);
+    setenv("XDG_CONFIG_HOME", folders[1].c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return folders;
 }
 
 pid_t StartEngine(const std::string& wavPath) {
@@ -187,8 +190,9 @@ double PeakRssMb(pid_t pid) {
 }  // namespace
 
 int main() {
-    IsolateFromUserSession();
-    const std::string wavPath = MakeTempDir("tovrin-bench-wav") + "/engine.wav";
+    std::vector<std::string> folders = IsolateFromUserSession();
+    folders.push_back(MakeTempDir("tovrin-bench-wav"));
+    const std::string wavPath = folders.back() + "/engine.wav";
     const pid_t pid = StartEngine(wavPath);
     if (pid <= 0) {
         std::fprintf(stderr, "cannot start the engine program\n");
@@ -211,6 +215,10 @@ int main() {
     const double rss = PeakRssMb(pid);
     desktop::SendMessage(engine.main, WM_DESTROY, 0);
     waitpid(pid, nullptr, 0);
+    for (const std::string& folder : folders) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
 
     std::printf("first_audio_ms_p50 %.1f ms\n", firstAudio);
     std::printf("synthesis_rtf %.4f ratio\n", rtf);

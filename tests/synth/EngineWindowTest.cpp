@@ -8,6 +8,7 @@
 #include "platform/qt/QtDispatcher.h"
 #include "synth/EspeakSynthesizer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/synth/FakeSynthesizer.h"
 #include "text/CodePages.h"
 
 #include <gtest/gtest.h>
@@ -47,8 +48,12 @@ std::string Cp(const char* utf8) {
 
 class EngineWindowTest : public testing::Test {
   protected:
+    virtual std::unique_ptr<SpeechSynthesizer> MakeSynthesizer() {
+        return std::make_unique<EspeakSynthesizer>();
+    }
+
     void SetUp() override {
-        window_ = std::make_unique<EngineWindow>(host_, std::make_unique<EspeakSynthesizer>(),
+        window_ = std::make_unique<EngineWindow>(host_, MakeSynthesizer(),
                                                  test::MakeTempDir("engine"), false);
         main_ = desktop::FindWindow(kEngineWindowClass, std::nullopt);
         pane_ = desktop::GetFirstChild(main_);
@@ -92,6 +97,41 @@ class EngineWindowTest : public testing::Test {
     WindowHandle main_ = kNoWindow, pane_ = kNoWindow, edit_ = kNoWindow;
     WindowHandle talk_ = kNoWindow, pause_ = kNoWindow, progress_ = kNoWindow;
 };
+
+// The same window over a synthesizer that records what it is asked to say.
+class RecordingEngineWindowTest : public EngineWindowTest {
+  protected:
+    std::unique_ptr<SpeechSynthesizer> MakeSynthesizer() override {
+        return std::make_unique<test::FakeSynthesizer>(calls_);
+    }
+
+    // Speaks a short text to its end; the voice it was spoken with.
+    EspeakSettings SpokenWith() {
+        calls_->clear();
+        desktop::SendMessage(edit_, WM_SETTEXT, 0, "a");
+        desktop::SendMessage(main_, WM_COMMAND, 301);
+        EXPECT_TRUE(WaitFor([&] { return TalkSays("Говорить"); }));
+        return calls_->empty() ? EspeakSettings{} : calls_->front().settings;
+    }
+
+    std::shared_ptr<std::vector<test::FakeSynthesizer::Call>> calls_ =
+        std::make_shared<std::vector<test::FakeSynthesizer::Call>>();
+};
+
+TEST_F(RecordingEngineWindowTest, CommandNumbersSetTheVoiceOfTheNextSpeech) {
+    EXPECT_EQ(SpokenWith(), ToEspeakSettings(VoiceParams{}));
+    for (uint64_t number : {141 + 3, 151 + 2, 161 + 4, 171 + 5})
+        EXPECT_EQ(desktop::SendMessage(main_, WM_COMMAND, number), 0);
+    const EspeakSettings chosen = ToEspeakSettings(VoiceParams{5, 3, 2, 4});
+    EXPECT_EQ(SpokenWith(), chosen);
+    // Numbers just outside the four ranges are no commands.
+    for (uint64_t number : {140, 181, 300, 305})
+        EXPECT_EQ(desktop::SendMessage(main_, WM_COMMAND, number), 0);
+    EXPECT_EQ(SpokenWith(), chosen);
+    for (uint64_t number : {141, 160, 161, 180})
+        desktop::SendMessage(main_, WM_COMMAND, number);
+    EXPECT_EQ(SpokenWith(), ToEspeakSettings(VoiceParams{9, 0, 9, 0}));
+}
 
 TEST_F(EngineWindowTest, SpyModeSpeaksEachNewClipboardText) {
     QClipboard* clipboard = QApplication::clipboard();

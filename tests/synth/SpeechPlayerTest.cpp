@@ -3,6 +3,7 @@
 #include "synth/ClockStream.h"
 #include "synth/EspeakSynthesizer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/synth/FakeSynthesizer.h"
 #include "tests/synth/WaveFixture.h"
 #include "text/CodePages.h"
 
@@ -20,47 +21,8 @@
 namespace tovrin {
 namespace {
 
-constexpr int kFramesPerChar = 100;
-
-size_t CodePoints(const std::string& utf8) {
-    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-// Makes kFramesPerChar frames for every character and a word event at each word start, and
-// remembers what it was asked to say.
-class FakeSynthesizer : public SpeechSynthesizer {
-  public:
-    struct Call {
-        std::string utf8;
-        EspeakSettings settings;
-    };
-    explicit FakeSynthesizer(std::shared_ptr<std::vector<Call>> calls) : calls_(std::move(calls)) {}
-    int SampleRate() const override { return 22050; }
-    bool Synthesize(const std::string& utf8, const EspeakSettings& settings,
-                    const Sink& sink) override {
-        calls_->push_back({utf8, settings});
-        const size_t chars = CodePoints(utf8);
-        size_t index = 0;
-        bool previousBlank = true;
-        const std::vector<int16_t> samples(kFramesPerChar, 1000);
-        for (size_t i = 0; i < utf8.size(); ++i) {
-            if ((static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
-            const bool blank = utf8[i] == ' ';
-            std::vector<WordEvent> words;
-            if (!blank && previousBlank) words.push_back({index * kFramesPerChar, index});
-            previousBlank = blank;
-            if (!sink(samples.data(), samples.size(), words)) return false;
-            ++index;
-        }
-        EXPECT_EQ(index, chars);
-        return true;
-    }
-
-  private:
-    std::shared_ptr<std::vector<Call>> calls_;
-};
+using test::FakeSynthesizer;
+using test::kFramesPerChar;
 
 // A device whose played count the test sets; writes never block.
 struct DeviceState {

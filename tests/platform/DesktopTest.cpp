@@ -219,7 +219,7 @@ TEST(DesktopTest, AHostThatDoesNotAnswerGivesAFailureNotAHang) {
     EXPECT_EQ(briefly([&] { return desktop::SendMessage(main, WM_COMMAND, 1); }), std::nullopt);
 
     // A process that stopped answering altogether counts as gone, and is not removed.
-    host.Signal(SIGSTOP);
+    host.Stop();
     EXPECT_FALSE(briefly([&] { return desktop::IsWindow(pane); }));
     EXPECT_EQ(briefly([] { return desktop::FindWindow("Speech Synthesizer", std::nullopt); }),
               kNoWindow);

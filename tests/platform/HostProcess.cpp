@@ -1,11 +1,14 @@
 #include "tests/platform/HostProcess.h"
 
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "tests/support/TestEnvironment.h"
@@ -56,6 +59,19 @@ std::string ReadFrom(int fd, bool oneLine) {
     return text;
 }
 
+// Each thread's state is the letter after the command name in its stat line.
+bool AllThreadsStopped(const std::string& tasks) {
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t close = line.rfind(')');
+        if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'T')
+            return false;
+    }
+    return true;
+}
+
 int Reap(pid_t pid) {
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return -1;
@@ -82,6 +98,17 @@ HostProcess::~HostProcess() {
 
 void HostProcess::Signal(int signal) const {
     if (pid_ > 0) kill(pid_, signal);
+}
+
+void HostProcess::Stop() const {
+    Signal(SIGSTOP);
+    const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+    // A signal takes effect when the kernel next schedules each thread; wait for that state.
+    for (int round = 0; round < 100000; ++round) {
+        if (AllThreadsStopped(tasks)) return;
+        sched_yield();
+    }
+    throw std::runtime_error("desktop_test_host did not stop");
 }
 
 void HostProcess::Kill() {

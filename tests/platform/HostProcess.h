@@ -21,6 +21,8 @@ class HostProcess {
     pid_t pid() const { return pid_; }
     WindowHandle mainWindow() const { return mainWindow_; }
     void Signal(int signal) const;
+    // Stops every thread of the process (SIGSTOP) and returns once all of them are stopped.
+    void Stop() const;
     // Kills the process and reaps it; its windows are gone from then on.
     void Kill();
     // Waits for the process to end by itself; its exit status, or -1.

@@ -57,7 +57,8 @@ std::optional<std::string> GetClassName(WindowHandle window);
 std::optional<std::string> GetWindowText(WindowHandle window);
 // kNoWindow for a top-level window and for a window that does not exist.
 WindowHandle GetParent(WindowHandle window);
-// newParent kNoWindow makes the window top-level. False when either window is missing.
+// newParent kNoWindow makes the window top-level. False when either window is missing, when
+// newParent belongs to another process or when the window would become its own ancestor.
 bool SetParent(WindowHandle window, WindowHandle newParent);
 bool ShowWindow(WindowHandle window, bool show);
 bool IsWindow(WindowHandle window);
@@ -69,6 +70,7 @@ std::optional<ScrollInfo> GetScrollInfo(WindowHandle window);
 std::optional<int64_t> SendMessage(WindowHandle window, uint32_t message, uint64_t wParam,
                                    std::string_view text = {});
 // Queues the message and returns without waiting for the handler (true when delivered).
+// Messages from one thread to one host are handled in the order they were sent or posted.
 bool PostMessage(WindowHandle window, uint32_t message, uint64_t wParam,
                  std::string_view text = {});
 

@@ -1,6 +1,160 @@
+// Controller speed against the real engine program: one state query, one engine start, and
+// the silence between two paragraphs read by tovrin-say. Runs in private runtime and config
+// folders with the wave device recording into a temporary file, so it touches nothing of the
+// user's. Prints "name value unit" lines.
+#include "engine/TalkServ.h"
+#include "platform/Process.h"
+#include "text/CodePages.h"
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tovrin {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSampleRate = 22050;
+constexpr int kStateQueries = 2000;
+constexpr int kStarts = 5;
+constexpr int kParagraphs = 8;
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double ElapsedSince(Clock::time_point start, double unitsPerSecond) {
+    return std::chrono::duration<double>(Clock::now() - start).count() * unitsPerSecond;
+}
+
+std::string Isolate() {
+    const fs::path root = fs::temp_directory_path() / ("tovrin-bench-" + std::to_string(getpid()));
+    fs::create_directories(root / "run");
+    fs::create_directories(root / "config");
+    fs::permissions(root / "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return root.string();
+}
+
+void MeasureController() {
+    setenv("TOVRIN_AUDIO", "null", 1);
+    std::vector<double> starts;
+    std::vector<double> queries;
+    TTalkServ serv;
+    for (int i = 0; i < kStarts; ++i) {
+        const auto start = Clock::now();
+        serv.SetEngineRunning(true);
+        starts.push_back(ElapsedSince(start, 1e3));
+        if (i == 0) {
+            for (int q = 0; q < kStateQueries; ++q) {
+                const auto before = Clock::now();
+                serv.GetEngineState();
+                queries.push_back(ElapsedSince(before, 1e6));
+            }
+        }
+        serv.SetEngineRunning(false);
+        // Let the closed engine leave the desktop before the next start is timed.
+        while (IsProcessRunning(serv.EngineProcess()))
+            std::this_thread::yield();
+    }
+    std::printf("engine_state_us_p50 %.1f us\n", Median(queries));
+    std::printf("start_engine_ms %.1f ms\n", Median(starts));
+}
+
+std::vector<int16_t> ReadWaveSamples(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<int16_t> samples;
+    // Walk the chunks to "data"; the recorder writes the canonical layout, but do not rely on it.
+    size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        uint32_t size = 0;
+        std::memcpy(&size, &bytes[at + 4], 4);
+        if (std::string(&bytes[at], 4) == "data") {
+            const size_t end = std::min(bytes.size(), at + 8 + size);
+            samples.resize((end - at - 8) / 2);
+            std::memcpy(samples.data(), &bytes[at + 8], samples.size() * 2);
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return samples;
+}
+
+// Silent stretches between sounding ones, in ms, measured in 5 ms frames.
+std::vector<double> SilentGaps(const std::vector<int16_t>& samples) {
+    constexpr size_t kFrame = kSampleRate / 200;
+    constexpr int kLoud = 300;
+    std::vector<bool> loud;
+    for (size_t at = 0; at + kFrame <= samples.size(); at += kFrame) {
+        int peak = 0;
+        for (size_t i = at; i < at + kFrame; ++i)
+            peak = std::max(peak, std::abs(int{samples[i]}));
+        loud.push_back(peak >= kLoud);
+    }
+    std::vector<double> gaps;
+    const auto first = std::find(loud.begin(), loud.end(), true);
+    size_t run = 0;
+    for (auto it = first; it != loud.end(); ++it) {
+        if (*it) {
+            if (run) gaps.push_back(run * 5.0);
+            run = 0;
+        } else {
+            ++run;
+        }
+    }
+    return gaps;
+}
+
+void MeasurePortionGap(const std::string& root) {
+    const std::string wav = root + "/say.wav";
+    const std::string document = root + "/paragraphs.txt";
+    const char* words[] = {"Мама.", "Лена.", "Нина.", "Луна.", "Рама.", "Мила.", "Вера.", "Нора."};
+    std::string text;
+    for (int i = 0; i < kParagraphs; ++i)
+        text += "    " + std::string(words[i]) + "\r\n";
+    std::ofstream(document, std::ios::binary) << Utf8ToWindows1251(text);
+
+    setenv("TOVRIN_AUDIO", ("wav:" + wav).c_str(), 1);
+    const std::string command =
+        "'" + ExecutableFolder() + "/tovrin-say' --file '" + document + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) {
+        std::printf("portion_gap_ms_p50 -1 ms\n");
+        return;
+    }
+    // The longest silences of the recording are the ones between paragraphs.
+    auto gaps = SilentGaps(ReadWaveSamples(wav));
+    std::sort(gaps.rbegin(), gaps.rend());
+    gaps.resize(std::min<size_t>(gaps.size(), kParagraphs - 1));
+    std::printf("portion_gap_ms_p50 %.1f ms\n", Median(gaps));
+}
+
+}  // namespace
+}  // namespace tovrin
 
 int main() {
-    std::puts("ControllerBench: not built yet");
+    const std::string root = tovrin::Isolate();
+    try {
+        tovrin::MeasureController();
+        tovrin::MeasurePortionGap(root);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "controller_bench: %s\n", e.what());
+        std::filesystem::remove_all(root);
+        return 1;
+    }
+    std::filesystem::remove_all(root);
     return 0;
 }

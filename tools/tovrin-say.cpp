@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
     CatchInterrupts();
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        const ArgSpec spec{
+        const AcceptedOptions spec{
             {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set"}, {}};
         return Run(ParseCommandLine(args, spec));
     } catch (const UsageError& e) {

@@ -86,7 +86,6 @@ int64_t FakeEngine::HandleMain(uint32_t message, uint64_t wParam) {
         return 0;
     }
     if (message != WM_COMMAND) return 0;
-    Record([&] { commands_.push_back(wParam); });
     if (wParam == kTalk) {
         if (host_->Caption(talk_) == talkIdle_) {
             StartSpeech();
@@ -97,6 +96,8 @@ int64_t FakeEngine::HandleMain(uint32_t message, uint64_t wParam) {
         const bool held = host_->Caption(pause_) == pauseHeld_;
         host_->SetCaption(pause_, held ? pauseIdle_ : pauseHeld_);
     }
+    // Recorded once handled, so a test that sees the command also sees its effect.
+    Record([&] { commands_.push_back(wParam); });
     return 0;
 }
 
@@ -128,9 +129,9 @@ std::vector<std::string> FakeEngine::Texts() const {
     return texts_;
 }
 
-void FakeEngine::AwaitTexts(size_t count) {
+void FakeEngine::AwaitCommands(size_t count) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return texts_.size() >= count; });
+    changed_.wait(lock, [&] { return commands_.size() >= count; });
 }
 
 void FakeEngine::ClearRecords() {

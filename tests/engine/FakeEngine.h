@@ -45,8 +45,8 @@ class FakeEngine {
     // Texts set into the edit box, in order.
     std::vector<std::string> Texts() const;
     void ClearRecords();
-    // Blocks until the edit box has received `count` texts.
-    void AwaitTexts(size_t count);
+    // Blocks until the main window has handled `count` commands.
+    void AwaitCommands(size_t count);
 
     bool Speaking() const;
     bool Paused() const;

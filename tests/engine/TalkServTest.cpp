@@ -441,7 +441,7 @@ TEST_F(TalkServTest, DictionaryEntriesRunOnTheWorker) {
 
     EXPECT_EQ(serv.SpeakDictionaryEntry(Entry("R2", "word"), &player), SpeakResult::Accepted);
     EXPECT_EQ(serv.RequestMode(), "DIC");
-    engine.AwaitTexts(2);
+    engine.AwaitCommands(1);
     EXPECT_TRUE(engine.Speaking());
     // Pausing a dictionary entry only raises the flag; the engine hears nothing of it.
     serv.SetPaused(true);
@@ -452,7 +452,7 @@ TEST_F(TalkServTest, DictionaryEntriesRunOnTheWorker) {
     clock.AwaitSleeps(since, 50);
     EXPECT_EQ(engine.Texts().size(), 2u);  // held before the next step
     serv.SetPaused(false);
-    engine.AwaitTexts(4);
+    engine.AwaitCommands(2);
     EXPECT_EQ(engine.Texts()[3], "{wait 20}");
     engine.FinishSpeech();
     while (!serv.WorkerFinished())
@@ -469,10 +469,10 @@ TEST_F(TalkServTest, ANewDictionaryEntryReplacesTheRunningOne) {
     FakeEngine engine;
     TakeEngine(serv, engine, &player);
     serv.SpeakDictionaryEntry(Entry("RRR", "first"), &player);
-    engine.AwaitTexts(2);
+    engine.AwaitCommands(1);
     engine.ClearRecords();
     EXPECT_EQ(serv.SpeakDictionaryEntry(Entry("R", "second"), &player), SpeakResult::Accepted);
-    engine.AwaitTexts(3);
+    engine.AwaitCommands(2);
     EXPECT_EQ(engine.Texts(), (std::vector<std::string>{"", "", "second"}));
     EXPECT_EQ(engine.Commands(), (Commands{301, 301}));  // the stop, then the new text
 

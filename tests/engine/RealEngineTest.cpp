@@ -1,0 +1,151 @@
+#include "engine/TalkServ.h"
+
+#include "platform/Process.h"
+#include "platform/WaveDevice.h"
+#include "tests/support/TestEnvironment.h"
+#include "text/CodePages.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace tovrin {
+namespace {
+
+constexpr auto kPoll = std::chrono::milliseconds(5);
+
+class QuietHolder : public SpeechHolder {
+  public:
+    bool IsPlayerWindow() const override { return true; }
+    void PlayerPoll(const EngineState&) override {}
+};
+
+std::vector<int16_t> ReadWaveSamples(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<int16_t> samples;
+    if (bytes.size() <= kWaveHeaderSize) return samples;
+    samples.resize((bytes.size() - kWaveHeaderSize) / 2);
+    std::memcpy(samples.data(), bytes.data() + kWaveHeaderSize, samples.size() * 2);
+    return samples;
+}
+
+// A canonical 22,050 Hz mono 16-bit file whose samples follow a pattern found nowhere else.
+std::vector<int16_t> WriteSoundFile(const std::string& path, size_t count) {
+    std::vector<int16_t> samples(count);
+    for (size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<int16_t>(static_cast<int>((i * 7919) % 12000) - 6000);
+    const uint32_t dataBytes = static_cast<uint32_t>(count * 2);
+    auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<char*>(&v), 4); };
+    auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<char*>(&v), 2); };
+    std::ofstream out(path, std::ios::binary);
+    out << "RIFF";
+    put32(out, dataBytes + 36);
+    out << "WAVEfmt ";
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, 1);
+    put32(out, 22050);
+    put32(out, 44100);
+    put16(out, 2);
+    put16(out, 16);
+    out << "data";
+    put32(out, dataBytes);
+    out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);
+    return samples;
+}
+
+bool Contains(const std::vector<int16_t>& haystack, const std::vector<int16_t>& needle) {
+    auto close = [](int a, int b) { return std::abs(a - b) <= 1 + std::abs(b) / 100; };
+    for (size_t at = 0; at + needle.size() <= haystack.size(); ++at) {
+        size_t i = 0;
+        while (i < needle.size() && close(haystack[at + i], needle[i]))
+            ++i;
+        if (i == needle.size()) return true;
+    }
+    return false;
+}
+
+// The engine program built beside the tests, recording its sound into a temporary WAV file.
+class RealEngineTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        wav = test::MakeTempDir("real") + "/out.wav";
+        setenv("TOVRIN_AUDIO", ("wav:" + wav).c_str(), 1);
+        ASSERT_TRUE(SetWaveOutVolume(0xFFFFFFFF));
+        serv = std::make_unique<TTalkServ>(test::BinaryDir() + "/ZalLib");
+        serv->ResetController();
+        serv->SetEngineRunning(true);
+        serv->AcquireEngine(&holder);
+    }
+    void TearDown() override {
+        serv->SetEngineRunning(false);
+        while (IsProcessRunning(serv->EngineProcess()))
+            std::this_thread::sleep_for(kPoll);
+        serv.reset();
+        setenv("TOVRIN_AUDIO", "null", 1);
+    }
+    void AwaitSilence() {
+        while (serv->IsBusy())
+            std::this_thread::sleep_for(kPoll);
+    }
+
+    std::string wav;
+    QuietHolder holder;
+    std::unique_ptr<TTalkServ> serv;
+};
+
+TEST_F(RealEngineTest, SpeaksPausesResumesStopsAndCloses) {
+    ASSERT_NE(serv->Windows().Main, kNoWindow);
+    EXPECT_TRUE(serv->IsPlayerMode());
+    const std::string counting = Utf8ToWindows1251(
+        "Раз, два, три, четыре, пять, шесть, семь, восемь, девять, десять. "
+        "Одиннадцать, двенадцать, тринадцать, четырнадцать, пятнадцать.");
+    ASSERT_EQ(serv->SpeakText(counting, &holder), SpeakResult::Accepted);
+    EXPECT_TRUE(serv->IsBusy());
+    serv->SetPaused(true);
+    EXPECT_FALSE(serv->TimedOut());
+    EXPECT_TRUE(serv->IsPaused());
+    EXPECT_TRUE(serv->GetEngineState().Paused);
+    serv->SetPaused(false);
+    EXPECT_FALSE(serv->TimedOut());
+    EXPECT_FALSE(serv->IsPaused());
+    const auto progress = serv->GetProgress();
+    EXPECT_GT(progress.Max, progress.Min);
+    EXPECT_FALSE(serv->StopSpeech());  // confirmed within the second
+    EXPECT_FALSE(serv->IsBusy());
+
+    ASSERT_EQ(serv->SpeakText(Utf8ToWindows1251("Мама мыла раму."), &holder),
+              SpeakResult::Accepted);
+    AwaitSilence();
+    const auto samples = ReadWaveSamples(wav);
+    EXPECT_TRUE(std::any_of(samples.begin(), samples.end(),
+                            [](int16_t s) { return std::abs(int{s}) > 1000; }));
+}
+
+TEST_F(RealEngineTest, ADictionaryEntryPlaysItsFragment) {
+    const std::string sound = test::MakeTempDir("dict") + "/word.wav";
+    const auto source = WriteSoundFile(sound, 4000);
+    // Bytes 1000..5000 of the data: samples 500..2499.
+    const DictionaryRequest request{
+        "{TALKSERVCMD}", "{IntelDictionary}", "1E", "", Utf8ToWindows1251("Слово"), sound, "1000",
+        "5000"};
+    ASSERT_EQ(serv->SpeakDictionaryEntry(request, &holder), SpeakResult::Accepted);
+    while (!serv->WorkerFinished())
+        std::this_thread::sleep_for(kPoll);
+    serv->StopWorker();
+    AwaitSilence();
+    const std::vector<int16_t> fragment(source.begin() + 500, source.begin() + 2500);
+    const auto recorded = ReadWaveSamples(wav);
+    EXPECT_TRUE(Contains(recorded, fragment));
+    const std::vector<int16_t> before(source.begin() + 480, source.begin() + 520);
+    EXPECT_FALSE(Contains(recorded, before));  // nothing before the fragment's start
+}
+
+}  // namespace
+}  // namespace tovrin

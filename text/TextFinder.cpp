@@ -19,17 +19,33 @@ struct BreakAfter {
     const char* CleanFrom = nullptr;  // no carriage return in [CleanFrom, Break)
     const char* Break = nullptr;      // a carriage return, or the end
 };
+// The last stretch of white space and carriage returns crossed by a page-break skip, so that
+// stepping line by line through a long run of empty lines does not cross it again each time.
+struct BlankRunAhead {
+    const char* From = nullptr;          // [From, To) holds only white space and line breaks
+    const char* To = nullptr;            // the first other character, or the end
+    const char* LastFormFeed = nullptr;  // the last form feed in [From, To), if any
+};
+struct BlankRunBehind {
+    const char* To = nullptr;             // [To, From] holds only white space and line breaks;
+    const char* From = nullptr;           // the character before To is another one
+    const char* FirstFormFeed = nullptr;  // the first form feed in [To, From], if any
+};
 // The library's one piece of state: the bounds, and what is known about the lines near the
 // last positions asked about, which belongs to those bounds.
 struct FinderState {
     TextBounds Bounds;
     BreakBefore Before;
     BreakAfter After;
+    BlankRunAhead Ahead;
+    BlankRunBehind Behind;
 };
 FinderState gState;
 TextBounds& gBounds = gState.Bounds;
 BreakBefore& gBefore = gState.Before;
 BreakAfter& gAfter = gState.After;
+BlankRunAhead& gAhead = gState.Ahead;
+BlankRunBehind& gBehind = gState.Behind;
 
 bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f';
@@ -99,27 +115,31 @@ bool IsEmptyFromLineStart(const char* lineStart) {
     return Indentation(lineStart) < 0;
 }
 
+bool IsBlank(char c) {
+    return IsWhite(c) || c == kCr;
+}
+
 // From an empty line over a run of empty lines, kept only when the run holds a form feed.
 const char* PageBreakSkipForward(const char* p) {
     if (!IsEmptyLine(p)) return p;
-    bool formFeed = false;
-    const char* q = p;
-    while (!AtEnd(q) && (IsWhite(*q) || *q == kCr)) {
-        formFeed = formFeed || *q == '\f';
-        ++q;
+    if (!(gAhead.From && gAhead.From <= p && p <= gAhead.To)) {
+        gAhead = {p, p, nullptr};
+        for (; !AtEnd(gAhead.To) && IsBlank(*gAhead.To); ++gAhead.To)
+            if (*gAhead.To == '\f') gAhead.LastFormFeed = gAhead.To;
     }
-    return formFeed && !AtEnd(q) ? q : p;
+    const bool formFeed = gAhead.LastFormFeed && gAhead.LastFormFeed >= p;
+    return formFeed && !AtEnd(gAhead.To) ? gAhead.To : p;
 }
 
 const char* PageBreakSkipBackward(const char* p) {
     if (!IsEmptyLine(p)) return p;
-    bool formFeed = At(p) == '\f';
-    const char* q = p;
-    while (q > gBounds.First && (IsWhite(q[-1]) || q[-1] == kCr)) {
-        --q;
-        formFeed = formFeed || *q == '\f';
+    if (!(gBehind.From && gBehind.To <= p && p <= gBehind.From)) {
+        gBehind = {p, p, At(p) == '\f' ? p : nullptr};
+        for (; gBehind.To > gBounds.First && IsBlank(gBehind.To[-1]); --gBehind.To)
+            if (gBehind.To[-1] == '\f') gBehind.FirstFormFeed = gBehind.To - 1;
     }
-    return formFeed && !AtStart(q) ? q : p;
+    const bool formFeed = gBehind.FirstFormFeed && gBehind.FirstFormFeed <= p;
+    return formFeed && !AtStart(gBehind.To) ? gBehind.To : p;
 }
 
 // Counts the empty lines from the line start p down to the next non-empty line, which is left
@@ -182,6 +202,8 @@ void SetTextBounds(const char* a, const char* b) {
     gBounds.End = a < b ? b : a;
     gState.Before = {};
     gState.After = {};
+    gState.Ahead = {};
+    gState.Behind = {};
 }
 
 const TextBounds& CurrentTextBounds() {
@@ -351,6 +373,8 @@ TextStart FindParagraphStart(const LayoutParams& layout, const char* p, const ch
         while (!AtStart(c) && IsEmptyLine(c)) {
             remembered = c;
             c = PreviousLine(c);
+            // Empty lines reach below the floor: the start and aux both lie there too.
+            if (floor && c <= floor && IsEmptyLine(c)) return {c, c};
         }
         if (IsEmptyLine(c)) return {first, first};
         result.Aux = remembered;

@@ -63,7 +63,8 @@ TextStart FindParagraphStart(const LayoutParams& layout, const char* p);
 // Bounded forms for cutting portions, so that a document without paragraph marks is not scanned
 // whole. The forward search stops once the paragraph is known to run more than `scanLimit`
 // bytes past its start and then returns an end beyond that. The backward search stops once the
-// start is known to lie at or before `floor` and then returns a start at or before it.
+// start is known to lie at or before `floor` and then returns a start at or before it (and an
+// aux at or before it, when the true aux lies there too).
 TextRange FindParagraph(const LayoutParams& layout, const char* p, ptrdiff_t scanLimit);
 TextStart FindParagraphStart(const LayoutParams& layout, const char* p, const char* floor);
 TextRange FindNextSection(const LayoutParams& layout, const char* p);

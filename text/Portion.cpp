@@ -34,7 +34,7 @@ class PortionCutter {
         if (!IsBlankText(options.AbzBeg)) beginText_ = options.AbzBeg;
         if (options.AbzBegP) AppendPauseCommand(beginText_, options.AbzBegPause);
         if (!IsBlankText(options.AbzEnd)) endText_ = options.AbzEnd;
-        // While reading by paragraphs the engine's own pause between portions may replace it.
+        // Read by paragraphs, every paragraph is a portion of its own and the pause may go.
         if (options.AbzEndP && (options.ReadingType != 0 || !options.AbzNoEndP))
             AppendPauseCommand(endText_, options.AbzEndPause);
     }

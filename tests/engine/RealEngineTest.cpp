@@ -38,8 +38,11 @@ std::vector<int16_t> ReadWaveSamples(const std::string& path) {
 // A canonical 22,050 Hz mono 16-bit file whose samples follow a pattern found nowhere else.
 std::vector<int16_t> WriteSoundFile(const std::string& path, size_t count) {
     std::vector<int16_t> samples(count);
-    for (size_t i = 0; i < count; ++i)
-        samples[i] = static_cast<int16_t>(static_cast<int>((i * 7919) % 12000) - 6000);
+    uint32_t state = 12345;
+    for (auto& sample : samples) {
+        state = state * 1103515245u + 12345u;
+        sample = static_cast<int16_t>(static_cast<int>((state >> 16) % 12000) - 6000);
+    }
     const uint32_t dataBytes = static_cast<uint32_t>(count * 2);
     auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<char*>(&v), 4); };
     auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<char*>(&v), 2); };

@@ -217,10 +217,12 @@ const char* LineEnd(const char* p) {
 }
 
 const char* NextLineStart(const char* p) {
-    p = LineEnd(p);
-    if (AtEnd(p)) return p;
-    ++p;
+    const char* lineBreak = LineEnd(p);
+    if (AtEnd(lineBreak)) return lineBreak;
+    p = lineBreak + 1;
     if (At(p) == '\n') ++p;
+    // The new line's start is asked for next, and its line break is the one just passed.
+    gBefore = {lineBreak, p - 1};
     return p;
 }
 

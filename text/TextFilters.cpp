@@ -3,6 +3,7 @@
 #include "text/CodePages.h"
 #include "text/EngineCommands.h"
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -13,17 +14,29 @@ constexpr int kMinimumSpacedLetters = 3;
 constexpr unsigned char kCyrillicEr = 0xF0;  // р
 constexpr unsigned char kCyrillicEn = 0xCD;  // Н
 
+// Character classes looked up by byte: the filters test every byte of every portion.
+enum CharClass : unsigned char { kLatin = 1, kCyrillic = 2, kWhite = 4 };
+constexpr auto kCharClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) classes[c] = kLatin;
+        if (c >= 0xC0 || c == 0xA8 || c == 0xB8) classes[c] = kCyrillic;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\f') classes[c] = kWhite;
+    }
+    return classes;
+}();
+
 bool IsLatinLetter(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return kCharClasses[c] & kLatin;
 }
 bool IsCyrillicLetter(unsigned char c) {
-    return c >= 0xC0 || c == 0xA8 || c == 0xB8;
+    return kCharClasses[c] & kCyrillic;
 }
 bool IsLetter(unsigned char c) {
-    return IsLatinLetter(c) || IsCyrillicLetter(c);
+    return kCharClasses[c] & (kLatin | kCyrillic);
 }
 bool IsWhiteSpace(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f';
+    return kCharClasses[c] & kWhite;
 }
 
 unsigned char* Bytes(char* text) {

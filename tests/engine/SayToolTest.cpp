@@ -1,0 +1,149 @@
+#include "platform/Desktop.h"
+#include "platform/Profile.h"
+#include "tests/support/TestEnvironment.h"
+#include "text/CodePages.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace tovrin {
+namespace {
+
+// tovrin-say as a child process, its standard error read through a pipe.
+class SayProcess {
+  public:
+    explicit SayProcess(const std::vector<std::string>& args) {
+        int fds[2];
+        if (pipe(fds) != 0) throw std::runtime_error("pipe");
+        const std::string program = test::BinaryDir() + "/tovrin-say";
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], STDERR_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            for (const auto& arg : args)
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+    }
+    ~SayProcess() {
+        if (out_ >= 0) close(out_);
+        if (pid_ > 0 && status_ < 0) Wait();
+    }
+    SayProcess(const SayProcess&) = delete;
+    SayProcess& operator=(const SayProcess&) = delete;
+
+    // Reads standard error until `text` has appeared (or the stream ended).
+    bool AwaitOutput(const std::string& text) {
+        while (output_.find(text) == std::string::npos) {
+            if (!ReadSome()) return false;
+        }
+        return true;
+    }
+    void Interrupt() const { kill(pid_, SIGINT); }
+    int Wait() {
+        while (ReadSome()) {
+        }
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
+    }
+    const std::string& Output() const { return output_; }
+
+  private:
+    bool ReadSome() {
+        char buffer[512];
+        const ssize_t got = read(out_, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        output_.append(buffer, static_cast<size_t>(got));
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int status_ = -1;
+    std::string output_;
+};
+
+std::string WriteDocument(int paragraphs) {
+    const std::string path = test::MakeTempDir("doc") + "/doc.txt";
+    std::string text;
+    for (int i = 0; i < paragraphs; ++i)
+        text += "Мама мыла раму.\r\n\r\n";
+    std::ofstream(path, std::ios::binary) << Utf8ToWindows1251(text);
+    return path;
+}
+
+class SayToolTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::ofstream(*WinIniPath(), std::ios::trunc) << "[Keldworth]\nFiles=mine\n";
+    }
+    void TearDown() override { setenv("TOVRIN_AUDIO", "null", 1); }
+
+    static void ExpectUserConfigBackAndNoEngine() {
+        const ProfileFile profile(*WinIniPath());
+        EXPECT_EQ(profile.KeyNames("Keldworth"), std::vector<std::string>{"Files"});
+        EXPECT_EQ(profile.ReadString("Keldworth", "Files"), "mine");
+        EXPECT_FALSE(profile.SectionExists("ZalSynthes"));
+        EXPECT_EQ(desktop::FindWindow("Speech Synthesizer", std::nullopt), kNoWindow);
+    }
+};
+
+TEST_F(SayToolTest, ReadsADocumentIntoAWaveFile) {
+    const std::string wav = test::MakeTempDir("say") + "/book.wav";
+    setenv("TOVRIN_AUDIO", ("wav:" + wav).c_str(), 1);
+    SayProcess say({"--tempo", "9", "--file", WriteDocument(2)});
+    EXPECT_EQ(say.Wait(), 0) << say.Output();
+    EXPECT_NE(say.Output().find("portion 1, "), std::string::npos) << say.Output();
+    EXPECT_NE(say.Output().find("portion 2, "), std::string::npos) << say.Output();
+    EXPECT_EQ(say.Output().find("portion 3"), std::string::npos) << say.Output();
+    EXPECT_GT(std::filesystem::file_size(wav), 22050u);  // more than half a second of sound
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, StopsCleanlyOnInterrupt) {
+    SayProcess say({"--file", WriteDocument(40)});
+    ASSERT_TRUE(say.AwaitOutput("portion 1,")) << say.Output();
+    say.Interrupt();
+    EXPECT_EQ(say.Wait(), 130);
+    EXPECT_EQ(say.Output().find("portion 40,"), std::string::npos);
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, FailuresEndWithTheirMessage) {
+    setenv("TOVRIN_AUDIO", "none", 1);
+    SayProcess noDevice({"Привет"});
+    EXPECT_EQ(noDevice.Wait(), 1);
+    EXPECT_EQ(noDevice.Output(), "tovrin-say: Create process error: wave device not found\n");
+    setenv("TOVRIN_AUDIO", "null", 1);
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},
+             {"one", "two"},
+             {"--voice", "12", "text"},
+             {"--file", "/nonexistent/doc.txt"},
+             {"--file", WriteDocument(1), "--set", "NoSuchField=1"}}) {
+        SayProcess say(args);
+        EXPECT_EQ(say.Wait(), 2) << say.Output();
+        EXPECT_EQ(say.Output().rfind("tovrin-say: ", 0), 0u) << say.Output();
+    }
+    ExpectUserConfigBackAndNoEngine();
+}
+
+}  // namespace
+}  // namespace tovrin

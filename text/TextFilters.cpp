@@ -98,6 +98,19 @@ std::size_t JoinBrokenWords(unsigned char* text, bool withBlank) {
     std::size_t hyphenAt = 0;
     unsigned char previous = 0;
     for (const unsigned char* read = text; *read != '\0'; ++read) {
+        if (state == HyphenState::Idle) {
+            // Idle, nothing but a hyphen changes the text: copy up to the next one at once.
+            const char* hyphen = std::strchr(reinterpret_cast<const char*>(read), '-');
+            const std::size_t plain = hyphen ? static_cast<std::size_t>(Bytes(hyphen) - read)
+                                             : std::strlen(reinterpret_cast<const char*>(read));
+            if (plain > 0) {
+                std::memmove(text + write, read, plain);
+                write += plain;
+                read += plain;
+                previous = read[-1];
+            }
+            if (*read == '\0') break;
+        }
         const unsigned char c = *read;
         if (c == '-') {
             state = IsLetter(previous) ? HyphenState::Hyphen : HyphenState::Idle;

@@ -105,26 +105,29 @@ bool TDictThread::RunStep(char step) {
 }
 
 bool TDictThread::Speak(const std::string& text) {
-    WaitWhile(&TDictThread::DictionaryPaused);
-    WaitWhile(&TDictThread::EngineSpeaking);
+    if (!WaitWhile(&TDictThread::DictionaryPaused) || !WaitWhile(&TDictThread::EngineSpeaking))
+        return false;
     if (terminated_) return true;
     host_.SendText(text);
-    WaitWhile(&TDictThread::EngineSpeaking);
-    return true;
+    return WaitWhile(&TDictThread::EngineSpeaking);
 }
 
 bool TDictThread::PlaySound() {
-    WaitWhile(&TDictThread::DictionaryPaused);
-    WaitWhile(&TDictThread::EngineSpeaking);
+    if (!WaitWhile(&TDictThread::DictionaryPaused) || !WaitWhile(&TDictThread::EngineSpeaking))
+        return false;
     if (terminated_) return true;
     const bool played = host_.PlayFragment(fragment_);
-    WaitWhile(&TDictThread::EngineSpeaking);
-    return played;
+    return WaitWhile(&TDictThread::EngineSpeaking) && played;
 }
 
-void TDictThread::WaitWhile(bool (TDictThread::*condition)()) {
-    while (!terminated_ && (this->*condition)())
+// A vanished engine reads as speaking for ever, so a wait also ends, as a failed step, when
+// the engine's window has gone; the finished worker is then freed like any other.
+bool TDictThread::WaitWhile(bool (TDictThread::*condition)()) {
+    while (!terminated_ && (this->*condition)()) {
+        if (!host_.IsEngineAlive()) return false;
         host_.PausePoll();
+    }
+    return true;
 }
 
 }  // namespace tovrin

@@ -44,7 +44,7 @@ class TDictThread {
     bool RunStep(char step);
     bool Speak(const std::string& text);
     bool PlaySound();
-    void WaitWhile(bool (TDictThread::*condition)());
+    bool WaitWhile(bool (TDictThread::*condition)());
     bool DictionaryPaused() { return host_.IsDictionaryPaused(); }
     bool EngineSpeaking() { return host_.IsSpeaking(); }
     void PrepareFragment(const std::string& path, int64_t start, int64_t end);

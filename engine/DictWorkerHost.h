@@ -14,6 +14,8 @@ class DictWorkerHost {
     virtual bool IsSpeaking() = 0;
     virtual bool SendText(const std::string& text) = 0;
     virtual bool IsDictionaryPaused() const = 0;
+    // False once the engine's window has gone.
+    virtual bool IsEngineAlive() = 0;
     // Plays a RIFF/WAVE image and returns once it has played; false when playing failed.
     virtual bool PlayFragment(const std::vector<uint8_t>& image) = 0;
     // The short pause between two polls of a wait.

@@ -453,6 +453,10 @@ bool TTalkServ::PlayFragment(const std::vector<uint8_t>& image) {
     return PlayWaveImage(image.data(), image.size());
 }
 
+bool TTalkServ::IsEngineAlive() {
+    return desktop::IsWindow(windows_.Main);
+}
+
 void TTalkServ::PausePoll() {
     clock_.Sleep(kPollInterval);
 }

@@ -155,6 +155,18 @@ TEST(DictThread, EachStepWaitsForSilenceAndThePauseFlag) {
     EXPECT_EQ(host.Events(), (Events{"say:text-r", "say:text-t"}));
 }
 
+TEST(DictThread, AnEngineThatVanishesEndsTheRun) {
+    RecordingWorkerHost host;
+    host.holdSpeech = true;
+    TDictThread worker(host, Request("RT", ""));
+    worker.Start();
+    host.AwaitEvents(1);
+    host.engineAlive = false;  // the talk button is gone, so the engine seems to speak on
+    while (!worker.Finished())
+        std::this_thread::yield();
+    EXPECT_EQ(host.Events(), (Events{"say:text-r"}));
+}
+
 TEST(DictThread, TerminationEndsEveryWait) {
     RecordingWorkerHost host;
     host.speaking = true;  // the engine never falls silent

@@ -20,6 +20,7 @@ class RecordingWorkerHost : public DictWorkerHost {
     std::atomic<bool> holdSpeech{false};
     std::atomic<bool> paused{false};
     std::atomic<bool> playSucceeds{true};
+    std::atomic<bool> engineAlive{true};
     FakeClock clock;
 
     bool IsSpeaking() override { return speaking; }
@@ -29,6 +30,7 @@ class RecordingWorkerHost : public DictWorkerHost {
         return true;
     }
     bool IsDictionaryPaused() const override { return paused; }
+    bool IsEngineAlive() override { return engineAlive; }
     bool PlayFragment(const std::vector<uint8_t>& image) override {
         Record("play:" + std::to_string(image.size()));
         return playSucceeds;

@@ -170,6 +170,17 @@ TEST_F(TalkServTest, SavesAndRestoresTheEngineSections) {
     EXPECT_FALSE(ProfileFile(WinIni()).SectionExists("ZalSynthes"));
 }
 
+TEST_F(TalkServTest, AnUnreadableWinIniIsNoCrash) {
+    std::filesystem::create_directory(WinIni());  // neither readable nor replaceable as a file
+    {
+        TTalkServ serv("/opt/talk/ZalLib", clock);
+        EXPECT_TRUE(serv.SavedHostSection().empty());
+        serv.WriteEngineConfig();
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(WinIni()));
+    std::filesystem::remove(WinIni());
+}
+
 TEST_F(TalkServTest, CreationFailsWithoutASystemFolder) {
     const std::string config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
@@ -462,6 +473,20 @@ TEST_F(TalkServTest, DictionaryEntriesRunOnTheWorker) {
     EXPECT_FALSE(serv.IsBusy());
     EXPECT_FALSE(serv.WorkerFinished());
     EXPECT_EQ(engine.Texts(), (std::vector<std::string>{"", "word", "", "{wait 20}"}));
+}
+
+TEST_F(TalkServTest, AWorkerEndsWhenTheEngineVanishes) {
+    TTalkServ serv("/nowhere/ZalLib", clock);
+    FakeEngine engine;
+    TakeEngine(serv, engine, &player);
+    serv.SpeakDictionaryEntry(Entry("RR", "w"), &player);
+    engine.AwaitCommands(1);
+    engine.Vanish();
+    while (!serv.WorkerFinished())
+        std::this_thread::yield();
+    EXPECT_FALSE(serv.IsBusy());
+    serv.StopWorker();
+    EXPECT_FALSE(serv.HasWorker());
 }
 
 TEST_F(TalkServTest, ANewDictionaryEntryReplacesTheRunningOne) {

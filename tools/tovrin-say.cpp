@@ -192,9 +192,9 @@ int main(int argc, char** argv) {
     CatchInterrupts();
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        const AcceptedOptions spec{
+        const AcceptedOptions accepted{
             {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set"}, {}};
-        return Run(ParseCommandLine(args, spec));
+        return Run(ParseCommandLine(args, accepted));
     } catch (const UsageError& e) {
         std::fprintf(stderr, "tovrin-say: %s\n", e.what());
         return kExitUsage;

@@ -13,20 +13,22 @@ namespace tovrin {
 // and rename), so a crash never leaves half a file, and other sections and keys are kept.
 // The file is read afresh by every call, so changes by other processes are seen.
 class ProfileFile {
-public:
+  public:
     explicit ProfileFile(std::string path) : path_(std::move(path)) {}
 
     const std::string& path() const { return path_; }
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue = "") const;
-    bool WriteString(const std::string& section, const std::string& key,
-                     const std::string& value);
+    // False, and the file unchanged, when it cannot be read or replaced, or when the text
+    // would change the file's structure: a line break anywhere, "=" in the key, "]" in the
+    // section name, an empty name.
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     bool DeleteKey(const std::string& section, const std::string& key);
     bool EraseSection(const std::string& section);
     std::vector<std::string> KeyNames(const std::string& section) const;
     bool SectionExists(const std::string& section) const;
 
-private:
+  private:
     std::string path_;
 };
 

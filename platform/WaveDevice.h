@@ -10,6 +10,8 @@ namespace tovrin {
 // "pulse" (default when a sound server answers), "null" (default otherwise: discards samples
 // at real-time pace), "wav:<file>" (a recording of the device: 22,050 Hz mono 16-bit, silence
 // where nothing played, several processes appending in order), "none" (no device at all).
+// The null and recording devices keep time by the wave clock (platform/WaveClock.h), which
+// tests replace so that playing takes no real time.
 
 int WaveOutDeviceCount();
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "platform/DesktopConnection.h"
 #include "platform/DesktopHostImpl.h"
@@ -64,15 +65,44 @@ ConnectionPool& Pool() {
     return pool;
 }
 
+// Hosts that let a call run out of time. A search over all hosts asks them only briefly
+// until they answer again, so that one stopped process cannot hold up every search (the
+// controller searches ten times a second) while it still counts as gone.
+class SilentHosts {
+  public:
+    static constexpr auto kBriefWait = std::chrono::milliseconds(20);
+
+    void Mark(pid_t pid) {
+        std::lock_guard lock(mutex_);
+        silent_.insert(pid);
+    }
+    void Clear(pid_t pid) {
+        std::lock_guard lock(mutex_);
+        silent_.erase(pid);
+    }
+    bool IsSilent(pid_t pid) {
+        std::lock_guard lock(mutex_);
+        return silent_.count(pid) != 0;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::set<pid_t> silent_;
+};
+
+SilentHosts& Silent() {
+    static SilentHosts silent;
+    return silent;
+}
+
 void RemoveStaleSocket(const std::string& folder, pid_t pid) {
     Pool().Forget(pid);
     ::unlink(SocketPath(folder, pid).c_str());
 }
 
-std::optional<Reply> CallRemote(pid_t pid, const Request& request) {
+std::optional<Reply> CallRemote(pid_t pid, const Request& request, Deadline deadline) {
     const auto folder = RuntimeFolder();
     if (!folder) return std::nullopt;
-    const Deadline deadline = NewDeadline();
     const std::string frame = Frame(EncodeRequest(request));
     // The host would refuse it; no need to ask.
     if (frame.size() - 4 > kMaxFrameBody) return std::nullopt;
@@ -87,11 +117,16 @@ std::optional<Reply> CallRemote(pid_t pid, const Request& request) {
         }
         auto reply = connection->Call(frame, deadline);
         if (reply) {
+            Silent().Clear(pid);
             Pool().Give(pid, std::move(connection));
             return reply;
         }
+        if (!connection->Closed()) {
+            Silent().Mark(pid);
+            return std::nullopt;
+        }
         // A kept connection may have been closed by its host since; one fresh try then.
-        if (!reused || !connection->Closed()) return std::nullopt;
+        if (!reused) return std::nullopt;
     }
     return std::nullopt;
 }
@@ -155,7 +190,15 @@ std::optional<Reply> CallSelf(const Request& request) {
 
 std::optional<Reply> Call(pid_t pid, const Request& request) {
     if (pid <= 0) return std::nullopt;
-    return pid == getpid() ? CallSelf(request) : CallRemote(pid, request);
+    return pid == getpid() ? CallSelf(request) : CallRemote(pid, request, NewDeadline());
+}
+
+// One host's part of a search over all hosts.
+std::optional<Reply> CallDuringSearch(pid_t pid, const Request& request) {
+    if (pid == getpid() || !Silent().IsSilent(pid)) return Call(pid, request);
+    const auto brief = std::chrono::steady_clock::now() +
+                       std::min<std::chrono::milliseconds>(SilentHosts::kBriefWait, CallTimeout());
+    return CallRemote(pid, request, brief);
 }
 
 std::optional<Reply> CallFor(WindowHandle window, Request request) {
@@ -215,7 +258,7 @@ WindowHandle FindTopLevel(WindowHandle after, Request request) {
         // continues after it, the later ones from their first window.
         if (after != kNoWindow && pid < PidOf(after)) continue;
         request.other = after != kNoWindow && pid == PidOf(after) ? after : kNoWindow;
-        auto reply = Call(pid, request);
+        auto reply = CallDuringSearch(pid, request);
         if (reply && reply->status == Status::Ok && reply->value != 0)
             return static_cast<WindowHandle>(reply->value);
     }
@@ -250,7 +293,7 @@ std::vector<WindowHandle> GetChildren(WindowHandle parent) {
     }
     std::vector<WindowHandle> all;
     for (pid_t pid : HostPids()) {
-        auto reply = Call(pid, request);
+        auto reply = CallDuringSearch(pid, request);
         if (reply && reply->status == Status::Ok)
             all.insert(all.end(), reply->handles.begin(), reply->handles.end());
     }

@@ -218,13 +218,16 @@ TEST(DesktopTest, AHostThatDoesNotAnswerGivesAFailureNotAHang) {
     EXPECT_EQ(desktop::GetWindowText(main), "Test Engine");
     EXPECT_EQ(briefly([&] { return desktop::SendMessage(main, WM_COMMAND, 1); }), std::nullopt);
 
-    // A process that stopped answering altogether counts as gone, and is not removed.
+    // A process that stopped answering altogether counts as gone, and is not removed; the
+    // other hosts are still searched.
+    HostProcess other({"--caption", "Other"});
     host.Stop();
     EXPECT_FALSE(briefly([&] { return desktop::IsWindow(pane); }));
-    EXPECT_EQ(briefly([] { return desktop::FindWindow("Speech Synthesizer", std::nullopt); }),
-              kNoWindow);
+    EXPECT_EQ(briefly([] { return desktop::FindWindow(std::nullopt, "Test Engine"); }), kNoWindow);
+    EXPECT_EQ(desktop::FindWindow(std::nullopt, "Other"), other.mainWindow());
     host.Signal(SIGCONT);
     EXPECT_TRUE(desktop::IsWindow(pane));
+    EXPECT_EQ(desktop::FindWindow(std::nullopt, "Test Engine"), main);
 }
 
 TEST(DesktopTest, AHostThatDiesMidCallGivesAFailure) {

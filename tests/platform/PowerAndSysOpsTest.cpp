@@ -6,6 +6,7 @@
 #include "text/SysOps.h"
 #include "text/TextError.h"
 
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -21,21 +22,13 @@
 namespace tovrin {
 namespace {
 
+using test::Eventually;
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-template <typename Condition>
-bool Eventually(Condition condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // A script that writes its working folder and arguments to "report" beside itself.

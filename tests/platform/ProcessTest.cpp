@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -15,22 +16,13 @@
 namespace tovrin {
 namespace {
 
+using test::Eventually;
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-// Polls for a state change; the generous bound only keeps a broken build from hanging.
-template <typename Condition>
-bool Eventually(Condition condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // True when no process (not even a zombie) holds the pid any more.

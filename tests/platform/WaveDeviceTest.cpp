@@ -1,8 +1,10 @@
 #include "platform/WaveDevice.h"
 
+#include "platform/Process.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/WaveClock.h"
 #include "platform/WaveImage.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -329,6 +331,44 @@ TEST_F(WaveDeviceTest, TwoWritersAppendInOrder) {
     auto samples = Recording(path);
     EXPECT_EQ(std::count(samples.begin(), samples.end(), int16_t(1111)), 22050);
     EXPECT_EQ(std::count(samples.begin(), samples.end(), int16_t(2222)), 22050);
+}
+
+// Real processes on the system clock: each writer takes as long as its sound lasts, and the
+// checks hold whatever the timing.
+TEST(WaveRecordingProcessesTest, ProcessesAppendAndAKilledWriterLeavesAReadableFile) {
+    std::string path = test::MakeTempDir("wav") + "/shared.wav";
+    setenv("TOVRIN_AUDIO", ("wav:" + path).c_str(), 1);
+    std::string writer = test::BinaryDir() + "/wave_test_writer";
+    ProcessInfo first, second;
+    ASSERT_EQ(StartHiddenProcess(writer, {"1111", "4410"}, "/", first), 0);
+    ASSERT_EQ(StartHiddenProcess(writer, {"2222", "4410"}, "/", second), 0);
+    ASSERT_TRUE(
+        test::Eventually([&] { return !IsProcessRunning(first) && !IsProcessRunning(second); }));
+    auto samples = Recording(path);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), int16_t(1111)), 4410);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), int16_t(2222)), 4410);
+
+    ProcessInfo killed;
+    size_t before = ReadBytes(path).size();
+    ASSERT_EQ(StartHiddenProcess(writer, {"3333", "2205000"}, "/", killed), 0);
+    ASSERT_TRUE(test::Eventually([&] { return ReadBytes(path).size() > before + 4410; }));
+    ASSERT_TRUE(TerminateProcess(killed, 0));
+    ASSERT_TRUE(test::Eventually([&] { return !IsProcessRunning(killed); }));
+    auto bytes = ReadBytes(path);
+    auto image = ParseWaveImage(bytes.data(), bytes.size());
+    ASSERT_TRUE(image.has_value()) << "readable after the writer was killed";
+    EXPECT_LE(44 + 2 * image->frames, bytes.size());
+
+    auto stream = PcmStream::Open(PcmFormat{22050, 1});
+    auto tone = Constant(441, 4444);
+    ASSERT_TRUE(stream->Write(tone.data(), tone.size()));
+    stream->Drain();
+    stream.reset();
+    setenv("TOVRIN_AUDIO", "null", 1);
+    auto runs = Runs(Recording(path));
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.back(), std::make_pair(int16_t(4444), size_t(441)));
+    EXPECT_TRUE(std::any_of(runs.begin(), runs.end(), [](auto& run) { return run.first == 3333; }));
 }
 
 TEST_F(WaveDeviceTest, VolumeIsSharedThroughTheRuntimeFolder) {

@@ -23,10 +23,12 @@ FakeEngine::FakeEngine(std::string talkCaption, std::string pauseCaption) {
 FakeEngine::~FakeEngine() {
     dispatcher_->Quit();
     ui_.join();
+    ownDispatcher_.reset();  // only now: Quit() may still be waking the finished loop
 }
 
 void FakeEngine::RunUi(std::string talkCaption, std::string pauseCaption) {
-    PlainDispatcher dispatcher;
+    ownDispatcher_ = std::make_unique<PlainDispatcher>();  // this thread is its UI thread
+    PlainDispatcher& dispatcher = *ownDispatcher_;
     DesktopHost host(dispatcher);
     dispatcher_ = &dispatcher;
     host_ = &host;

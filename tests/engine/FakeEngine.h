@@ -69,6 +69,7 @@ class FakeEngine {
     void Record(std::function<void()> change);
 
     std::thread ui_;
+    std::unique_ptr<PlainDispatcher> ownDispatcher_;
     PlainDispatcher* dispatcher_ = nullptr;
     DesktopHost* host_ = nullptr;
     WindowHandle main_ = kNoWindow, pane_ = kNoWindow, edit_ = kNoWindow;

@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FolderLock.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -191,6 +192,7 @@ std::string ProfileFile::ReadString(const std::string& section, const std::strin
 bool ProfileFile::WriteString(const std::string& section, const std::string& key,
                               const std::string& value) {
     if (!ValidSectionName(section) || !ValidKeyName(key) || HasLineBreak(value)) return false;
+    FolderLock lock(FolderLock::FolderOf(path_));
     auto text = Load(path_);
     if (!text) return false;
     auto range = FirstSection(*text, section);
@@ -211,6 +213,7 @@ bool ProfileFile::WriteString(const std::string& section, const std::string& key
 }
 
 bool ProfileFile::DeleteKey(const std::string& section, const std::string& key) {
+    FolderLock lock(FolderLock::FolderOf(path_));
     auto text = Load(path_);
     if (!text) return false;
     auto range = FirstSection(*text, section);
@@ -225,6 +228,7 @@ bool ProfileFile::DeleteKey(const std::string& section, const std::string& key) 
 }
 
 bool ProfileFile::EraseSection(const std::string& section) {
+    FolderLock lock(FolderLock::FolderOf(path_));
     auto text = Load(path_);
     if (!text) return false;
     auto sections = FindSections(*text, section);

@@ -10,7 +10,8 @@ namespace tovrin {
 // and key names compare without regard to letter case, one pair of matching quotes around a
 // value is stripped on read, blanks around names and values are trimmed, the file's order is
 // kept, CR LF and LF lines are read. Every change rewrites the file atomically (temporary file
-// and rename), so a crash never leaves half a file, and other sections and keys are kept.
+// and rename), so a crash never leaves half a file, and other sections and keys are kept;
+// changes from several threads or processes are made one after another.
 // The file is read afresh by every call, so changes by other processes are seen.
 class ProfileFile {
   public:

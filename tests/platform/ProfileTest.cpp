@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace tovrin {
 namespace {
@@ -143,6 +144,20 @@ TEST(ProfileTest, FailingWriteLosesNothing) {
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadAll(path), original);
     EXPECT_EQ(FilesBeside(path), 1);
+}
+
+TEST(ProfileTest, ConcurrentWritersLoseNoChange) {
+    std::string path = NewIniPath();
+    auto writeKeys = [&path](const std::string& prefix) {
+        ProfileFile ini(path);
+        for (int i = 0; i < 40; ++i)
+            ini.WriteString("Shared", prefix + std::to_string(i), "v");
+    };
+    std::thread first(writeKeys, "a");
+    std::thread second(writeKeys, "b");
+    first.join();
+    second.join();
+    EXPECT_EQ(ProfileFile(path).KeyNames("Shared").size(), 80u);
 }
 
 TEST(ProfileTest, SystemFolderFollowsConfigHome) {

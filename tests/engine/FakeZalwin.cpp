@@ -1,10 +1,13 @@
 // A stand-in for the engine program, started by the controller tests as a real process. It
-// shows the engine's window until WM_DESTROY arrives. When its folder holds a file named
+// shows the engine's window until WM_DESTROY arrives, then writes the command numbers it
+// received, one a line, to "commands.log" in its folder. When its folder holds a file named
 // "no-window" it never shows a window at all, like an engine that hangs while starting.
 #include "platform/Process.h"
 #include "tests/engine/FakeEngine.h"
 
 #include <unistd.h>
+
+#include <fstream>
 
 int main() {
     if (tovrin::FileExists("no-window")) {
@@ -13,5 +16,8 @@ int main() {
     }
     tovrin::test::FakeEngine engine;
     engine.WaitUntilDestroyed();
+    std::ofstream log("commands.log");
+    for (const auto command : engine.Commands())
+        log << command << "\n";
     return 0;
 }

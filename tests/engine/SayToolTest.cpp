@@ -1,4 +1,6 @@
+#include "engine/TalkServ.h"
 #include "platform/Desktop.h"
+#include "platform/Process.h"
 #include "platform/Profile.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace tovrin {
 namespace {
@@ -122,6 +125,21 @@ TEST_F(SayToolTest, StopsCleanlyOnInterrupt) {
     say.Interrupt();
     EXPECT_EQ(say.Wait(), 130);
     EXPECT_EQ(say.Output().find("portion 40,"), std::string::npos);
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, LeavesAnEngineItDidNotStartRunning) {
+    {
+        TTalkServ serv(test::BinaryDir() + "/ZalLib");
+        serv.SetEngineRunning(true);
+        const WindowHandle engine = serv.Windows().Main;
+        SayProcess say({"--voice", "2", "Да"});
+        EXPECT_EQ(say.Wait(), 0) << say.Output();
+        EXPECT_EQ(desktop::FindWindow("Speech Synthesizer", std::nullopt), engine);
+        serv.SetEngineRunning(false);
+        while (IsProcessRunning(serv.EngineProcess()))
+            std::this_thread::yield();
+    }
     ExpectUserConfigBackAndNoEngine();
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace tovrin {
@@ -51,9 +52,16 @@ class TalkServStartTest : public testing::Test {
     void SetUp() override { fs::remove(*WinIniPath()); }
 };
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 TEST_F(TalkServStartTest, StartsAndClosesAnEngineInAFolderWithABlank) {
     const std::string folder = EngineFolderWithFake("Zal Lib");
     TTalkServ serv(folder);
+    serv.ResetController();
+    serv.SetTempo(12);
     serv.SetEngineRunning(true);
     ASSERT_NE(serv.Windows().Main, kNoWindow);
     EXPECT_TRUE(IsProcessRunning(serv.EngineProcess()));
@@ -69,6 +77,8 @@ TEST_F(TalkServStartTest, StartsAndClosesAnEngineInAFolderWithABlank) {
     EXPECT_EQ(serv.Windows().Main, kNoWindow);
     AwaitProcessEnd(serv.EngineProcess());
     EXPECT_FALSE(desktop::IsWindow(main));
+    // The new engine got the whole voice: voice 0, timbre 5, tempo 12 sent as 9, melody 0.
+    EXPECT_EQ(ReadFile(folder + "/commands.log"), "171\n146\n160\n161\n");
 }
 
 TEST_F(TalkServStartTest, AnEngineKilledWhileSpeakingIsNoticed) {

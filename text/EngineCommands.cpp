@@ -95,7 +95,8 @@ bool IsEngineCommand(const char* text, std::size_t length) {
 
 void StripCommands(char* text) {
     char* open = nullptr;
-    for (char* p = text; *p != '\0'; ++p) {
+    // Only braces and question marks can change anything: step from one to the next.
+    for (char* p = text; (p = std::strpbrk(p, "{}?")) != nullptr; ++p) {
         if (*p == '{') {
             if (open) *open = '(';  // an earlier brace that is never closed as a command
             open = p;

@@ -26,6 +26,17 @@ constexpr auto kCharClasses = [] {
     return classes;
 }();
 
+// PackWhiteSpace's view of a byte: a blank, or a byte that ends the stretch kept as it is.
+constexpr unsigned kPackBlank = 1;
+constexpr unsigned kPackStop = 2;
+constexpr auto kPackKinds = [] {
+    std::array<unsigned char, 256> kinds{};
+    kinds[' '] = kPackBlank;
+    for (const unsigned char c : {'\0', '\t', '\n', '\f', '\r'})
+        kinds[c] = kPackStop;
+    return kinds;
+}();
+
 bool IsLatinLetter(unsigned char c) {
     return kCharClasses[c] & kLatin;
 }
@@ -58,26 +69,41 @@ unsigned char RussianPH(unsigned char c) {
     return c == 'p' ? kCyrillicEr : kCyrillicEn;
 }
 
+// Moves `length` bytes from `from` down to `to` (to <= from); nothing to do while no byte
+// has been dropped yet.
+void MoveDown(unsigned char* to, const unsigned char* from, std::size_t length) {
+    if (to != from && length > 0) std::memmove(to, from, length);
+}
+
+const unsigned char* FindByte(const unsigned char* text, char c) {
+    return Bytes(std::strchr(reinterpret_cast<const char*>(text), c));
+}
+
 // Drops every line that holds only white space, with the line break before it; a blank
 // line at the very start goes together with its own line break. Returns the new length.
 std::size_t RemoveBlankLines(unsigned char* text) {
     std::size_t write = 0;
     std::size_t lineStart = 0;  // output position just after the last carriage return kept
-    bool lineBlank = true;
-    for (const unsigned char* read = text; *read != '\0'; ++read) {
-        const unsigned char c = *read;
-        if (c == '\r') {
-            if (lineBlank) {
-                write = lineStart;
-                continue;
-            }
-            text[write++] = c;
-            lineStart = write;
-            lineBlank = true;
+    const unsigned char* read = text;
+    for (;;) {
+        // The line's leading white space, up to its first other character.
+        while (IsWhiteSpace(*read))
+            text[write++] = *read++;
+        if (*read == '\0') break;
+        if (*read == '\r') {
+            write = lineStart;  // a blank line and its break go
+            ++read;
             continue;
         }
-        text[write++] = c;
-        if (!IsWhiteSpace(c)) lineBlank = false;
+        // The line holds text: it is kept whole, up to and including its carriage return.
+        const unsigned char* lineBreak = FindByte(read, '\r');
+        const std::size_t kept = lineBreak ? static_cast<std::size_t>(lineBreak - read) + 1
+                                           : std::strlen(reinterpret_cast<const char*>(read));
+        MoveDown(text + write, read, kept);
+        write += kept;
+        read += kept;
+        if (!lineBreak) break;
+        lineStart = write;
     }
     text[write] = '\0';
     return write;
@@ -207,6 +233,44 @@ void CleanSpacedRun(std::string& run, bool joinHyphenated) {
     }
 }
 
+// Length of the stretch from `text` that PackWhiteSpace keeps as it is: no line breaks, tabs,
+// form feeds or terminator, and no blank right after another (or after `blankBefore`).
+std::size_t PlainPackLength(const unsigned char* text, bool blankBefore) {
+    unsigned blank = blankBefore ? 1 : 0;
+    std::size_t i = 0;
+    for (;; ++i) {
+        const unsigned kind = kPackKinds[text[i]];
+        if (kind & (kPackStop | blank)) return i;
+        blank = kind;
+    }
+}
+
+// Index of the first one-letter word at or after `from` (the byte before `from` counting as
+// a non-letter), or of the terminator. Words of two letters or more cannot open a spaced run,
+// so they are passed over with three letter flags in a window and one test per byte.
+std::size_t FindSingleLetter(const unsigned char* text, std::size_t from) {
+    unsigned window = 0;
+    for (std::size_t i = from;; ++i) {
+        const unsigned char c = text[i];
+        window = ((window << 1) | (IsLetter(c) ? 1u : 0u)) & 7u;
+        if (window == 2u) return i - 1;  // non-letter, letter, non-letter
+        if (c == '\0') return i;
+    }
+}
+
+// The run from `start` to `end`, with the non-letters that follow it.
+SpacedRun RunOf(const unsigned char* text, std::size_t start, std::size_t end) {
+    std::size_t separatorsEnd = end;
+    while (text[separatorsEnd] != '\0' && !IsLetter(text[separatorsEnd]))
+        ++separatorsEnd;
+    SpacedRun run;
+    run.found = true;
+    run.start = start;
+    run.length = end - start;
+    run.lengthWithSeparators = separatorsEnd - start;
+    return run;
+}
+
 }  // namespace
 
 std::size_t CleanText(const PlayerOptions& options, char* text) {
@@ -254,66 +318,44 @@ std::size_t JoinHyphenated(char* text, bool withBlank) {
 std::size_t PackWhiteSpace(char* text) {
     unsigned char* p = Bytes(text);
     std::size_t write = 0;
-    for (const unsigned char* read = p; *read != '\0'; ++read) {
-        unsigned char c = *read;
-        if (c == '\n') continue;
-        if (c == '\t' || c == '\f' || c == '\r') c = ' ';
-        if (c == ' ' && write > 0 && p[write - 1] == ' ') continue;
-        p[write++] = c;
+    const unsigned char* read = p;
+    for (;;) {
+        const std::size_t plain = PlainPackLength(read, write > 0 && p[write - 1] == ' ');
+        MoveDown(p + write, read, plain);
+        write += plain;
+        read += plain;
+        const unsigned char c = *read++;
+        if (c == '\0') break;
+        // A line feed goes; other white space is a blank, kept unless one was just written.
+        if (c != '\n' && (write == 0 || p[write - 1] != ' ')) p[write++] = ' ';
     }
     p[write] = '\0';
     return write;
 }
 
 SpacedRun FindSpacedRun(const char* text, int minimum) {
-    // States: 0 inside a word, 1 before a letter, 2 on a letter of the run, 3 after its
-    // separator.
     if (minimum < 1) minimum = 1;  // a run needs at least one spaced letter after its first
     const unsigned char* p = Bytes(text);
-    int state = 1;
-    int count = 0;
-    bool started = false;
-    std::size_t start = 0;
-    std::size_t lastLetter = 0, letterBefore = 0;  // the run's two latest single letters
-    bool endedOnPair = false;
-    std::size_t i = 0;
-    for (; p[i] != '\0'; ++i) {
-        if (!IsLetter(p[i])) {
-            if (state == 0) state = 1;
-            if (state == 2) state = 3;
-            continue;
-        }
-        if (state == 1) {
-            started = true;
-            start = lastLetter = i;
-            state = 2;
-        } else if (state == 2) {
-            if (count >= minimum) {
-                endedOnPair = true;
+    for (std::size_t from = 0;;) {
+        const std::size_t start = FindSingleLetter(p, from);
+        if (p[start] == '\0') return {};
+        // Single letters after the first one, each after its non-letters.
+        int following = 0;
+        std::size_t last = start;
+        for (std::size_t i = start + 1;; ++i) {
+            while (p[i] != '\0' && !IsLetter(p[i]))
+                ++i;
+            if (p[i] == '\0') return following >= minimum ? RunOf(p, start, last + 1) : SpacedRun{};
+            if (IsLetter(p[i + 1])) {
+                // A longer word: the run before it counts this word's first letter too.
+                if (following + 1 >= minimum) return RunOf(p, start, last + 1);
+                from = i;
                 break;
             }
-            started = false;
-            count = 0;
-            state = 0;
-        } else if (state == 3) {
-            ++count;
-            letterBefore = lastLetter;
-            lastLetter = i;
-            state = 2;
+            ++following;
+            last = i;
         }
     }
-    SpacedRun run;
-    if (!started || count < minimum) return run;
-    // On a pair of adjacent letters, the first one opens the next word.
-    const std::size_t end = (endedOnPair ? letterBefore : lastLetter) + 1;
-    std::size_t separatorsEnd = end;
-    while (p[separatorsEnd] != '\0' && !IsLetter(p[separatorsEnd]))
-        ++separatorsEnd;
-    run.found = true;
-    run.start = start;
-    run.length = end - start;
-    run.lengthWithSeparators = separatorsEnd - start;
-    return run;
 }
 
 void JoinSpacedLetters(char* text, bool joinHyphenated) {

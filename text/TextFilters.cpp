@@ -4,8 +4,13 @@
 #include "text/EngineCommands.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tovrin {
 namespace {
@@ -56,6 +61,42 @@ unsigned char* Bytes(char* text) {
 const unsigned char* Bytes(const char* text) {
     return reinterpret_cast<const unsigned char*>(text);
 }
+
+#if defined(__SSE2__)
+// Sixteen bytes looked at together; bit i of each mask stands for byte i.
+class Block16 {
+  public:
+    explicit Block16(const unsigned char* bytes)
+        : bytes_(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))) {}
+
+    unsigned Letters() const {
+        const __m128i cyrillic = AtLeast(0xC0);
+        const __m128i yo = Same(_mm_or_si128(bytes_, Splat(0x10)), 0xB8);  // Ё or ё
+        const __m128i latinOffset = _mm_sub_epi8(_mm_or_si128(bytes_, Splat(0x20)), Splat('a'));
+        const __m128i latin = _mm_cmpeq_epi8(_mm_min_epu8(latinOffset, Splat(25)), latinOffset);
+        return Mask(_mm_or_si128(_mm_or_si128(cyrillic, yo), latin));
+    }
+
+    unsigned Equal(unsigned char c) const { return Mask(Same(bytes_, c)); }
+
+    // Tabs, line feeds, form feeds and carriage returns.
+    unsigned Controls() const {
+        return Mask(_mm_or_si128(_mm_or_si128(Same(bytes_, '\t'), Same(bytes_, '\n')),
+                                 _mm_or_si128(Same(bytes_, '\f'), Same(bytes_, '\r'))));
+    }
+
+  private:
+    static __m128i Splat(unsigned char c) { return _mm_set1_epi8(static_cast<char>(c)); }
+    static __m128i Same(__m128i bytes, unsigned char c) { return _mm_cmpeq_epi8(bytes, Splat(c)); }
+    static unsigned Mask(__m128i flags) { return static_cast<unsigned>(_mm_movemask_epi8(flags)); }
+    __m128i AtLeast(unsigned char c) const {
+        return _mm_cmpeq_epi8(_mm_max_epu8(bytes_, Splat(c)), bytes_);
+    }
+
+    __m128i bytes_;
+};
+constexpr std::size_t kBlock = 16;
+#endif
 
 void ReplaceAllBytes(char* text, char from, char to) {
     for (char* p = text; (p = std::strchr(p, from)) != nullptr; ++p)
@@ -233,31 +274,6 @@ void CleanSpacedRun(std::string& run, bool joinHyphenated) {
     }
 }
 
-// Length of the stretch from `text` that PackWhiteSpace keeps as it is: no line breaks, tabs,
-// form feeds or terminator, and no blank right after another (or after `blankBefore`).
-std::size_t PlainPackLength(const unsigned char* text, bool blankBefore) {
-    unsigned blank = blankBefore ? 1 : 0;
-    std::size_t i = 0;
-    for (;; ++i) {
-        const unsigned kind = kPackKinds[text[i]];
-        if (kind & (kPackStop | blank)) return i;
-        blank = kind;
-    }
-}
-
-// Index of the first one-letter word at or after `from` (the byte before `from` counting as
-// a non-letter), or of the terminator. Words of two letters or more cannot open a spaced run,
-// so they are passed over with three letter flags in a window and one test per byte.
-std::size_t FindSingleLetter(const unsigned char* text, std::size_t from) {
-    unsigned window = 0;
-    for (std::size_t i = from;; ++i) {
-        const unsigned char c = text[i];
-        window = ((window << 1) | (IsLetter(c) ? 1u : 0u)) & 7u;
-        if (window == 2u) return i - 1;  // non-letter, letter, non-letter
-        if (c == '\0') return i;
-    }
-}
-
 // The run from `start` to `end`, with the non-letters that follow it.
 SpacedRun RunOf(const unsigned char* text, std::size_t start, std::size_t end) {
     std::size_t separatorsEnd = end;
@@ -269,6 +285,80 @@ SpacedRun RunOf(const unsigned char* text, std::size_t start, std::size_t end) {
     run.length = end - start;
     run.lengthWithSeparators = separatorsEnd - start;
     return run;
+}
+
+// Length of the stretch from `text` that PackWhiteSpace keeps as it is: no line breaks, tabs,
+// form feeds or terminator, and no blank right after another (or after `blankBefore`).
+// `length` is the distance to the terminator.
+std::size_t PlainPackLength(const unsigned char* text, std::size_t length, bool blankBefore) {
+    unsigned blank = blankBefore ? 1 : 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + kBlock <= length; i += kBlock) {
+        const Block16 block(text + i);
+        const unsigned blanks = block.Equal(' ');
+        const unsigned stops = block.Controls() | (blanks & ((blanks << 1) | blank));
+        if (stops != 0) return i + static_cast<std::size_t>(std::countr_zero(stops));
+        blank = blanks >> (kBlock - 1);
+    }
+#endif
+    for (;; ++i) {
+        const unsigned kind = kPackKinds[text[i]];
+        if (kind & (kPackStop | blank)) return i;
+        blank = kind;
+    }
+}
+
+// Index of the first one-letter word at or after `from` (the byte before `from` counting as
+// a non-letter), or `length`, the terminator's index. Words of two letters or more cannot
+// open a spaced run, so they are passed over in blocks, and byte by byte near the end with
+// three letter flags in a window.
+std::size_t FindSingleLetter(const unsigned char* text, std::size_t from, std::size_t length) {
+    std::size_t i = from;
+    unsigned window = 0;  // letter flags of the two bytes before i, the nearer in bit 0
+#if defined(__SSE2__)
+    // A block also looks at the byte after it, at most the terminator.
+    for (unsigned letterBefore = 0; i + kBlock <= length; i += kBlock) {
+        const unsigned letters = Block16(text + i).Letters();
+        const unsigned letterAfter = IsLetter(text[i + kBlock]) ? 1u : 0u;
+        const unsigned single = letters & ~((letters << 1) | letterBefore) &
+                                ~((letters >> 1) | (letterAfter << (kBlock - 1)));
+        if (single != 0) return i + static_cast<std::size_t>(std::countr_zero(single));
+        letterBefore = letters >> (kBlock - 1);
+        window = ((letters >> (kBlock - 2)) & 1u) << 1 | letterBefore;
+    }
+#endif
+    for (;; ++i) {
+        const unsigned char c = text[i];
+        window = ((window << 1) | (IsLetter(c) ? 1u : 0u)) & 7u;
+        if (window == 2u) return i - 1;  // non-letter, letter, non-letter
+        if (c == '\0') return i;
+    }
+}
+
+// First run of single letters in the `length` bytes at `text`; see FindSpacedRun.
+SpacedRun FindSpacedRunIn(const unsigned char* p, std::size_t length, int minimum) {
+    if (minimum < 1) minimum = 1;  // a run needs at least one spaced letter after its first
+    for (std::size_t from = 0;;) {
+        const std::size_t start = FindSingleLetter(p, from, length);
+        if (start == length) return {};
+        // Single letters after the first one, each after its non-letters.
+        int following = 0;
+        std::size_t last = start;
+        for (std::size_t i = start + 1;; ++i) {
+            while (p[i] != '\0' && !IsLetter(p[i]))
+                ++i;
+            if (p[i] == '\0') return following >= minimum ? RunOf(p, start, last + 1) : SpacedRun{};
+            if (IsLetter(p[i + 1])) {
+                // A longer word: the run before it counts this word's first letter too.
+                if (following + 1 >= minimum) return RunOf(p, start, last + 1);
+                from = i;
+                break;
+            }
+            ++following;
+            last = i;
+        }
+    }
 }
 
 }  // namespace
@@ -317,10 +407,13 @@ std::size_t JoinHyphenated(char* text, bool withBlank) {
 
 std::size_t PackWhiteSpace(char* text) {
     unsigned char* p = Bytes(text);
+    // Bytes are only ever moved down, so the terminator stays put until the end.
+    const unsigned char* const end = p + std::strlen(text);
     std::size_t write = 0;
     const unsigned char* read = p;
     for (;;) {
-        const std::size_t plain = PlainPackLength(read, write > 0 && p[write - 1] == ' ');
+        const std::size_t plain = PlainPackLength(read, static_cast<std::size_t>(end - read),
+                                                  write > 0 && p[write - 1] == ' ');
         MoveDown(p + write, read, plain);
         write += plain;
         read += plain;
@@ -334,33 +427,15 @@ std::size_t PackWhiteSpace(char* text) {
 }
 
 SpacedRun FindSpacedRun(const char* text, int minimum) {
-    if (minimum < 1) minimum = 1;  // a run needs at least one spaced letter after its first
-    const unsigned char* p = Bytes(text);
-    for (std::size_t from = 0;;) {
-        const std::size_t start = FindSingleLetter(p, from);
-        if (p[start] == '\0') return {};
-        // Single letters after the first one, each after its non-letters.
-        int following = 0;
-        std::size_t last = start;
-        for (std::size_t i = start + 1;; ++i) {
-            while (p[i] != '\0' && !IsLetter(p[i]))
-                ++i;
-            if (p[i] == '\0') return following >= minimum ? RunOf(p, start, last + 1) : SpacedRun{};
-            if (IsLetter(p[i + 1])) {
-                // A longer word: the run before it counts this word's first letter too.
-                if (following + 1 >= minimum) return RunOf(p, start, last + 1);
-                from = i;
-                break;
-            }
-            ++following;
-            last = i;
-        }
-    }
+    return FindSpacedRunIn(Bytes(text), std::strlen(text), minimum);
 }
 
 void JoinSpacedLetters(char* text, bool joinHyphenated) {
+    // Each run keeps its length, so the terminator stays where it is.
+    char* const end = text + std::strlen(text);
     for (char* from = text;;) {
-        const SpacedRun run = FindSpacedRun(from, kMinimumSpacedLetters);
+        const SpacedRun run = FindSpacedRunIn(Bytes(from), static_cast<std::size_t>(end - from),
+                                              kMinimumSpacedLetters);
         if (!run.found) return;
         char* at = from + run.start;
         if (run.length > 1) {

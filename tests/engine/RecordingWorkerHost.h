@@ -25,8 +25,8 @@ class RecordingWorkerHost : public DictWorkerHost {
 
     bool IsSpeaking() override { return speaking; }
     bool SendText(const std::string& text) override {
+        if (holdSpeech) speaking = true;  // before the record, which the test waits for
         Record("say:" + text);
-        if (holdSpeech) speaking = true;
         return true;
     }
     bool IsDictionaryPaused() const override { return paused; }

@@ -6,7 +6,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -205,57 +204,64 @@ std::size_t JoinBrokenWords(unsigned char* text, bool withBlank) {
     return write;
 }
 
+// The letters of a spaced run, cleaned where they stand in the text: always zero-terminated
+// at `size`, which only ever shrinks.
+struct RunText {
+    char* data = nullptr;
+    std::size_t size = 0;
+};
+
 // Removes, in place, every character for which `drop(text, i)` holds; `drop` sees the text
-// as it was before the call. Returns the new length.
+// as it was before the call.
 template <typename Drop>
-std::size_t RemoveWhere(std::string& text, Drop drop) {
+void RemoveWhere(RunText& text, Drop drop) {
     std::size_t write = 0;
-    for (std::size_t read = 0; read < text.size(); ++read)
-        if (!drop(text, read)) text[write++] = text[read];
-    text.resize(write);
-    return write;
+    for (std::size_t read = 0; read < text.size; ++read)
+        if (!drop(text, read)) text.data[write++] = text.data[read];
+    text.size = write;
+    text.data[write] = '\0';
 }
 
-bool NextIs(const std::string& text, std::size_t i, char c) {
-    return i + 1 < text.size() && text[i + 1] == c;
+bool LetterAt(const RunText& text, std::size_t i) {
+    return IsLetter(static_cast<unsigned char>(text.data[i]));
 }
 
-void RemoveAll(std::string& text, char c) {
-    RemoveWhere(text, [c](const std::string& t, std::size_t i) { return t[i] == c; });
+bool NextIs(const RunText& text, std::size_t i, char c) {
+    return i + 1 < text.size && text.data[i + 1] == c;
+}
+
+void RemoveAll(RunText& text, char c) {
+    RemoveWhere(text, [c](const RunText& t, std::size_t i) { return t.data[i] == c; });
 }
 
 // A single separator goes, a doubled one (a word gap) is kept once; if the letters are still
 // spaced after that, every separator goes.
-void RemoveSingleSeparators(std::string& text, char separator, int minimumLeft) {
-    RemoveWhere(text, [separator](const std::string& t, std::size_t i) {
-        return t[i] == separator && !NextIs(t, i, separator);
+void RemoveSingleSeparators(RunText& text, char separator, int minimumLeft) {
+    RemoveWhere(text, [separator](const RunText& t, std::size_t i) {
+        return t.data[i] == separator && !NextIs(t, i, separator);
     });
-    if (FindSpacedRun(text.c_str(), minimumLeft).found) RemoveAll(text, separator);
+    if (FindSpacedRun(text.data, minimumLeft).found) RemoveAll(text, separator);
 }
 
 // Spelt-out letters with other separators ("с.л.о.в.о"): keep letters and whatever stands
 // right before a letter; if still spaced, keep letters only.
-void RemoveOtherSeparators(std::string& text) {
-    RemoveWhere(text, [](const std::string& t, std::size_t i) {
-        const bool beforeLetter =
-            i + 1 < t.size() && IsLetter(static_cast<unsigned char>(t[i + 1]));
-        return !IsLetter(static_cast<unsigned char>(t[i])) && !beforeLetter;
+void RemoveOtherSeparators(RunText& text) {
+    RemoveWhere(text, [](const RunText& t, std::size_t i) {
+        const bool beforeLetter = i + 1 < t.size && LetterAt(t, i + 1);
+        return !LetterAt(t, i) && !beforeLetter;
     });
-    if (FindSpacedRun(text.c_str(), 1).found) {
-        RemoveWhere(text, [](const std::string& t, std::size_t i) {
-            return !IsLetter(static_cast<unsigned char>(t[i]));
-        });
-    }
+    if (FindSpacedRun(text.data, 1).found)
+        RemoveWhere(text, [](const RunText& t, std::size_t i) { return !LetterAt(t, i); });
 }
 
 // Joins the letters of one spaced run, choosing the separator that dominates it.
-void CleanSpacedRun(std::string& run, bool joinHyphenated) {
-    if (joinHyphenated) run.resize(JoinHyphenated(run.data(), true));
+void CleanSpacedRun(RunText& run, bool joinHyphenated) {
+    if (joinHyphenated) run.size = JoinHyphenated(run.data, true);
     std::size_t underscores = 0, hyphens = 0, blanks = 0;
-    for (char c : run) {
-        underscores += c == '_';
-        hyphens += c == '-';
-        blanks += c == ' ';
+    for (std::size_t i = 0; i < run.size; ++i) {
+        underscores += run.data[i] == '_';
+        hyphens += run.data[i] == '-';
+        blanks += run.data[i] == ' ';
     }
     if (hyphens > underscores && hyphens > blanks) {
         RemoveAll(run, '-');
@@ -272,6 +278,28 @@ void CleanSpacedRun(std::string& run, bool joinHyphenated) {
             RemoveOtherSeparators(run);
         }
     }
+}
+
+// Ends the text at `at` for a while, so that the stretch before it can be cleaned in place
+// as a text of its own; the byte comes back when this goes.
+class TemporaryEnd {
+  public:
+    explicit TemporaryEnd(char* at) : at_(at), saved_(*at) { *at = '\0'; }
+    ~TemporaryEnd() { *at_ = saved_; }
+    TemporaryEnd(const TemporaryEnd&) = delete;
+    TemporaryEnd& operator=(const TemporaryEnd&) = delete;
+
+  private:
+    char* at_;
+    char saved_;
+};
+
+// Cleans the spaced run of `length` bytes at `at` in place; returns the length left.
+std::size_t CleanSpacedRunAt(char* at, std::size_t length, bool joinHyphenated) {
+    const TemporaryEnd end(at + length);
+    RunText run{at, length};
+    CleanSpacedRun(run, joinHyphenated);
+    return run.size;
 }
 
 // The run from `start` to `end`, with the non-letters that follow it.
@@ -439,13 +467,11 @@ void JoinSpacedLetters(char* text, bool joinHyphenated) {
         if (!run.found) return;
         char* at = from + run.start;
         if (run.length > 1) {
-            std::string letters(at, run.length);
-            CleanSpacedRun(letters, joinHyphenated);
+            const std::size_t kept = CleanSpacedRunAt(at, run.length, joinHyphenated);
             // Cleaned letters, then the separators, then blanks: the text keeps its length.
             const std::size_t separators = run.lengthWithSeparators - run.length;
-            std::memmove(at + letters.size(), at + run.length, separators);
-            std::memcpy(at, letters.data(), letters.size());
-            std::memset(at + letters.size() + separators, ' ', run.length - letters.size());
+            std::memmove(at + kept, at + run.length, separators);
+            std::memset(at + kept + separators, ' ', run.length - kept);
         }
         from = at + run.lengthWithSeparators;
     }

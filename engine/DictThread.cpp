@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -32,11 +33,16 @@ void PutLittleEndian32(uint8_t* at, uint32_t value) {
 }
 
 bool FileIsPresent(const std::string& path) {
-    std::ifstream probe(path, std::ios::binary);
-    return !path.empty() && probe.good();
+    std::error_code error;
+    return !path.empty() && std::filesystem::exists(path, error);
 }
 
+// Only a regular file is read: a pipe or a device named as the sound file would block the
+// request or never end.
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        throw EngineError("Cannot open file \"" + path + "\"");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw EngineError("Cannot open file \"" + path + "\"");
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <thread>
 
@@ -107,6 +109,11 @@ TEST(DictThread, CreationFailuresReachTheCaller) {
     const std::string tiny = test::MakeTempDir("tiny") + "/short.wav";
     std::ofstream(tiny, std::ios::binary) << "RIFF";
     EXPECT_EQ(messageOf(Request("E", tiny)), "Stream read error");
+    const std::string folder = test::MakeTempDir("folder");
+    EXPECT_EQ(messageOf(Request("E", folder)), "Cannot open file \"" + folder + "\"");
+    const std::string pipe = folder + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);  // opening it to read would wait for a writer
+    EXPECT_EQ(messageOf(Request("E", pipe)), "Cannot open file \"" + pipe + "\"");
     EXPECT_TRUE(host.Events().empty());
 }
 

@@ -5,10 +5,10 @@ namespace tovrin {
 PlainDispatcher::PlainDispatcher() : uiThread_(std::this_thread::get_id()) {}
 
 void PlainDispatcher::Post(std::function<void()> task) {
-    {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-    }
+    // Notify under the lock: once Run() has returned the dispatcher may be destroyed at
+    // once, so no notification may still be on its way to it.
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
     wake_.notify_one();
 }
 
@@ -42,10 +42,8 @@ void PlainDispatcher::Run() {
 }
 
 void PlainDispatcher::Quit() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
+    std::lock_guard lock(mutex_);
+    quit_ = true;
     wake_.notify_all();
 }
 

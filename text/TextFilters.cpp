@@ -439,16 +439,21 @@ std::size_t PackWhiteSpace(char* text) {
     const unsigned char* const end = p + std::strlen(text);
     std::size_t write = 0;
     const unsigned char* read = p;
+    const auto blankWritten = [&] { return write > 0 && p[write - 1] == ' '; };
     for (;;) {
-        const std::size_t plain = PlainPackLength(read, static_cast<std::size_t>(end - read),
-                                                  write > 0 && p[write - 1] == ' ');
+        const std::size_t plain =
+            PlainPackLength(read, static_cast<std::size_t>(end - read), blankWritten());
         MoveDown(p + write, read, plain);
         write += plain;
         read += plain;
         const unsigned char c = *read++;
         if (c == '\0') break;
         // A line feed goes; other white space is a blank, kept unless one was just written.
-        if (c != '\n' && (write == 0 || p[write - 1] != ' ')) p[write++] = ' ';
+        if (c != '\n' && !blankWritten()) p[write++] = ' ';
+        // After a blank, all further white space goes.
+        if (blankWritten())
+            while (*read != '\0' && kPackKinds[*read] != 0)
+                ++read;
     }
     p[write] = '\0';
     return write;

@@ -148,6 +148,31 @@ TEST(TextFilters, FindSpacedRun) {
     EXPECT_FALSE(FindSpacedRun("1 2 3 4 5", 3).found);  // digits are not letters
 }
 
+TEST(TextFilters, FoundAtEveryOffsetOfALongerText) {
+    // Long stretches are passed over many bytes at a time; a spaced word and a stretch of
+    // white space must be found wherever they stand among two-letter words.
+    for (std::size_t offset = 0; offset < 50; ++offset) {
+        std::string prefix;
+        while (prefix.size() + 3 <= offset)
+            prefix += "xy.";
+        prefix.resize(offset, '.');
+
+        SpacedRun run = FindSpacedRun((prefix + "a b c d e").c_str(), 3);
+        EXPECT_TRUE(run.found && run.start == offset && run.length == 9u) << offset;
+        run = FindSpacedRun((prefix + "a b c d e, word").c_str(), 3);
+        EXPECT_TRUE(run.found && run.start == offset && run.lengthWithSeparators == 11u) << offset;
+        EXPECT_FALSE(FindSpacedRun((prefix + "a b c, word").c_str(), 4).found) << offset;
+
+        std::string spaced = prefix + "a b c d e";
+        JoinSpacedLetters(spaced.data(), true);
+        EXPECT_EQ(spaced, prefix + "abcde    ");
+
+        std::string white = prefix + "  \r\n\tz ";
+        EXPECT_EQ(PackWhiteSpace(white.data()), offset + 3);
+        EXPECT_EQ(white.c_str(), prefix + " z ");
+    }
+}
+
 TEST(TextFilters, JoinSpacedLetters) {
     EXPECT_EQ(Unspace("с л о в о"), "слово    ");
     EXPECT_EQ(Unspace("с л о в о  е с т ь"), "слово есть        ");

@@ -308,5 +308,110 @@ TEST(TextFinder, RandomLayoutsKeepTheInvariants) {
     }
 }
 
+// The line steps walked out plainly, character by character, with nothing remembered between
+// calls: the finder's remembered line breaks and blank runs must give the same answers whatever
+// was asked before.
+class PlainLineSteps {
+  public:
+    explicit PlainLineSteps(const TextDoc& doc) : first_(doc.At(0)), end_(doc.At(doc.Size())) {}
+
+    const char* LineEnd(const char* p) const {
+        for (p = Clamp(p); p < end_ && *p != '\r';)
+            ++p;
+        return p;
+    }
+    const char* NextLineStart(const char* p) const {
+        p = LineEnd(p);
+        if (p >= end_) return end_;
+        ++p;
+        return p < end_ && *p == '\n' ? p + 1 : p;
+    }
+    const char* LineStart(const char* p) const {
+        p = Clamp(p);
+        if (p <= first_) return first_;
+        const char* lineBreak = PreviousLineBreak(p);
+        return IsCr(lineBreak) ? NextLineStart(lineBreak) : lineBreak;
+    }
+    bool IsEmptyLine(const char* p) const {
+        p = LineStart(p);
+        while (p < end_ && IsWhite(*p))
+            ++p;
+        return p >= end_ || *p == '\r';
+    }
+    const char* NextLine(const char* p) const {
+        p = NextLineStart(p);
+        if (p < end_ && IsEmptyLine(p)) {
+            const char* q = p;
+            bool formFeed = false;
+            for (; q < end_ && (IsWhite(*q) || *q == '\r'); ++q)
+                formFeed = formFeed || *q == '\f';
+            if (formFeed && q < end_) p = q;
+        }
+        return p < end_ ? LineStart(p) : p;
+    }
+    const char* PreviousLine(const char* p) const {
+        p = PreviousLineBreak(Clamp(p));
+        if (p > first_ && IsEmptyLine(p)) {
+            const char* q = p;
+            bool formFeed = false;
+            for (; q > first_ && (IsWhite(q[-1]) || q[-1] == '\r'); --q)
+                formFeed = formFeed || q[-1] == '\f';
+            if (formFeed && q > first_) p = q;
+        }
+        return p > first_ ? LineStart(p) : p;
+    }
+
+  private:
+    static bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f'; }
+    bool IsCr(const char* p) const { return p < end_ && *p == '\r'; }
+    const char* Clamp(const char* p) const { return std::clamp(p, first_, end_); }
+    const char* PreviousLineBreak(const char* p) const {
+        if (p <= first_) return first_;
+        if (IsCr(p)) --p;
+        while (p > first_ && !IsCr(p))
+            --p;
+        return p;
+    }
+
+    const char* first_;
+    const char* end_;
+};
+
+TEST(TextFinder, RememberedLineBreaksNeverChangeALineStep) {
+    std::mt19937 random(8122026);
+    const char alphabet[] = {' ', '\t', '\f', '\f', '\r', '\r', '\r', '\n', '\n', 'a', 'b'};
+    for (int round = 0; round < 300; ++round) {
+        std::string text(random() % 120, ' ');
+        for (char& c : text)
+            c = alphabet[random() % sizeof alphabet];
+        const TextDoc doc(text);
+        const PlainLineSteps plain(doc);
+        for (int ask = 0; ask < 400; ++ask) {
+            // Now and then a position just outside the text, to be taken as the bound.
+            const char* p = doc.At(static_cast<std::ptrdiff_t>(random() % (text.size() + 3)) - 1);
+            switch (random() % 6) {
+                case 0:
+                    ASSERT_EQ(LineEnd(p), plain.LineEnd(p)) << round;
+                    break;
+                case 1:
+                    ASSERT_EQ(NextLineStart(p), plain.NextLineStart(p)) << round;
+                    break;
+                case 2:
+                    ASSERT_EQ(LineStart(p), plain.LineStart(p)) << round;
+                    break;
+                case 3:
+                    ASSERT_EQ(IsEmptyLine(p), plain.IsEmptyLine(p)) << round;
+                    break;
+                case 4:
+                    ASSERT_EQ(NextLine(p), plain.NextLine(p)) << round;
+                    break;
+                default:
+                    ASSERT_EQ(PreviousLine(p), plain.PreviousLine(p)) << round;
+                    break;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tovrin

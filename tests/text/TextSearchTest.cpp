@@ -99,6 +99,20 @@ TEST(TextSearch, WholeWords) {
     ASSERT_TRUE(result.Found);
     EXPECT_EQ(doc.Offset(result.Start), 0);  // the mask finds котлета
 
+    // A literal "?" is no letter, so it does not stop a whole-word search from matching; a
+    // mask's "?" stands for a letter of the word.
+    const TextDoc question(W(" что? чтоб да"));
+    request = Request("что?");
+    request.WordOnly = true;
+    result = FindMatch({}, question.At(0), request);
+    ASSERT_TRUE(result.Found);
+    EXPECT_EQ(question.Offset(result.Start), 1);
+    request.AsMask = true;
+    result = FindMatch({}, question.At(0), request);
+    ASSERT_TRUE(result.Found);
+    EXPECT_EQ(question.Offset(result.Start), question.Find(W("чтоб")));
+    doc.Install();
+
     // A one-letter word alone on its line.
     request = Request("и");
     request.WordOnly = true;

@@ -123,6 +123,14 @@ TEST_F(TalkServTest, ClosePutsTheEditBoxBackAndEndsTheEngine) {
     serv.DetachEditBox();
     EXPECT_EQ(desktop::GetParent(engine.Edit()), kNoWindow);
     EXPECT_FALSE(desktop::IsWindowVisible(engine.Edit()));
+    serv.DetachEditBox();  // already out: stays out and hidden
+    EXPECT_EQ(desktop::GetParent(engine.Edit()), kNoWindow);
+    serv.AttachEditBox();
+    EXPECT_EQ(desktop::GetParent(engine.Edit()), engine.Pane());
+    EXPECT_TRUE(desktop::IsWindowVisible(engine.Edit()));
+    serv.AttachEditBox();  // already in: nothing changes
+    EXPECT_EQ(desktop::GetParent(engine.Edit()), engine.Pane());
+    serv.DetachEditBox();
     // A rebind finds the detached edit box on the desktop.
     serv.ResetController();
     ASSERT_TRUE(serv.BindEngine());
@@ -221,6 +229,13 @@ TEST_F(TalkServTest, SpeakTextChecksInOrderAndLimitsTheLength) {
     EXPECT_EQ(engine.Commands(), (Commands{301, 301}));
     EXPECT_EQ(engine.Texts(), (std::vector<std::string>{"", "", "next"}));
     EXPECT_TRUE(engine.Speaking());
+
+    // The engine reads a text up to its first zero byte: only that much is measured and sent.
+    engine.FinishSpeech();
+    engine.ClearRecords();
+    const std::string zeroed = "short" + std::string(1, '\0') + std::string(38912, 'c');
+    EXPECT_EQ(serv.SpeakText(zeroed, &player), SpeakResult::Accepted);
+    EXPECT_EQ(engine.Texts(), (std::vector<std::string>{"", "short"}));
 }
 
 TEST_F(TalkServTest, StopAndPauseWaitsEndAfterOneSecond) {
@@ -315,6 +330,15 @@ TEST_F(TalkServTest, PlayerAndSpyModeExcludeEachOther) {
     EXPECT_TRUE(state.PlayerMode);
     EXPECT_FALSE(state.SpyMode);
     EXPECT_EQ(state.Holder, &player);
+
+    // Leaving player mode stops the speech and leaves the engine's spy mode alone.
+    serv.SpeakText("again", &player);
+    engine.ClearRecords();
+    serv.SetPlayerMode(false);
+    EXPECT_EQ(engine.Commands(), Commands{301});
+    EXPECT_FALSE(engine.Speaking());
+    EXPECT_FALSE(serv.IsPlayerMode());
+    EXPECT_FALSE(serv.IsSpyMode());
 }
 
 TEST_F(TalkServTest, AcquireTellsThePreviousPlayerAndReleaseFreesTheEngine) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 
 namespace tovrin {
@@ -206,6 +208,60 @@ TEST(TextSearch, BoundsAndDegenerateTexts) {
     EXPECT_FALSE(FindMatch({}, single.At(1), request).Found);
     request.Find = "";
     EXPECT_FALSE(FindMatch({}, single.At(0), request).Found);
+}
+
+// Plain patterns on random short lines: searching down finds the first occurrence after the
+// cursor (past line feeds beside it), searching up the last one that ends before the character
+// before the cursor; case is folded unless asked for.
+TEST(TextSearch, PlainSearchFindsTheNearestOccurrenceEitherWay) {
+    std::mt19937 random(1208);
+    const char alphabet[] = {'a', 'a', 'A', 'b', 'B', ' ', '\r', '\n', '\t'};
+    const char* patterns[] = {"a", "ab", "BA", "a b", "aa", "b b"};
+    for (int round = 0; round < 200; ++round) {
+        std::string text(random() % 60, ' ');
+        for (char& c : text)
+            c = alphabet[random() % sizeof alphabet];
+        const TextDoc doc(text);
+        FindRequest request;
+        request.Find = patterns[round % std::size(patterns)];
+        request.CaseOnly = round % 4 == 0;
+        const auto fold = [&](std::string s) {
+            for (char& c : s) {
+                if (c == '\t') c = ' ';
+                if (!request.CaseOnly && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+            }
+            return s;
+        };
+        // Tabs in the text match blanks of the pattern.
+        const std::string folded = fold(text), pattern = fold(request.Find);
+        const std::ptrdiff_t size = doc.Size(), m = static_cast<std::ptrdiff_t>(pattern.size());
+        for (std::ptrdiff_t p = 0; p <= size; ++p) {
+            std::ptrdiff_t c = p + 1;
+            while (c < size && text[static_cast<size_t>(c)] == '\n')
+                ++c;
+            const size_t down =
+                p < size ? folded.find(pattern, static_cast<size_t>(c)) : std::string::npos;
+            request.Down = true;
+            FindResult result = FindMatch({}, doc.At(p), request);
+            ASSERT_EQ(result.Found, down != std::string::npos) << round << " " << p;
+            if (result.Found) {
+                ASSERT_EQ(doc.Offset(result.Start), static_cast<std::ptrdiff_t>(down));
+            }
+
+            c = p - 1;
+            while (c > 0 && text[static_cast<size_t>(c)] == '\n')
+                --c;
+            const size_t up = p > 0 && c - m >= 0
+                                  ? folded.rfind(pattern, static_cast<size_t>(c - m))
+                                  : std::string::npos;
+            request.Down = false;
+            result = FindMatch({}, doc.At(p), request);
+            ASSERT_EQ(result.Found, up != std::string::npos) << round << " " << p;
+            if (result.Found) {
+                ASSERT_EQ(doc.Offset(result.Start), static_cast<std::ptrdiff_t>(up));
+            }
+        }
+    }
 }
 
 }  // namespace

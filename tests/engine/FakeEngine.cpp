@@ -170,6 +170,10 @@ void FakeEngine::Vanish() {
     Record([] {});
 }
 
+void FakeEngine::DestroyControl(WindowHandle control) {
+    OnHost([&] { host_->DestroyWindow(control); });
+}
+
 void FakeEngine::WaitUntilDestroyed() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return destroyed_.load(); });

@@ -56,6 +56,8 @@ class FakeEngine {
     void SetProgress(const ScrollInfo& info);
     // The engine's window disappears, as when it is closed from outside.
     void Vanish();
+    // One of the engine's controls disappears, as in a broken engine.
+    void DestroyControl(WindowHandle control);
     bool Destroyed() const { return destroyed_; }
     // Blocks until the window has received WM_DESTROY or vanished.
     void WaitUntilDestroyed();

@@ -104,6 +104,25 @@ TEST_F(TalkServTest, BindsTheEngineWindowAndItsControls) {
     }
 }
 
+TEST_F(TalkServTest, AnEngineWindowWithoutItsControlsIsGivenUpAfterFiveSeconds) {
+    TTalkServ serv("/nowhere/ZalLib", clock);
+    FakeEngine engine;
+    engine.DestroyControl(engine.Pause());
+    auto before = clock.Now();
+    EXPECT_FALSE(serv.BindEngine());
+    EXPECT_GT(clock.Now() - before, std::chrono::seconds(5));
+    EXPECT_LT(clock.Now() - before, std::chrono::milliseconds(5100));
+    EXPECT_EQ(serv.Windows().Main, kNoWindow);
+    EXPECT_EQ(serv.Windows().Talk, kNoWindow);
+    EXPECT_EQ(serv.SpeakText("a", &player), SpeakResult::NotRunning);
+
+    engine.DestroyControl(engine.Pane());  // the search ends at the missing pane
+    before = clock.Now();
+    EXPECT_FALSE(serv.BindEngine());
+    EXPECT_LT(clock.Now() - before, std::chrono::milliseconds(5100));
+    EXPECT_EQ(serv.Windows().Main, kNoWindow);
+}
+
 TEST_F(TalkServTest, StartingBesideAPresentEngineOnlyBinds) {
     TTalkServ serv("/nowhere/ZalLib", clock);
     FakeEngine engine;

@@ -101,13 +101,24 @@ VoiceChoice ReadVoiceChoice(const CommandLine& line) {
     return choice;
 }
 
-void ApplyVoiceChoice(TTalkServ& serv, const VoiceChoice& choice) {
-    if (choice.Voice) serv.SetVoice(*choice.Voice);
-    if (choice.Timbre) serv.SetTimbre(*choice.Timbre);
-    if (choice.Tempo) serv.SetTempo(*choice.Tempo);
-    if (choice.Melody) serv.SetMelody(*choice.Melody);
+// Sends the parameters named on the command line. An engine started here got the controller's
+// whole voice at its start; an engine that ran already keeps the voice its owner gave it, apart
+// from the parameters named.
+void ApplyVoiceChoice(TTalkServ& serv, const VoiceChoice& choice, bool startedHere) {
+    const VoiceParams held = serv.GetVoiceParams();
+    auto apply = [&](void (TTalkServ::*set)(int32_t), int32_t stored,
+                     const std::optional<int32_t>& value) {
+        if (!value) return;
+        // The controller sends only a change of the value it holds, and the running engine's
+        // value is unknown: step away first so that the value named is sent.
+        if (!startedHere && *value == stored) (serv.*set)(*value == 0 ? 1 : 0);
+        (serv.*set)(*value);
+    };
+    apply(&TTalkServ::SetVoice, held.Voice, choice.Voice);
+    apply(&TTalkServ::SetTimbre, held.Timbre, choice.Timbre);
+    apply(&TTalkServ::SetTempo, held.Tempo, choice.Tempo);
+    apply(&TTalkServ::SetMelody, held.Melody, choice.Melody);
     if (choice.Volume) serv.SetVolume(*choice.Volume);
-    serv.ReapplyVoice();  // an engine that was already running hears them too
 }
 
 // Hands one text to the engine and returns once the engine has fallen silent, polling as the
@@ -165,7 +176,7 @@ int Run(const CommandLine& line) {
     serv.ResetController();
     const bool startedHere = !serv.BindEngine();
     serv.SetEngineRunning(true);
-    ApplyVoiceChoice(serv, voice);
+    ApplyVoiceChoice(serv, voice, startedHere);
     ShellHolder holder;
     serv.AcquireEngine(&holder);
 

@@ -105,7 +105,7 @@ int64_t FakeEngine::HandleMain(uint32_t message, uint64_t wParam) {
 
 void FakeEngine::StartSpeech() {
     const auto length = static_cast<int32_t>(host_->Caption(edit_).size());
-    if (length == 0) return;
+    if (length == 0 || speakAtOnce) return;
     host_->SetCaption(talk_, talkBusy_);
     host_->SetScrollInfo(progress_, {0, length, 0});
 }

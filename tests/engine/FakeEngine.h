@@ -31,6 +31,8 @@ class FakeEngine {
 
     std::atomic<bool> obeyStop{true};
     std::atomic<bool> obeyPause{true};
+    // When set, every text is spoken at once: the engine never shows itself busy.
+    std::atomic<bool> speakAtOnce{false};
 
     WindowHandle Main() const { return main_; }
     WindowHandle Pane() const { return pane_; }

@@ -1,7 +1,8 @@
 // A stand-in for the engine program, started by the controller tests as a real process. It
 // shows the engine's window until WM_DESTROY arrives, then writes the command numbers it
 // received, one a line, to "commands.log" in its folder. When its folder holds a file named
-// "no-window" it never shows a window at all, like an engine that hangs while starting.
+// "no-window" it never shows a window at all, like an engine that hangs while starting; with
+// a file named "speak-at-once" every text is spoken at once.
 #include "platform/Process.h"
 #include "tests/engine/FakeEngine.h"
 
@@ -15,6 +16,7 @@ int main() {
             pause();
     }
     tovrin::test::FakeEngine engine;
+    engine.speakAtOnce = tovrin::FileExists("speak-at-once");
     engine.WaitUntilDestroyed();
     std::ofstream log("commands.log");
     for (const auto command : engine.Commands())

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace tovrin {
@@ -140,6 +141,32 @@ TEST_F(SayToolTest, LeavesAnEngineItDidNotStartRunning) {
         while (IsProcessRunning(serv.EngineProcess()))
             std::this_thread::yield();
     }
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, BesideARunningEngineSendsOnlyTheVoiceNamed) {
+    const std::string folder = test::MakeTempDir("engine") + "/ZalLib";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(test::BinaryDir() + "/fake_zalwin", folder + "/zalwin");
+    std::ofstream(folder + "/speak-at-once") << "";
+    {
+        TTalkServ serv(folder);
+        serv.ResetController();
+        serv.SetTempo(3);
+        serv.SetEngineRunning(true);  // voice 0, timbre 5, tempo 3, melody 0
+        SayProcess plain({"Да"});
+        EXPECT_EQ(plain.Wait(), 0) << plain.Output();
+        // Voice 0 and timbre 5 are also what the tool's own controller holds.
+        SayProcess named({"--voice", "0", "--timbre", "5", "--melody", "4", "Да"});
+        EXPECT_EQ(named.Wait(), 0) << named.Output();
+        serv.SetEngineRunning(false);
+        while (IsProcessRunning(serv.EngineProcess()))
+            std::this_thread::yield();
+    }
+    std::ifstream log(folder + "/commands.log");
+    const std::string commands{std::istreambuf_iterator<char>(log),
+                               std::istreambuf_iterator<char>()};
+    EXPECT_EQ(commands, "171\n146\n154\n161\n301\n172\n171\n141\n146\n165\n301\n");
     ExpectUserConfigBackAndNoEngine();
 }
 

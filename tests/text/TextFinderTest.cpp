@@ -413,5 +413,43 @@ TEST(TextFinder, RememberedLineBreaksNeverChangeALineStep) {
     }
 }
 
+// Bounds set inside a larger buffer: what lies outside them, line breaks or letters, must not
+// change any answer, so no step reads before the first character or past the end.
+TEST(TextFinder, AnswersDependOnlyOnTheTextInsideTheBounds) {
+    std::mt19937 random(31337);
+    const char alphabet[] = {' ', '\t', '\f', '\r', '\r', '\n', 'a', 'a', 'b'};
+    const LayoutParams layouts[] = {Layout(0, 1), Layout(1, 2)};
+    for (int round = 0; round < 150; ++round) {
+        std::string text(random() % 80, ' ');
+        for (char& c : text)
+            c = alphabet[random() % sizeof alphabet];
+        const std::string lines = "\r\n\r\n\r\n", letters = "xy xy ";
+        const std::string one = lines + text + lines, other = letters + text + letters;
+        const auto offsetsIn = [&](const std::string& buffer, const LayoutParams& layout,
+                                   std::ptrdiff_t i) {
+            const char* first = buffer.data() + 6;
+            SetTextBounds(first, first + text.size());
+            const char* p = first + i;
+            const auto at = [&](const char* q) { return q - first; };
+            return std::vector<std::ptrdiff_t>{at(LineStart(p)),
+                                               at(PreviousLine(p)),
+                                               at(NextLine(p)),
+                                               at(FindParagraph(layout, p).Start),
+                                               at(FindParagraph(layout, p).End),
+                                               at(FindParagraphStart(layout, p).Start),
+                                               at(FindParagraphStart(layout, p).Aux),
+                                               at(FindNextSection(layout, p).End),
+                                               at(FindPreviousSection(layout, p).Start),
+                                               MeasureLines(p).Prev,
+                                               IsParagraphStart(p, MeasureLines(p)),
+                                               MostCommonGap(layout, first)};
+        };
+        for (const LayoutParams& layout : layouts) {
+            for (std::ptrdiff_t i = 0; i <= static_cast<std::ptrdiff_t>(text.size()); ++i)
+                ASSERT_EQ(offsetsIn(one, layout, i), offsetsIn(other, layout, i)) << round;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tovrin

@@ -7,10 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <string>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace tovrin {
@@ -39,7 +40,9 @@ pa_simple* Connect(const PcmFormat& format, const char* streamName) {
 // A stream to the sound server. pa_simple is not thread-safe, so every call on it holds the
 // mutex, and writes go in short pieces so that Pause or Flush from another thread wait little.
 // The server has no pause of its own here: a paused stream holds its writer back and lets
-// the little that is queued play out.
+// the little that is queued play out. When the server goes away mid-stream, the stream
+// carries on as the null device, discarding samples at real-time pace: the engine then keeps
+// time instead of racing through the rest of its text in an instant.
 class PulseStream : public PcmStream {
   public:
     PulseStream(pa_simple* simple, const PcmFormat& format) : simple_(simple), format_(format) {}
@@ -50,8 +53,9 @@ class PulseStream : public PcmStream {
     bool Write(const int16_t* samples, size_t frames) override {
         size_t piece = std::max<size_t>(1, size_t(format_.sampleRate * kPieceMs / 1000));
         while (frames > 0) {
+            if (PcmStream* fallback = Fallback()) return fallback->Write(samples, frames);
             size_t take = std::min(piece, frames);
-            if (!WritePiece(samples, take)) return false;
+            if (!WritePiece(samples, take)) continue;  // the piece goes to the fallback
             samples += take * size_t(format_.channels);
             frames -= take;
         }
@@ -60,26 +64,31 @@ class PulseStream : public PcmStream {
     void Pause() override {
         std::lock_guard lock(mutex_);
         paused_ = true;
+        if (fallback_) fallback_->Pause();
     }
     void Resume() override {
         std::lock_guard lock(mutex_);
         paused_ = false;
+        if (fallback_) fallback_->Resume();
         resumed_.notify_all();
     }
     void Flush() override {
         std::lock_guard lock(mutex_);
+        if (fallback_) return fallback_->Flush();
         dropped_ += QueuedFrames();
         int error = 0;
         pa_simple_flush(simple_, &error);
     }
     void Drain() override {
+        if (PcmStream* fallback = Fallback()) return fallback->Drain();
         std::lock_guard lock(mutex_);
         int error = 0;
         pa_simple_drain(simple_, &error);
     }
     uint64_t FramesPlayed() const override {
         std::lock_guard lock(mutex_);
-        uint64_t heard = written_ - std::min(written_, dropped_ + QueuedFrames());
+        uint64_t heard = fallback_ ? fallbackBase_ + fallback_->FramesPlayed()
+                                   : written_ - std::min(written_, dropped_ + QueuedFrames());
         played_ = std::max(played_, heard);
         return played_;
     }
@@ -91,9 +100,26 @@ class PulseStream : public PcmStream {
         resumed_.wait(lock, [this] { return !paused_; });
         ApplyWaveVolume(scaled.data(), frames, format_.channels, volume_.Current());
         int error = 0;
-        if (pa_simple_write(simple_, scaled.data(), scaled.size() * 2, &error) < 0) return false;
+        if (pa_simple_write(simple_, scaled.data(), scaled.size() * 2, &error) < 0) {
+            FallBack(error);
+            return false;
+        }
         written_ += frames;
         return true;
+    }
+    // Set once and kept for the stream's life, so the pointer stays good without the mutex.
+    PcmStream* Fallback() const {
+        std::lock_guard lock(mutex_);
+        return fallback_.get();
+    }
+    // Called with the mutex held, after the server failed a write. What was queued on the
+    // server counts as played: it is lost with the server.
+    void FallBack(int error) {
+        std::fprintf(stderr, "sound server lost (%s): playing on without sound\n",
+                     pa_strerror(error));
+        fallbackBase_ = std::max(played_, written_ - std::min(written_, dropped_));
+        fallback_ = OpenNullStream(format_, CurrentWaveClock());
+        if (paused_) fallback_->Pause();
     }
     uint64_t QueuedFrames() const {
         int error = 0;
@@ -111,7 +137,13 @@ class PulseStream : public PcmStream {
     uint64_t written_ = 0;
     uint64_t dropped_ = 0;
     mutable uint64_t played_ = 0;
+    std::unique_ptr<PcmStream> fallback_;
+    uint64_t fallbackBase_ = 0;
 };
+
+bool SocketThere(const char* folder, const char* name) {
+    return folder && *folder && access((std::string(folder) + name).c_str(), F_OK) == 0;
+}
 
 }  // namespace
 
@@ -123,11 +155,11 @@ std::unique_ptr<PcmStream> OpenPulseStream(const PcmFormat& format) {
 
 bool PulseServerAnswers() {
     // Only a server that is already there counts: connecting without one could make the
-    // client library start a sound daemon of its own.
+    // client library start a sound daemon of its own. The client library looks for the
+    // socket in PULSE_RUNTIME_PATH before the user's runtime folder, and so does this.
     const char* server = std::getenv("PULSE_SERVER");
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    bool socketThere =
-        runtime && *runtime && access((std::string(runtime) + "/pulse/native").c_str(), F_OK) == 0;
+    bool socketThere = SocketThere(std::getenv("PULSE_RUNTIME_PATH"), "/native") ||
+                       SocketThere(std::getenv("XDG_RUNTIME_DIR"), "/pulse/native");
     if (!(server && *server) && !socketThere) return false;
     pa_simple* probe = Connect(PcmFormat{}, "probe");
     if (!probe) return false;

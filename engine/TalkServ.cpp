@@ -149,6 +149,11 @@ bool TTalkServ::HasWaveDevice() const {
 }
 
 bool TTalkServ::BindEngine() {
+    if (snapshotBound_) return *snapshotBound_;
+    return SearchEngine();
+}
+
+bool TTalkServ::SearchEngine() {
     const WindowHandle main = desktop::FindWindow(kEngineWindowClass, std::nullopt);
     if (main == kNoWindow) {
         windows_.Clear();
@@ -376,6 +381,9 @@ void TTalkServ::SetPaused(bool on) {
 }
 
 EngineState TTalkServ::GetEngineState() {
+    // The snapshot is polled every 100 ms; each of its parts would search the desktop for the
+    // engine again, so they share the answer of one search taken now.
+    snapshotBound_ = SearchEngine();
     EngineState state;
     state.Paused = IsPaused();
     state.Holder = holder_;
@@ -385,6 +393,7 @@ EngineState TTalkServ::GetEngineState() {
         state.PlayerMode = playerMode_;
         state.SpyMode = IsSpyMode();
     }
+    snapshotBound_.reset();
     return state;
 }
 

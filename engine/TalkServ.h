@@ -14,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,7 @@ class TTalkServ : public DictWorkerHost {
     void SendCommand(uint32_t command) const;
     void SetVoiceParameter(int32_t& stored, int32_t value, uint32_t commandBase);
     bool WaitWhile(const std::function<bool()>& condition);
+    bool SearchEngine();
 
     std::vector<std::string> savedEngineSection_;
     std::vector<std::string> savedHostSection_;
@@ -154,6 +156,8 @@ class TTalkServ : public DictWorkerHost {
     std::string libraryFolder_;
     std::string windowsFolder_;
     EngineWindows windows_;
+    // Set while one state snapshot is taken: its parts share one search of the desktop.
+    std::optional<bool> snapshotBound_;
     ProcessInfo process_;
     bool timedOut_ = false;
     Clock::TimePoint deadline_{};

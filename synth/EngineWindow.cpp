@@ -100,9 +100,12 @@ void EngineWindow::BuildWidgets() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(talkButton_);
     buttons->addWidget(pauseButton_);
-    layout_->addWidget(edit_);
+    // The edit box takes the spare height; without it (hidden or detached by the
+    // controller) the bar and the buttons stay together at the top.
+    layout_->addWidget(edit_, 1);
     layout_->addWidget(progress_);
     layout_->addLayout(buttons);
+    layout_->addStretch(0);
     resize(420, 260);
 
     connect(talkButton_, &QPushButton::clicked, this, [this] { Talk(); });
@@ -165,7 +168,7 @@ void EngineWindow::FollowEditParent() {
         edit_->setWindowTitle(windowTitle());
     } else {
         edit_->setParent(this);
-        layout_->insertWidget(0, edit_);
+        layout_->insertWidget(0, edit_, 1);
     }
     edit_->setVisible(host_.IsVisible(editWindow_));
 }

@@ -7,11 +7,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tovrin {
@@ -20,6 +24,7 @@ namespace {
 
 constexpr int kLeadMs = 200;
 constexpr int kPieceMs = 20;
+constexpr auto kProbeLimit = std::chrono::seconds(2);
 
 pa_simple* Connect(const PcmFormat& format, const char* streamName) {
     pa_sample_spec spec{};
@@ -145,6 +150,28 @@ bool SocketThere(const char* folder, const char* name) {
     return folder && *folder && access((std::string(folder) + name).c_str(), F_OK) == 0;
 }
 
+// A server that accepts the connection but never answers (a stopped process) would block
+// the connecting thread for ever, and every program asks once as it starts: so the probe
+// connects on a thread of its own, which is left behind when it takes too long.
+bool ProbeConnects() {
+    struct Probe {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<bool> connected;
+    };
+    auto probe = std::make_shared<Probe>();
+    std::thread([probe] {
+        pa_simple* simple = Connect(PcmFormat{}, "probe");
+        if (simple) pa_simple_free(simple);
+        std::lock_guard lock(probe->mutex);
+        probe->connected = simple != nullptr;
+        probe->done.notify_all();
+    }).detach();
+    std::unique_lock lock(probe->mutex);
+    probe->done.wait_for(lock, kProbeLimit, [&] { return probe->connected.has_value(); });
+    return probe->connected.value_or(false);
+}
+
 }  // namespace
 
 std::unique_ptr<PcmStream> OpenPulseStream(const PcmFormat& format) {
@@ -161,10 +188,7 @@ bool PulseServerAnswers() {
     bool socketThere = SocketThere(std::getenv("PULSE_RUNTIME_PATH"), "/native") ||
                        SocketThere(std::getenv("XDG_RUNTIME_DIR"), "/pulse/native");
     if (!(server && *server) && !socketThere) return false;
-    pa_simple* probe = Connect(PcmFormat{}, "probe");
-    if (!probe) return false;
-    pa_simple_free(probe);
-    return true;
+    return ProbeConnects();
 }
 
 }  // namespace tovrin

@@ -150,9 +150,10 @@ bool SocketThere(const char* folder, const char* name) {
     return folder && *folder && access((std::string(folder) + name).c_str(), F_OK) == 0;
 }
 
-// A server that accepts the connection but never answers (a stopped process) would block
-// the connecting thread for ever, and every program asks once as it starts: so the probe
-// connects on a thread of its own, which is left behind when it takes too long.
+// A server that accepts the connection but never answers (a stopped process) holds the
+// connecting thread until the client library gives up half a minute later, and every program
+// asks once as it starts: so the probe connects on a thread of its own, which is left behind
+// when it takes too long.
 bool ProbeConnects() {
     struct Probe {
         std::mutex mutex;

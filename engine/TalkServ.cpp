@@ -233,9 +233,17 @@ void TTalkServ::StartEngine() {
     process_ = started;
 
     SetDeadline(kStartTimeoutSeconds);
-    while (!BindEngine() && !DeadlinePassed())
+    // An engine program that has ended without a window will never show one: waiting out
+    // the deadline would only freeze the caller for two minutes.
+    bool engineEnded = false;
+    while (!BindEngine() && !DeadlinePassed()) {
+        if (!IsProcessRunning(process_)) {
+            engineEnded = !BindEngine();
+            break;
+        }
         clock_.Sleep(kPollInterval);
-    timedOut_ = DeadlinePassed();
+    }
+    timedOut_ = DeadlinePassed() || engineEnded;
     if (timedOut_) {
         TerminateProcess(process_, 0);
         throw EngineError(std::string(kCreateProcessError) + "main window not found (Timeout)");

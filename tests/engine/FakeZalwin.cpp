@@ -2,7 +2,8 @@
 // shows the engine's window until WM_DESTROY arrives, then writes the command numbers it
 // received, one a line, to "commands.log" in its folder. When its folder holds a file named
 // "no-window" it never shows a window at all, like an engine that hangs while starting; with
-// a file named "speak-at-once" every text is spoken at once.
+// a file named "speak-at-once" every text is spoken at once; with "exit-at-once" it ends at
+// once, like an engine that fails while starting.
 #include "platform/Process.h"
 #include "tests/engine/FakeEngine.h"
 
@@ -11,6 +12,7 @@
 #include <fstream>
 
 int main() {
+    if (tovrin::FileExists("exit-at-once")) return 1;
     if (tovrin::FileExists("no-window")) {
         for (;;)
             pause();

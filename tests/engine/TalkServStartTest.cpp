@@ -138,5 +138,17 @@ TEST_F(TalkServStartTest, AnEngineThatNeverShowsItsWindowIsEndedAfterTheDeadline
     EXPECT_EQ(serv.GetVoiceParams().Voice, 4);  // a failed start leaves the voice alone
 }
 
+TEST_F(TalkServStartTest, AnEngineThatEndsWithoutAWindowFailsWithoutWaitingOutTheDeadline) {
+    const std::string folder = EngineFolderWithFake("ZalLib");
+    std::ofstream(folder + "/exit-at-once") << "fail";
+    test::FakeClock clock;
+    TTalkServ serv(folder, clock);
+    const auto before = clock.Now();
+    EXPECT_EQ(StartFailure(serv), "Create process error: main window not found (Timeout)");
+    EXPECT_TRUE(serv.TimedOut());
+    EXPECT_LT(clock.Now() - before, std::chrono::seconds(120));
+    EXPECT_EQ(serv.Windows().Main, kNoWindow);
+}
+
 }  // namespace
 }  // namespace tovrin

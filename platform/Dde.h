@@ -17,7 +17,7 @@ constexpr const char* kDdeServerClass = "TovrinDdeServer";
 // Answers execute transactions for one service and topic. The handler runs on the host's UI
 // thread and returns whether the macro was processed.
 class DdeServer {
-public:
+  public:
     using ExecuteHandler = std::function<bool(const std::string& macro)>;
 
     DdeServer(DesktopHost& host, const std::string& service, const std::string& topic,
@@ -28,7 +28,7 @@ public:
 
     WindowHandle window() const { return window_; }
 
-private:
+  private:
     DesktopHost& host_;
     WindowHandle window_ = kNoWindow;
 };
@@ -38,7 +38,7 @@ enum class DdeResult { Processed, NotProcessed, NoConversation };
 // A client conversation with a server topic; service and topic compare without regard to
 // letter case.
 class DdeConversation {
-public:
+  public:
     DdeConversation() = default;
     ~DdeConversation() = default;
     DdeConversation(const DdeConversation&) = delete;
@@ -52,7 +52,7 @@ public:
     DdeResult Execute(std::string_view macro, bool waitForAck = true);
     void Disconnect() { server_ = kNoWindow; }
 
-private:
+  private:
     WindowHandle server_ = kNoWindow;
 };
 

@@ -11,9 +11,8 @@ namespace tovrin {
 
 // Runs on the host's UI thread for each message sent to the window; the result goes back to
 // the sender. WM_SETTEXT has already replaced the window's caption when the handler runs.
-using MessageHandler =
-    std::function<int64_t(WindowHandle window, uint32_t message, uint64_t wParam,
-                          const std::string& text)>;
+using MessageHandler = std::function<int64_t(WindowHandle window, uint32_t message, uint64_t wParam,
+                                             const std::string& text)>;
 
 // What another process changed on one of our windows; reported on the UI thread so that a
 // real window can follow (show itself, re-parent its widget).
@@ -26,8 +25,9 @@ using ChangeObserver = std::function<void(WindowHandle window, WindowChange chan
 // once, even while the UI thread is busy; messages run their handler through the dispatcher.
 // One host per process; windows vanish from the desktop when it is destroyed.
 class DesktopHost {
-public:
-    explicit DesktopHost(Dispatcher& dispatcher);  // throws std::runtime_error when it cannot listen
+  public:
+    explicit DesktopHost(
+        Dispatcher& dispatcher);  // throws std::runtime_error when it cannot listen
     ~DesktopHost();
     DesktopHost(const DesktopHost&) = delete;
     DesktopHost& operator=(const DesktopHost&) = delete;
@@ -56,7 +56,7 @@ public:
     // For the desktop calls that reach windows of this process without a socket.
     Impl& impl() { return *impl_; }
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

@@ -10,7 +10,7 @@ namespace tovrin {
 
 // Runs tasks on a process's UI thread. Window handlers of a DesktopHost run through it.
 class Dispatcher {
-public:
+  public:
     virtual ~Dispatcher() = default;
     // Queues a task for the UI thread; safe from any thread.
     virtual void Post(std::function<void()> task) = 0;
@@ -21,7 +21,7 @@ public:
 // A dispatcher for programs and tests without a Qt event loop: the owning thread runs the
 // queued tasks with ProcessPending() or Run().
 class PlainDispatcher : public Dispatcher {
-public:
+  public:
     PlainDispatcher();  // the constructing thread is the UI thread
     PlainDispatcher(const PlainDispatcher&) = delete;
     PlainDispatcher& operator=(const PlainDispatcher&) = delete;
@@ -35,7 +35,7 @@ public:
     void Run();
     void Quit();
 
-private:
+  private:
     std::thread::id uiThread_;
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -9,14 +9,14 @@ namespace tovrin {
 // made only by a program's entry point and installed with InstallPowerControl; tests install
 // RecordingPowerControl. With nothing installed every call fails and nothing happens.
 class PowerControl {
-public:
+  public:
     virtual ~PowerControl() = default;
     virtual bool PowerOff() = 0;
     virtual bool Hibernate() = 0;
 };
 
 class RecordingPowerControl : public PowerControl {
-public:
+  public:
     bool PowerOff() override;
     bool Hibernate() override;
 

@@ -7,7 +7,7 @@ namespace tovrin {
 // Asks systemd-logind over the system D-Bus to power off or hibernate. Constructed only by a
 // program's entry point; never by tests.
 class LogindPowerControl : public PowerControl {
-public:
+  public:
     bool PowerOff() override;
     bool Hibernate() override;
 };

@@ -9,7 +9,7 @@ namespace tovrin {
 // Runs desktop tasks on the Qt UI thread through the event loop.
 class QtDispatcher : public QObject, public Dispatcher {
     Q_OBJECT
-public:
+  public:
     explicit QtDispatcher(QObject* parent = nullptr);
     void Post(std::function<void()> task) override;
     bool IsUiThread() const override;

@@ -52,11 +52,6 @@ class TalkServStartTest : public testing::Test {
     void SetUp() override { fs::remove(*WinIniPath()); }
 };
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST_F(TalkServStartTest, StartsAndClosesAnEngineInAFolderWithABlank) {
     const std::string folder = EngineFolderWithFake("Zal Lib");
     TTalkServ serv(folder);
@@ -78,7 +73,7 @@ TEST_F(TalkServStartTest, StartsAndClosesAnEngineInAFolderWithABlank) {
     AwaitProcessEnd(serv.EngineProcess());
     EXPECT_FALSE(desktop::IsWindow(main));
     // The new engine got the whole voice: voice 0, timbre 5, tempo 12 sent as 9, melody 0.
-    EXPECT_EQ(ReadFile(folder + "/commands.log"), "171\n146\n160\n161\n");
+    EXPECT_EQ(test::ReadWholeFile(folder + "/commands.log"), "171\n146\n160\n161\n");
 }
 
 TEST_F(TalkServStartTest, AnEngineKilledWhileSpeakingIsNoticed) {

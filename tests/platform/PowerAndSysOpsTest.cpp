@@ -24,13 +24,6 @@ namespace {
 
 using test::Eventually;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 // A script that writes its working folder and arguments to "report" beside itself.
 std::string MakeReportingProgram(const std::string& folder) {
     std::filesystem::create_directories(folder);
@@ -65,7 +58,7 @@ TEST(SysOpsTest, LaunchProcessFollowsTheCommandLineRule) {
     ASSERT_TRUE(LaunchProcess(plain + " one  two", kShowHidden, info));
     EXPECT_EQ(GetCurrentDir(), before);
     ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(root + "/plain/report"); }));
-    EXPECT_EQ(ReadAll(root + "/plain/report"), root + "/plain\none two\n");
+    EXPECT_EQ(test::ReadWholeFile(root + "/plain/report"), root + "/plain\none two\n");
 
     // A path with a blank is cut at the blank unless the program part is quoted.
     std::string spaced = MakeReportingProgram(root + "/with blank");
@@ -74,7 +67,7 @@ TEST(SysOpsTest, LaunchProcessFollowsTheCommandLineRule) {
     ASSERT_TRUE(LaunchProcess("\"" + spaced + "\" arg", kShowHidden, info));
     EXPECT_EQ(GetCurrentDir(), before);
     ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(root + "/with blank/report"); }));
-    EXPECT_EQ(ReadAll(root + "/with blank/report"), root + "/with blank\narg\n");
+    EXPECT_EQ(test::ReadWholeFile(root + "/with blank/report"), root + "/with blank\narg\n");
     EXPECT_TRUE(Eventually([&] {
         return !std::filesystem::exists("/proc/" + std::to_string(info.pid));
     })) << "the started program is reaped";

@@ -18,13 +18,6 @@ namespace {
 
 using test::Eventually;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 // True when no process (not even a zombie) holds the pid any more.
 bool Gone(pid_t pid) {
     return !std::filesystem::exists("/proc/" + std::to_string(pid));
@@ -43,7 +36,7 @@ TEST(ProcessTest, RunsInItsFolderAsNewSessionAndIsReaped) {
               0);
     EXPECT_EQ(GetCurrentDir(), before);
     ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(folder + "/out"); }));
-    std::istringstream lines(ReadAll(folder + "/out"));
+    std::istringstream lines(test::ReadWholeFile(folder + "/out"));
     std::string cwd, sid, arg;
     std::getline(lines, cwd);
     std::getline(lines, sid);
@@ -64,14 +57,14 @@ TEST(ProcessTest, TerminateEndsTheWholeGroup) {
                            folder, info),
         0);
     ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(folder + "/pid"); }));
-    pid_t grandchild = std::stoi(ReadAll(folder + "/pid"));
+    pid_t grandchild = std::stoi(test::ReadWholeFile(folder + "/pid"));
     EXPECT_TRUE(IsProcessRunning(info));
     EXPECT_TRUE(TerminateProcess(info, 0));
     EXPECT_TRUE(Eventually([&] { return Gone(info.pid); }));
     // The grandchild is reparented and collected by init once killed; it must at least die.
     EXPECT_TRUE(Eventually([&] {
         return Gone(grandchild) ||
-               ReadAll("/proc/" + std::to_string(grandchild) + "/stat").find(") Z") !=
+               test::ReadWholeFile("/proc/" + std::to_string(grandchild) + "/stat").find(") Z") !=
                    std::string::npos;
     }));
 }

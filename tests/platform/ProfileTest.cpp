@@ -16,13 +16,6 @@
 namespace tovrin {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 void WriteAll(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
@@ -83,7 +76,7 @@ TEST(ProfileTest, WritesKeepEverythingElse) {
     ProfileFile ini(path);
     ASSERT_TRUE(ini.WriteString("zalsynthes", "PATH", "/new/owndict=x.dic"));
     ASSERT_TRUE(ini.WriteString("ZalSynthes", "StartupFile", "/s.zal"));
-    EXPECT_EQ(ReadAll(path),
+    EXPECT_EQ(test::ReadWholeFile(path),
               "[First]\r\nA=1\r\nB=2\r\n\r\n"
               "[ZalSynthes]\r\nPath=/new/owndict=x.dic\r\nStrFile=Yes\r\nStartupFile=/s.zal\r\n"
               "\r\n[Last]\r\nZ=26\r\n");
@@ -103,7 +96,7 @@ TEST(ProfileTest, WritesKeepEverythingElse) {
     ASSERT_TRUE(ini.WriteString("Keldworth", "UserName", "DEFAULT"));
     EXPECT_EQ(ini.KeyNames("Keldworth"), std::vector<std::string>{"UserName"});
     ASSERT_TRUE(ini.EraseSection("Keldworth"));
-    EXPECT_EQ(ReadAll(path),
+    EXPECT_EQ(test::ReadWholeFile(path),
               "[ZalSynthes]\r\nPath=/new/owndict=x.dic\r\nStartupFile=/s.zal\r\n\r\n"
               "[Last]\r\nZ=26\r\n");
 }
@@ -112,12 +105,12 @@ TEST(ProfileTest, CreatesMissingFileAndRefusesStructureBreakingText) {
     std::string path = NewIniPath();
     ProfileFile ini(path);
     ASSERT_TRUE(ini.WriteString("S", "K", "v"));
-    EXPECT_EQ(ReadAll(path), "[S]\nK=v\n");
+    EXPECT_EQ(test::ReadWholeFile(path), "[S]\nK=v\n");
     EXPECT_FALSE(ini.WriteString("S", "K", "two\nlines"));
     EXPECT_FALSE(ini.WriteString("S", "K=", "v"));
     EXPECT_FALSE(ini.WriteString("S]", "K", "v"));
     EXPECT_FALSE(ini.WriteString("", "K", "v"));
-    EXPECT_EQ(ReadAll(path), "[S]\nK=v\n");
+    EXPECT_EQ(test::ReadWholeFile(path), "[S]\nK=v\n");
     EXPECT_EQ(FilesBeside(path), 1) << "no temporary file is left";
 }
 
@@ -142,7 +135,7 @@ TEST(ProfileTest, FailingWriteLosesNothing) {
     sigaction(SIGXFSZ, &previous, nullptr);
 
     EXPECT_FALSE(written);
-    EXPECT_EQ(ReadAll(path), original);
+    EXPECT_EQ(test::ReadWholeFile(path), original);
     EXPECT_EQ(FilesBeside(path), 1);
 }
 

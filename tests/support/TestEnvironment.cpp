@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -50,6 +52,11 @@ void IsolateFromUserSession() {
     const char* audio = getenv("TOVRIN_AUDIO");
     if (!audio || std::string(audio).rfind("wav:", 0) != 0) setenv("TOVRIN_AUDIO", "null", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string BinaryDir() {

@@ -15,6 +15,9 @@ const std::string& TestRoot();
 // A new empty folder below TestRoot().
 std::string MakeTempDir(const std::string& prefix = "t");
 
+// The whole content of a file as bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
 // The folder holding the built programs (bin/), for tests that start real processes.
 std::string BinaryDir();
 

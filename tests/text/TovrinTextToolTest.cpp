@@ -27,11 +27,6 @@ struct ToolRun {
     std::string Err;
 };
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string WriteTempFile(const std::string& bytes) {
     static int counter = 0;
     const std::string path =
@@ -70,8 +65,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& input =
     int status = 0;
     if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
         run.Status = WEXITSTATUS(status);
-    run.Out = ReadFile(outPath);
-    run.Err = ReadFile(errPath);
+    run.Out = test::ReadWholeFile(outPath);
+    run.Err = test::ReadWholeFile(errPath);
     return run;
 }
 

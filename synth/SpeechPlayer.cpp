@@ -1,7 +1,7 @@
 #include "synth/SpeechPlayer.h"
 
-#include "synth/ClockStream.h"
 #include "synth/WaveDecoder.h"
+#include "platform/WaveBackends.h"
 #include "text/CodePages.h"
 
 #include <algorithm>
@@ -276,7 +276,9 @@ void SpeechPlayer::EnsureStream() {
     if (stream_) return;
     const PcmFormat format{sampleRate_, 1};
     if (openStream_) stream_ = openStream_(format);
-    if (!stream_) stream_ = std::make_unique<ClockStream>(sampleRate_);
+    // Without a device the silent sink still keeps time, so pauses, progress and the end of
+    // speech behave as with a sound card.
+    if (!stream_) stream_ = OpenNullStream(format, CurrentWaveClock());
 }
 
 void SpeechPlayer::AbandonSpeech() {

@@ -1,6 +1,6 @@
 #include "synth/SpeechPlayer.h"
 
-#include "synth/ClockStream.h"
+#include "platform/WaveBackends.h"
 #include "synth/EspeakSynthesizer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/synth/FakeSynthesizer.h"
@@ -215,8 +215,9 @@ TEST_F(SpeechPlayerTest, LongTextsGoInStretchesThatCoverItAll) {
     EXPECT_EQ(Positions(speech).back(), text.rfind("word"));
 }
 
-TEST(ClockStream, PlaysAtTheClockAndHoldsWhilePaused) {
-    ClockStream stream(22050);
+TEST(DevicelessStream, PlaysAtTheClockAndHoldsWhilePaused) {
+    const auto device = OpenNullStream(PcmFormat{22050, 1}, CurrentWaveClock());
+    PcmStream& stream = *device;
     const std::vector<int16_t> samples(441, 0);
     stream.Write(samples.data(), samples.size());
     EXPECT_LE(stream.FramesPlayed(), 441u);

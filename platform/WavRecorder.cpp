@@ -42,10 +42,11 @@ bool IsRecordingHeader(const uint8_t* header) {
     return std::memcmp(header, expected, 4) == 0 && std::memcmp(header + 8, expected + 8, 32) == 0;
 }
 
-bool WriteAt(int fd, const void* data, size_t size, off_t at) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
+// Repeats a positioned read or write until all `size` bytes have moved.
+template <typename Byte, typename Transfer>
+bool TransferAt(Byte* bytes, size_t size, off_t at, Transfer transfer) {
     while (size > 0) {
-        ssize_t n = pwrite(fd, bytes, size, at);
+        const ssize_t n = transfer(bytes, size, at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes += n;
@@ -55,17 +56,18 @@ bool WriteAt(int fd, const void* data, size_t size, off_t at) {
     return true;
 }
 
+bool WriteAt(int fd, const void* data, size_t size, off_t at) {
+    return TransferAt(static_cast<const uint8_t*>(data), size, at,
+                      [fd](const uint8_t* bytes, size_t count, off_t offset) {
+                          return pwrite(fd, bytes, count, offset);
+                      });
+}
+
 bool ReadAt(int fd, void* data, size_t size, off_t at) {
-    auto* bytes = static_cast<uint8_t*>(data);
-    while (size > 0) {
-        ssize_t n = pread(fd, bytes, size, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= size_t(n);
-        at += n;
-    }
-    return true;
+    return TransferAt(static_cast<uint8_t*>(data), size, at,
+                      [fd](uint8_t* bytes, size_t count, off_t offset) {
+                          return pread(fd, bytes, count, offset);
+                      });
 }
 
 std::vector<uint8_t> EncodeSamples(const int16_t* samples, size_t count) {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tovrin {
+
+class SpeechHolder;
+
+// What the main window needs of one player window. The program's entry point adapts the real
+// player window to it; main window tests use a fake.
+class PlayerWindow {
+  public:
+    virtual ~PlayerWindow() = default;
+    // Loads a file into the window (the player's LoadText); false when it was not loaded.
+    virtual bool LoadText(const std::string& fileName) = 0;
+    // Puts the play button down and runs its handler: reading starts at the caret.
+    virtual void ClickPlay() = 0;
+    // Gives the window's editor the input focus.
+    virtual void EditorFocus() = 0;
+    // Shown on screen and not minimised.
+    virtual bool IsShownNormally() const = 0;
+    // The window as the engine controller knows it (its holder identity).
+    virtual SpeechHolder* Holder() = 0;
+};
+
+// Makes player windows for the main window. A new window is shown at once and lives until the
+// user closes it or the main window goes; the pointer stays valid until then; a closed window
+// leaves OpenPlayers at once.
+class PlayerFactory {
+  public:
+    virtual ~PlayerFactory() = default;
+    virtual PlayerWindow* CreatePlayer() = 0;
+    // The open player windows, in the order they were created.
+    virtual std::vector<PlayerWindow*> OpenPlayers() const = 0;
+    // Closes every player window (at shutdown, before the controller goes).
+    virtual void CloseAll() = 0;
+};
+
+}  // namespace tovrin

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tovrin {
+
+// How a document is stored in its file, so that saving writes it back the same way.
+struct DocumentForm {
+    enum class Encoding { SingleByte, Utf8 };
+    enum class LineBreaks { CrLf, Lf };
+
+    Encoding FileEncoding = Encoding::SingleByte;
+    bool ByteOrderMark = false;  // UTF-8 only
+    LineBreaks FileLineBreaks = LineBreaks::CrLf;
+
+    bool operator==(const DocumentForm&) const = default;
+};
+
+// A document in the library's form: single-byte text in its own code page with every line
+// break CR LF (no terminator counted in Text's size; Text.c_str() is zero-terminated).
+struct LoadedDocument {
+    std::string Text;
+    DocumentForm Form;
+    // 1 (Windows-1251) for a UTF-8 file, whose text was converted; -1 otherwise (the caller's
+    // analysis decides).
+    int32_t CodePage = -1;
+    // Characters of a UTF-8 file that Windows-1251 lacks; each became "?" in Text.
+    size_t UnmappedCharacters = 0;
+};
+
+// A document that cannot be loaded or saved; what() is the message for the user.
+class DocumentError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Largest document the loader takes, before and after conversion: positions in a document are
+// 32-bit signed, and this leaves them room for edits.
+inline constexpr size_t kMaxDocumentBytes = size_t{1} << 30;
+
+// Reads a regular file whole (a FIFO, device or folder is refused without blocking; so is a
+// file over kMaxDocumentBytes) and converts it to the library's form.
+// Throws DocumentError.
+LoadedDocument LoadDocument(const std::string& path);
+
+// Converts bytes already read to the library's form (the loader's core, for the clipboard and
+// tests).
+LoadedDocument DocumentFromBytes(std::string bytes);
+
+// The file's bytes for a document in the library's form: the inverse of DocumentFromBytes for
+// an unchanged document.
+std::string DocumentToBytes(std::string_view text, const DocumentForm& form);
+
+// Writes the document to `path` in its file's form as one atomic replace; a failure leaves the
+// old file as it was. Throws DocumentError.
+void SaveDocument(const std::string& path, std::string_view text, const DocumentForm& form);
+
+}  // namespace tovrin

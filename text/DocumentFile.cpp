@@ -67,7 +67,9 @@ std::string CrLfToLf(std::string_view text) {
     return out;
 }
 
-std::string ReadRegularFile(const std::string& path) {
+}  // namespace
+
+std::string ReadDocumentBytes(const std::string& path) {
     // O_NONBLOCK: opening a FIFO without a writer or a device must not hang before the check.
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd.valid()) FailToOpen(path, std::strerror(errno));
@@ -95,8 +97,6 @@ std::string ReadRegularFile(const std::string& path) {
     bytes.resize(done);
     return bytes;
 }
-
-}  // namespace
 
 LoadedDocument DocumentFromBytes(std::string bytes) {
     LoadedDocument document;
@@ -132,7 +132,7 @@ std::string DocumentToBytes(std::string_view text, const DocumentForm& form) {
 }
 
 LoadedDocument LoadDocument(const std::string& path) {
-    return DocumentFromBytes(ReadRegularFile(path));
+    return DocumentFromBytes(ReadDocumentBytes(path));
 }
 
 void SaveDocument(const std::string& path, std::string_view text, const DocumentForm& form) {

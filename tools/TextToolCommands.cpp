@@ -54,10 +54,7 @@ std::string ReadOptionalFile(const CommandLine& line) {
 std::string ReadOptionalFileToRewrite(const CommandLine& line) {
     TextInput input = ReadOptionalInput(line);
     if (input.BytesLeftOut > 0)
-        std::fprintf(stderr,
-                     "tovrin-text: warning: the text ends at a zero byte; %zu bytes from it on "
-                     "were left out\n",
-                     input.BytesLeftOut);
+        std::fprintf(stderr, "tovrin-text: %s\n", ZeroByteWarning(input.BytesLeftOut).c_str());
     return std::move(input.Text);
 }
 

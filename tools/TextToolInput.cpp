@@ -61,6 +61,11 @@ TextInput ReadTextInput(const std::string& path) {
     return path.empty() ? ReadStandardInput() : ReadFile(path);
 }
 
+std::string ZeroByteWarning(std::size_t bytesLeftOut) {
+    return "warning: the text ends at a zero byte; " + std::to_string(bytesLeftOut) +
+           " bytes from it on were left out";
+}
+
 void WriteBytes(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }

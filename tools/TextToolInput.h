@@ -18,6 +18,9 @@ struct TextInput {
 // the document size limit. Throws UsageError when the input cannot be read.
 TextInput ReadTextInput(const std::string& path);
 
+// The warning a tool gives when a zero byte cut its text short.
+std::string ZeroByteWarning(std::size_t bytesLeftOut);
+
 // Writes raw bytes to standard output.
 void WriteBytes(std::string_view bytes);
 

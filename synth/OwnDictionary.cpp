@@ -3,6 +3,8 @@
 #include "synth/SmallFile.h"
 #include "synth/Win1251Letters.h"
 
+#include <algorithm>
+
 namespace tovrin {
 
 namespace {
@@ -23,6 +25,12 @@ bool IsSingleWord(std::string_view word) {
 
 // Larger files are not pronunciation lists; reading them would only cost memory.
 constexpr std::uintmax_t kMaxFileSize = 16 << 20;
+
+// How much longer replacements may make one text: as long again, or 64 KiB for a short one.
+// A long replacement for a word met often would otherwise multiply the text without bound.
+size_t GrowthAllowed(size_t textSize) {
+    return std::max<size_t>(textSize, size_t{1} << 16);
+}
 
 }  // namespace
 
@@ -57,6 +65,7 @@ void OwnDictionary::Apply(std::string& text, std::vector<uint32_t>& origins) con
     std::vector<uint32_t> outOrigins;
     out.reserve(text.size());
     outOrigins.reserve(origins.size());
+    const size_t maxSize = text.size() + GrowthAllowed(text.size());
     size_t i = 0;
     while (i < text.size()) {
         if (!IsWordCharWin1251(text[i])) {
@@ -70,7 +79,11 @@ void OwnDictionary::Apply(std::string& text, std::vector<uint32_t>& origins) con
             ++end;
         const std::string_view word(text.data() + i, end - i);
         const auto found = replacements_.find(Lowered(word));
-        if (found == replacements_.end()) {
+        // A replacement that would take the text past its allowed growth leaves the word as
+        // written.
+        const bool fits = found != replacements_.end() &&
+                          out.size() + found->second.size() + (text.size() - end) <= maxSize;
+        if (!fits) {
             out += word;
             outOrigins.insert(outOrigins.end(), origins.begin() + i, origins.begin() + end);
         } else {

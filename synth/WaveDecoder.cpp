@@ -78,29 +78,41 @@ double SampleValue(std::string_view data, size_t at, const WaveFormat& format) {
     }
 }
 
-std::vector<float> MixToMono(std::string_view data, const WaveFormat& format) {
-    const size_t sampleBytes = static_cast<size_t>(format.bitsPerSample / 8);
-    const size_t frameBytes = sampleBytes * static_cast<size_t>(format.channels);
-    const size_t frames = data.size() / frameBytes;
-    std::vector<float> mono(frames);
-    for (size_t f = 0; f < frames; ++f) {
-        double sum = 0;
-        for (int c = 0; c < format.channels; ++c)
-            sum += SampleValue(data, f * frameBytes + c * sampleBytes, format);
-        mono[f] = static_cast<float>(sum / format.channels);
-    }
-    return mono;
-}
+// The frames of a data chunk, each read as the mean of its channels.
+class MonoFrames {
+  public:
+    MonoFrames(std::string_view data, const WaveFormat& format)
+        : data_(data),
+          format_(format),
+          sampleBytes_(static_cast<size_t>(format.bitsPerSample / 8)),
+          frameBytes_(sampleBytes_ * static_cast<size_t>(format.channels)) {}
 
-// Linear interpolation is plenty for short signal sounds played through a speech voice.
-std::vector<int16_t> Resample(const std::vector<float>& mono, int fromRate, int toRate) {
-    const size_t outFrames =
-        static_cast<size_t>(static_cast<double>(mono.size()) * toRate / fromRate);
+    size_t size() const { return data_.size() / frameBytes_; }
+    double operator[](size_t frame) const {
+        double sum = 0;
+        for (int c = 0; c < format_.channels; ++c)
+            sum += SampleValue(data_, frame * frameBytes_ + c * sampleBytes_, format_);
+        return sum / format_.channels;
+    }
+
+  private:
+    std::string_view data_;
+    WaveFormat format_;
+    size_t sampleBytes_;
+    size_t frameBytes_;
+};
+
+// Linear interpolation is plenty for short signal sounds played through a speech voice. Only
+// the output is held in memory, and at most `maxFrames` of it: a slow rate resampled up could
+// otherwise turn a small file into gigabytes.
+std::vector<int16_t> Resample(const MonoFrames& mono, int fromRate, int toRate, size_t maxFrames) {
+    const double wanted = static_cast<double>(mono.size()) * toRate / fromRate;
+    const size_t outFrames = static_cast<size_t>(std::min(wanted, static_cast<double>(maxFrames)));
     std::vector<int16_t> out(outFrames);
     const double step = static_cast<double>(fromRate) / toRate;
     for (size_t i = 0; i < outFrames; ++i) {
         const double at = i * step;
-        const size_t left = static_cast<size_t>(at);
+        const size_t left = std::min(static_cast<size_t>(at), mono.size() - 1);
         const size_t right = std::min(left + 1, mono.size() - 1);
         const double fraction = at - static_cast<double>(left);
         const double value = mono[left] * (1 - fraction) + mono[right] * fraction;
@@ -133,9 +145,10 @@ std::optional<std::vector<int16_t>> DecodeWaveImage(std::string_view image, int 
         at += 8 + size + (size & 1);
     }
     if (!format || !haveData) return std::nullopt;
-    const std::vector<float> mono = MixToMono(samples, *format);
-    if (mono.empty()) return std::vector<int16_t>{};
-    return Resample(mono, format->sampleRate, sampleRate);
+    const MonoFrames mono(samples, *format);
+    if (mono.size() == 0 || sampleRate < 1) return std::vector<int16_t>{};
+    const size_t maxFrames = static_cast<size_t>(sampleRate) * kMaxDecodedSeconds;
+    return Resample(mono, format->sampleRate, sampleRate, maxFrames);
 }
 
 std::optional<std::vector<int16_t>> LoadWaveFile(const std::string& path, int sampleRate) {

@@ -57,6 +57,20 @@ TEST(OwnDictionary, FilesMissingEmptyOrFound) {
     EXPECT_EQ(text, Cp("котик кошка"));
 }
 
+TEST(OwnDictionary, ALongReplacementGrowsATextOnlyBoundedly) {
+    const std::string longSound(20000, 'a');
+    const auto dictionary = OwnDictionary::Parse("x=" + longSound + "\n");
+    std::string text;
+    for (int i = 0; i < 1000; ++i)
+        text += "x ";
+    auto origins = Identity(text.size());
+    dictionary.Apply(text, origins);
+    EXPECT_LE(text.size(), 2000u + 65536u);
+    EXPECT_EQ(origins.size(), text.size());
+    EXPECT_EQ(text.substr(0, 20001), longSound + " ");
+    EXPECT_EQ(text.substr(text.size() - 2), "x ");
+}
+
 TEST(EngineConfig, FollowsWinIniAndFallsBackToEngineFolder) {
     const std::string engineFolder = test::MakeTempDir("engine");
     std::filesystem::create_directories(engineFolder + "/owndict");
@@ -166,6 +180,17 @@ TEST(WaveDecoder, ConvertsToMonoAtTheEngineRate) {
     ASSERT_TRUE(mixed);
     EXPECT_EQ(mixed->size(), 100u);
     EXPECT_NEAR((*mixed)[10], 0, 300);
+}
+
+TEST(WaveDecoder, DecodesAtMostTheLongestSoundOfAFile) {
+    // 2000 seconds of 8-bit sound at 1000 Hz: 2 MB that would become 44 million samples.
+    std::string data(2'000'000, '\x80');
+    data[0] = '\xFF';
+    const auto decoded = DecodeWaveImage(WaveImage(1, 1, 1000, 8, data), 22050);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->size(), size_t{22050} * kMaxDecodedSeconds);
+    EXPECT_NEAR((*decoded)[0], 32511, 1);
+    EXPECT_EQ(decoded->back(), 0);
 }
 
 TEST(WaveDecoder, RefusesMalformedImages) {

@@ -51,7 +51,9 @@ LoadedDocument LoadDocument(const std::string& path);
 std::string ReadDocumentBytes(const std::string& path);
 
 // Converts bytes already read to the library's form (the loader's core, for the clipboard and
-// tests).
+// tests). A file is UTF-8 when it is valid UTF-8 and holds a byte-order mark or a multi-byte
+// sequence; its line breaks are LF when every one is a bare LF (mixed files are held as they
+// are). Throws DocumentError when the converted text would exceed kMaxDocumentBytes.
 LoadedDocument DocumentFromBytes(std::string bytes);
 
 // The file's bytes for a document in the library's form: the inverse of DocumentFromBytes for

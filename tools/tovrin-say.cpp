@@ -228,14 +228,13 @@ bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const Player
     return true;
 }
 
-// Leaves the engine as the tool found it, however the reading ends: silent when interrupted,
-// not paused, released, and closed when the tool started it.
+// Leaves the engine as the tool found it, however the reading ends: not paused, released (which
+// silences it), and closed when the tool started it.
 class EngineSession {
   public:
     EngineSession(TTalkServ& serv, bool startedHere) : serv_(serv), startedHere_(startedHere) {}
     ~EngineSession() {
         try {
-            if (interrupted) serv_.StopSpeech();
             serv_.SetPaused(false);
             serv_.ReleaseEngine();
             if (startedHere_) serv_.SetEngineRunning(false);

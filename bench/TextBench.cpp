@@ -3,6 +3,7 @@
 
 #include "bench/RussianWords.h"
 #include "text/CodePages.h"
+#include "text/DocumentFile.h"
 #include "text/PlayerOptions.h"
 #include "text/Portion.h"
 #include "text/TextFinder.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,23 @@ double RecodeVsIconv(const std::string& document) {
 
 }  // namespace
 
+// A book as a Linux user keeps it (UTF-8, bare LF) through the document loader and back to
+// its file's form, in MB of file per second.
+std::pair<double, double> DocumentFormMbps(const std::string& document) {
+    std::string lf;
+    for (char c : document)
+        if (c != '\r') lf += c;
+    const std::string file = tovrin::Windows1251DocumentToUtf8(lf);
+    tovrin::LoadedDocument loaded;
+    const double load = BestSeconds(5, 10, [&] { loaded = tovrin::DocumentFromBytes(file); });
+    std::string saved;
+    const double save =
+        BestSeconds(5, 10, [&] { saved = tovrin::DocumentToBytes(loaded.Text, loaded.Form); });
+    if (saved != file) Fail("the document did not come back byte for byte");
+    const double megabytes = static_cast<double>(file.size()) / kMegabyte;
+    return {megabytes / load, megabytes / save};
+}
+
 int main() {
     const std::string document = MakeRussianDocument(10 * kMegabyte, 1);
     tovrin::PlayerOptions options;
@@ -164,5 +183,8 @@ int main() {
     Print("portion_far_ratio", FarRatio(), "x");
     Print("detect_mbps", DetectMbps(document), "MB/s");
     Print("recode_vs_iconv", RecodeVsIconv(document), "x");
+    const auto [load, save] = DocumentFormMbps(document);
+    Print("document_load_utf8_lf_mbps", load, "MB/s");
+    Print("document_save_utf8_lf_mbps", save, "MB/s");
     return 0;
 }

@@ -380,9 +380,13 @@ bool IsValidUtf8(std::string_view text) {
 
 std::string Utf8DocumentToWindows1251(std::string_view utf8, std::size_t& unmapped) {
     unmapped = 0;
-    std::string out;
-    out.reserve(utf8.size());
+    std::string out(utf8.size(), '\0');  // never longer than its UTF-8 form
+    std::size_t size = 0;
     for (std::size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            out[size++] = utf8[i++];
+            continue;
+        }
         unsigned code = 0;
         const std::size_t length = DecodeUtf8(utf8, i, code);
         i += length == 0 ? 1 : length;
@@ -392,8 +396,9 @@ std::string Utf8DocumentToWindows1251(std::string_view utf8, std::size_t& unmapp
             ++unmapped;
             byte = '?';
         }
-        out += *byte;
+        out[size++] = *byte;
     }
+    out.resize(size);
     return out;
 }
 

@@ -50,20 +50,21 @@ bool AllBreaksAreBareLf(std::string_view bytes, size_t& lineFeeds) {
 }
 
 std::string LfToCrLf(std::string_view bytes, size_t lineFeeds) {
-    std::string out;
-    out.reserve(bytes.size() + lineFeeds);
+    std::string out(bytes.size() + lineFeeds, '\0');
+    size_t size = 0;
     for (char c : bytes) {
-        if (c == '\n') out += '\r';
-        out += c;
+        if (c == '\n') out[size++] = '\r';
+        out[size++] = c;
     }
     return out;
 }
 
 std::string CrLfToLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+    std::string out(text.size(), '\0');
+    size_t size = 0;
     for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out[size++] = text[i];
+    out.resize(size);
     return out;
 }
 

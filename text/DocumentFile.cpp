@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace tovrin {
@@ -25,10 +25,8 @@ std::string Quoted(const std::string& path) {
     throw DocumentError("Cannot open file " + Quoted(path) + ". " + reason);
 }
 
-const std::string& LimitText() {
-    static const std::string text =
-        "It is larger than " + std::to_string(kMaxDocumentBytes >> 20) + " MB";
-    return text;
+std::string LargerThanTheLimit() {
+    return "larger than " + std::to_string(kMaxDocumentBytes >> 20) + " MB";
 }
 
 bool HasMultiByteSequence(std::string_view bytes) {
@@ -78,14 +76,14 @@ std::string ReadDocumentBytes(const std::string& path) {
     if (fstat(fd.get(), &info) != 0) FailToOpen(path, std::strerror(errno));
     if (!S_ISREG(info.st_mode)) FailToOpen(path, "It is not a regular file");
     if (static_cast<unsigned long long>(info.st_size) > kMaxDocumentBytes)
-        FailToOpen(path, LimitText());
+        FailToOpen(path, "It is " + LargerThanTheLimit());
 
     // The size is a hint only: a file may grow while it is read, and some report none.
     std::string bytes(static_cast<size_t>(info.st_size), '\0');
     size_t done = 0;
     for (;;) {
         if (done == bytes.size()) {
-            if (bytes.size() > kMaxDocumentBytes) FailToOpen(path, LimitText());
+            if (bytes.size() > kMaxDocumentBytes) FailToOpen(path, "It is " + LargerThanTheLimit());
             bytes.resize(std::min(kMaxDocumentBytes + 1, bytes.size() + (size_t{1} << 16)));
         }
         const ssize_t got = read(fd.get(), bytes.data() + done, bytes.size() - done);
@@ -113,8 +111,7 @@ LoadedDocument DocumentFromBytes(std::string bytes) {
     size_t lineFeeds = 0;
     if (AllBreaksAreBareLf(bytes, lineFeeds)) {
         if (bytes.size() + lineFeeds > kMaxDocumentBytes)
-            throw DocumentError("The document is larger than " +
-                                std::to_string(kMaxDocumentBytes >> 20) + " MB");
+            throw DocumentError("The document is " + LargerThanTheLimit());
         document.Form.FileLineBreaks = DocumentForm::LineBreaks::Lf;
         bytes = LfToCrLf(bytes, lineFeeds);
     }

@@ -83,9 +83,9 @@ PlayerDocument::~PlayerDocument() {
 
 void PlayerDocument::SetText(std::string bytes, int codePage) {
     std::string paired = PairLineBreaks(std::move(bytes));
+    codePage_ = codePage;
     const QString shown = Show(paired);
     bytes_ = std::move(paired);
-    codePage_ = codePage;
     lineBreaks_ = std::count(shown.begin(), shown.end(), QChar(u'\n'));
     replacing_ = true;
     view_.setPlainText(shown);

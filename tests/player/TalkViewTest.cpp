@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -203,6 +204,42 @@ TEST_F(TalkViewTest, PauseAndDragFollowTheReading) {
     // Starting again ends the drag mode.
     view_->ClickPlay();
     EXPECT_FALSE(Button("BtnDrag")->isChecked());
+}
+
+TEST_F(TalkViewTest, MenuItemsAndThePauseKeyActAsTheButtonsDo) {
+    for (const char* name : {"BtnPlay", "BtnPause", "BtnStop", "BtnDrag"}) {
+        EXPECT_TRUE(Button(name)->isCheckable()) << name;
+        EXPECT_FALSE(Button(name)->accessibleName().isEmpty()) << name;
+    }
+    Load(kParagraphs);
+    auto item = [this](const char* name) { return view_->findChild<QAction*>(name); };
+    item("PlayItem")->trigger();
+    EXPECT_TRUE(Reading());
+    EXPECT_EQ(host_.spoken.size(), 1u);
+    QTest::keyClick(view_->findChild<QPlainTextEdit*>("Editor"), Qt::Key_Pause);
+    EXPECT_TRUE(host_.paused);
+    EXPECT_TRUE(item("PauseItem")->isChecked());
+    item("PauseItem")->trigger();
+    EXPECT_FALSE(host_.paused);
+    item("DragItem")->trigger();
+    EXPECT_TRUE(Button("BtnDrag")->isChecked());
+    item("StopItem")->trigger();
+    EXPECT_FALSE(Reading());
+    EXPECT_FALSE(Button("BtnStop")->isChecked());
+    EXPECT_FALSE(Button("BtnDrag")->isChecked());
+    EXPECT_EQ(Status(), "Чтение текста остановлено");
+}
+
+TEST_F(TalkViewTest, ReadingTheClipboardLoadsItAndStartsAtItsTop) {
+    Load(kParagraphs);
+    QApplication::clipboard()->setText(QStringLiteral("Текст из буфера.\nВторая строка."));
+    view_->findChild<QAction*>("PlayClipBrdItem")->trigger();
+    EXPECT_EQ(view_->Document().Bytes(), W("Текст из буфера.\r\nВторая строка."));
+    EXPECT_EQ(view_->windowTitle(), "Плеер - ");
+    EXPECT_TRUE(view_->DocName().empty());
+    EXPECT_TRUE(Reading());
+    ASSERT_EQ(host_.spoken.size(), 1u);
+    EXPECT_EQ(host_.spoken[0].find(W("Текст из буфера.")), 0u);
 }
 
 TEST_F(TalkViewTest, TheSpokenPositionStaysInsideTheBlock) {

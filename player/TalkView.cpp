@@ -98,7 +98,6 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent) : QMainWindow(parent), hos
 
     SetFileName("Без текста");
     docName_.clear();
-    setAccessibleName(windowTitle());
 
     DefaultPlayerOptions(options_);
     host_.GetTextOptions(options_);
@@ -307,7 +306,16 @@ void TFrmView::StartReading() {
     const int32_t caret = Caret();
     SetRange(caret, caret);
     CutPortion(caret);
-    host_.AcquireEngine(this);
+    // Taking the engine polls its holder once more, this window too when it holds it; that
+    // poll must not cut a portion of the reading being replaced.
+    acquiring_ = true;
+    try {
+        host_.AcquireEngine(this);
+    } catch (...) {
+        acquiring_ = false;
+        throw;
+    }
+    acquiring_ = false;
     ShowStatus(StatusProcessing());
     SetBusy(false);
     SendBlock();
@@ -354,6 +362,7 @@ void TFrmView::SendBlock() {
 }
 
 void TFrmView::PlayerPoll(const EngineState& state) {
+    if (acquiring_ && state.Holder == this) return;
     Guarded([this, &state] {
         if (state.Holder != this || !state.Running || !state.PlayerMode || state.SpyMode) {
             ResetPlayer();

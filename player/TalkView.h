@@ -108,6 +108,7 @@ class TFrmView : public QMainWindow, public SpeechHolder {
     int32_t talkPos_ = 0;
     bool dragText_ = false;
     bool busy_ = false;
+    bool acquiring_ = false;
 
     QPlainTextEdit* editor_ = nullptr;
     std::unique_ptr<PlayerDocument> document_;

@@ -201,9 +201,14 @@ TEST_F(TalkViewTest, PauseAndDragFollowTheReading) {
     QTest::keyClick(view_->findChild<QPlainTextEdit*>("Editor"), Qt::Key_Home);
     EXPECT_EQ(view_->Caret(), secondLine);
 
-    // Starting again ends the drag mode.
+    // Starting again ends the drag mode, and starts at the caret even when the engine has
+    // just finished a portion (taking the engine polls this window once more).
+    host_.busy = false;
+    const size_t sent = host_.spoken.size();
     view_->ClickPlay();
     EXPECT_FALSE(Button("BtnDrag")->isChecked());
+    ASSERT_EQ(host_.spoken.size(), sent + 1);
+    EXPECT_EQ(host_.spoken.back().find(W("его вторая строка.")), 0u);
 }
 
 TEST_F(TalkViewTest, MenuItemsAndThePauseKeyActAsTheButtonsDo) {

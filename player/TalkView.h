@@ -88,7 +88,8 @@ class TFrmView : public QMainWindow, public SpeechHolder {
     void PlayClipBrdClick();
 
     // Window.
-    bool LoadBytes(std::string bytes, int32_t loadedCodePage);
+    // Replaces the document (stopping a reading first) and rebuilds the options for it.
+    void LoadBytes(std::string bytes, int32_t loadedCodePage);
     void SetFileName(const std::string& name);
     void ShowStatus(const QString& text);
     void ShowAppError(const std::string& text);

@@ -316,8 +316,14 @@ TEST_F(TalkViewTest, LoadingReplacesTheDocumentOnlyWhenTheFileWasRead) {
     ASSERT_TRUE(view_->LoadText(WriteFile("dos.txt", dos)));
     EXPECT_EQ(view_->Options().CodePage, 2);
     EXPECT_EQ(view_->Document().Bytes(), dos);
-    EXPECT_TRUE(view_->findChild<QPlainTextEdit*>("Editor")->document()->toRawText().startsWith(
-        "Съешь же ещё"));
+    auto* editor = view_->findChild<QPlainTextEdit*>("Editor");
+    EXPECT_TRUE(editor->document()->toRawText().startsWith("Съешь же ещё"));
+    EXPECT_TRUE(editor->isReadOnly());
+    EXPECT_EQ(view_->findChild<QLabel*>("StatusCaret")->text(), "Строка:   1  Колонка:   1");
+    EXPECT_EQ(view_->findChild<QLabel*>("StatusModified")->text(), "");
+    editor->textCursor().insertText("Ж");
+    EXPECT_EQ(view_->findChild<QLabel*>("StatusModified")->text(), "Modified");
+    EXPECT_EQ(view_->Document().Bytes(), "\x86" + dos) << "Ж typed is stored as a DOS byte";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "main/CommandText.h"
 
+#include "engine/DictThread.h"
+
 namespace tovrin {
 
 std::vector<std::string> SplitCommandLines(std::string_view text) {
@@ -35,8 +37,11 @@ SpeakRoute RouteSpeakRequest(std::string_view text) {
     const std::string head = std::string(kCommandMark) + "\r\n";
     if (text.substr(0, head.size()) != head) return {};
     auto lines = SplitCommandLines(text);
-    if (lines.size() >= 2 && lines[1] == kDictionaryCommand) return {true, std::move(lines)};
-    return {};
+    if (lines.size() < 2 || lines[1] != kDictionaryCommand) return {};
+    // An entry may leave its last fields blank; splitting drops empty last lines, so they
+    // are put back.
+    if (lines.size() < kDictionaryRequestLines) lines.resize(kDictionaryRequestLines);
+    return {true, std::move(lines)};
 }
 
 std::string DdeServiceName(std::string_view executablePath) {

@@ -241,7 +241,7 @@ bool TFrmTalk::FormCreate() {
     CreateTrayIcon();
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
-                if (state == Qt::ApplicationActive) Guarded([this] { ShowMainClick(); });
+                if (state == Qt::ApplicationActive) ShowMainClick();
             });
     LoadSettings();
     controller_->ResetController();
@@ -257,15 +257,17 @@ void TFrmTalk::showEvent(QShowEvent* event) {
     everShown_ = true;
     // Without a window manager no activation ever arrives; start-up must still run once.
     QTimer::singleShot(setup_.ActivationFallbackMs, this, [this] {
-        if (firstActivation_) Guarded([this] { ShowMainClick(); });
+        if (firstActivation_) ShowMainClick();
     });
 }
 
 void TFrmTalk::ShowMainClick() {
-    if (firstActivation_)
-        RunFirstActivation();
-    else if (normalStart_)
-        RestoreMainWindow();
+    Guarded([this] {
+        if (firstActivation_)
+            RunFirstActivation();
+        else if (normalStart_)
+            RestoreMainWindow();
+    });
 }
 
 void TFrmTalk::RunFirstActivation() {
@@ -416,7 +418,7 @@ void TFrmTalk::ShowClick() {
         showNormal();
     else
         show();
-    raise();
+    if (!RunsOffscreen()) raise();
     activateWindow();
     menu_->setDefaultAction(itemHide_);
 }

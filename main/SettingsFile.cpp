@@ -47,10 +47,10 @@ std::optional<std::string> WorkingCopy(const std::string& path) {
     if (fd < 0) return std::nullopt;
     close(fd);
     std::error_code error;
-    if (std::filesystem::is_regular_file(path, error))
+    if (std::filesystem::exists(path, error))
         std::filesystem::copy_file(path, pattern, std::filesystem::copy_options::overwrite_existing,
                                    error);
-    if (error) {
+    if (error && error != std::errc::no_such_file_or_directory) {
         std::filesystem::remove(pattern, error);
         return std::nullopt;
     }

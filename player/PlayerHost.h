@@ -29,6 +29,8 @@ class PlayerHost {
 
     // Fills `options` with the reading options the main window keeps for new player windows.
     virtual void GetTextOptions(PlayerOptions& options) = 0;
+    // The player panel's AutoCalc check box: a loaded text gets the full analysis when set.
+    virtual bool AutoCalc() { return false; }
     // Opens a new, empty player window.
     virtual void NewClient() = 0;
     // Shows an error the way the program shows errors (a box, and "tovrin: <text>" on stderr).

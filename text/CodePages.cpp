@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 namespace tovrin {
 namespace {
@@ -168,18 +169,21 @@ constexpr std::array<char16_t, 64> kWindowsHigh = {
     0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
     0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
 
+constexpr unsigned char kUnassigned = 0x98;
+
 unsigned WindowsToCodePoint(unsigned char c) {
     if (c < 0x80) return c;
     if (c >= 0xC0) return 0x410 + (c - 0xC0);
     return kWindowsHigh[c - 0x80];
 }
 
-char CodePointToWindows(unsigned code) {
+// The Windows-1251 byte of a code point, or none.
+std::optional<char> CodePointToWindows(unsigned code) {
     if (code < 0x80) return static_cast<char>(code);
     if (code >= 0x410 && code <= 0x44F) return static_cast<char>(0xC0 + (code - 0x410));
     for (unsigned i = 0; i < kWindowsHigh.size(); ++i)
         if (kWindowsHigh[i] == code && code != 0) return static_cast<char>(0x80 + i);
-    return '?';
+    return std::nullopt;
 }
 
 void AppendUtf8(std::string& out, unsigned code) {
@@ -354,8 +358,51 @@ std::string Utf8ToWindows1251(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         unsigned code = 0;
         const std::size_t length = DecodeUtf8(text, i, code);
-        out += length == 0 ? '?' : CodePointToWindows(code);
+        out += length == 0 ? '?' : CodePointToWindows(code).value_or('?');
         i += length == 0 ? 1 : length;
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    unsigned code = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = DecodeUtf8(text, i, code);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string Utf8DocumentToWindows1251(std::string_view utf8, std::size_t& unmapped) {
+    unmapped = 0;
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        unsigned code = 0;
+        const std::size_t length = DecodeUtf8(utf8, i, code);
+        i += length == 0 ? 1 : length;
+        std::optional<char> byte = CodePointToWindows(code);
+        if (length != 0 && code == kUnassigned) byte = static_cast<char>(kUnassigned);
+        if (length == 0 || !byte) {
+            ++unmapped;
+            byte = '?';
+        }
+        out += *byte;
+    }
+    return out;
+}
+
+std::string Windows1251DocumentToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        AppendUtf8(out, byte == kUnassigned ? kUnassigned : WindowsToCodePoint(byte));
     }
     return out;
 }

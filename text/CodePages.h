@@ -42,6 +42,17 @@ int DetectCodePage(const char* text, std::size_t limit);
 std::string Windows1251ToUtf8(std::string_view text);
 std::string Utf8ToWindows1251(std::string_view text);
 
+// Whether `text` is well-formed UTF-8: no stray or truncated sequences, overlong forms,
+// surrogates or code points past U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
+// The lossless pair used for documents kept in UTF-8 files: the byte 0x98, which
+// Windows-1251 leaves unassigned, stands for U+0098, so that every byte has a character and
+// a document converted from UTF-8 goes back byte for byte. `unmapped` counts the characters
+// that Windows-1251 lacks (each became '?').
+std::string Utf8DocumentToWindows1251(std::string_view utf8, std::size_t& unmapped);
+std::string Windows1251DocumentToUtf8(std::string_view text);
+
 }  // namespace tovrin
 
 namespace tovrin {

@@ -47,6 +47,9 @@ inline constexpr size_t kMaxDocumentBytes = size_t{1} << 30;
 // Throws DocumentError.
 LoadedDocument LoadDocument(const std::string& path);
 
+// The first step of LoadDocument: the file's bytes as they are, with the same checks.
+std::string ReadDocumentBytes(const std::string& path);
+
 // Converts bytes already read to the library's form (the loader's core, for the clipboard and
 // tests).
 LoadedDocument DocumentFromBytes(std::string bytes);

@@ -19,6 +19,7 @@
 #include <limits>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace tovrin {
@@ -39,15 +40,28 @@ void ExpectPositionals(const CommandLine& line, std::size_t minimum, std::size_t
 }
 
 // FILE when given, else standard input.
-std::string ReadOptionalFile(const CommandLine& line) {
+TextInput ReadOptionalInput(const CommandLine& line) {
     ExpectPositionals(line, 0, 1);
     return ReadTextInput(line.Positionals().empty() ? std::string() : line.Positionals()[0]);
+}
+
+std::string ReadOptionalFile(const CommandLine& line) {
+    return ReadOptionalInput(line).Text;
+}
+
+// The same for the commands that write the text out again: what a zero byte cut off must not
+// vanish without a word.
+std::string ReadOptionalFileToRewrite(const CommandLine& line) {
+    TextInput input = ReadOptionalInput(line);
+    if (input.BytesLeftOut > 0)
+        std::fprintf(stderr, "tovrin-text: %s\n", ZeroByteWarning(input.BytesLeftOut).c_str());
+    return std::move(input.Text);
 }
 
 std::string ReadRequiredFile(const CommandLine& line, std::size_t index) {
     ExpectPositionals(line, index + 1, index + 1);
     if (line.Positionals()[index].empty()) throw UsageError("empty file name");
-    return ReadTextInput(line.Positionals()[index]);
+    return ReadTextInput(line.Positionals()[index]).Text;
 }
 
 int64_t IntegerOption(const CommandLine& line, std::string_view option, int64_t minimum,
@@ -109,14 +123,14 @@ int Detect(const CommandLine& line) {
 int Recode(const CommandLine& line) {
     const auto from = RequiredIntegerOption(line, "--from", kInt32Min, kInt32Max);
     const auto to = RequiredIntegerOption(line, "--to", kInt32Min, kInt32Max);
-    std::string text = ReadOptionalFile(line);
+    std::string text = ReadOptionalFileToRewrite(line);
     RecodeText(static_cast<int>(from), static_cast<int>(to), text.data());
     WriteBytes(text);
     return kExitSuccess;
 }
 
 int Strip(const CommandLine& line) {
-    std::string text = ReadOptionalFile(line);
+    std::string text = ReadOptionalFileToRewrite(line);
     StripCommands(text.data());
     WriteBytes(text);
     return kExitSuccess;
@@ -124,7 +138,7 @@ int Strip(const CommandLine& line) {
 
 int Clean(const CommandLine& line) {
     const PlayerOptions options = OptionsFrom(line);
-    std::string text = ReadOptionalFile(line);
+    std::string text = ReadOptionalFileToRewrite(line);
     text.resize(CleanText(options, text.data()));
     WriteBytes(text);
     return kExitSuccess;

@@ -1,44 +1,69 @@
 #include "tools/TextToolInput.h"
 
+#include "text/DocumentFile.h"
 #include "tools/TextToolArgs.h"
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace tovrin {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-std::string ReadAll(std::FILE* file, const std::string& name) {
-    std::string bytes;
+// Keeps the bytes before the first zero byte and only counts the rest, so that an endless
+// stream of zeros costs no memory before the size limit ends it.
+TextInput ReadStandardInput() {
+    TextInput input;
+    std::size_t total = 0;
+    bool cut = false;
     char chunk[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.append(chunk, got);
-    if (std::ferror(file)) throw UsageError("cannot read " + name + ": " + std::strerror(errno));
-    return bytes;
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0)
+            throw UsageError(std::string("cannot read standard input: ") + std::strerror(errno));
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+        if (total > kMaxDocumentBytes)
+            throw UsageError("standard input is larger than " +
+                             std::to_string(kMaxDocumentBytes >> 20) + " MB");
+        if (cut) continue;
+        const std::string_view bytes(chunk, static_cast<std::size_t>(got));
+        const std::size_t zero = bytes.find('\0');
+        cut = zero != std::string_view::npos;
+        input.Text.append(bytes.substr(0, zero));
+    }
+    input.BytesLeftOut = total - input.Text.size();
+    return input;
+}
+
+TextInput ReadFile(const std::string& path) {
+    TextInput input;
+    try {
+        input.Text = ReadDocumentBytes(path);
+    } catch (const DocumentError& e) {
+        throw UsageError(e.what());
+    }
+    const std::size_t zero = input.Text.find('\0');
+    if (zero != std::string::npos) {
+        input.BytesLeftOut = input.Text.size() - zero;
+        input.Text.resize(zero);
+    }
+    return input;
 }
 
 }  // namespace
 
-std::string ReadTextInput(const std::string& path) {
-    std::string bytes;
-    if (path.empty()) {
-        bytes = ReadAll(stdin, "standard input");
-    } else {
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-        if (!file) throw UsageError("cannot open " + path + ": " + std::strerror(errno));
-        bytes = ReadAll(file.get(), path);
-    }
-    const std::size_t terminator = bytes.find('\0');
-    if (terminator != std::string::npos) bytes.resize(terminator);
-    return bytes;
+TextInput ReadTextInput(const std::string& path) {
+    return path.empty() ? ReadStandardInput() : ReadFile(path);
+}
+
+std::string ZeroByteWarning(std::size_t bytesLeftOut) {
+    return "warning: the text ends at a zero byte; " + std::to_string(bytesLeftOut) +
+           " bytes from it on were left out";
 }
 
 void WriteBytes(std::string_view bytes) {

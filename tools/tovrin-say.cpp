@@ -1,9 +1,12 @@
 // tovrin-say: the engine controller from the shell. Starts the speech engine when none runs,
 // speaks TEXT, or reads FILE aloud portion by portion as a player window does, and closes the
-// engine again if it started it.
+// engine again if it started it. SIGINT and SIGTERM end it promptly in every phase.
+#include "engine/Clock.h"
 #include "engine/EngineError.h"
 #include "engine/TalkServ.h"
+#include "platform/WaveBackends.h"
 #include "text/CodePages.h"
+#include "text/DocumentFile.h"
 #include "text/PlayerOptions.h"
 #include "text/Portion.h"
 #include "text/TextFinder.h"
@@ -14,6 +17,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -43,6 +47,43 @@ void CatchInterrupts() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+// The time the controller's waits see. Once SIGINT or SIGTERM has arrived, every wait ends at
+// once: each reading of the clock lies an hour past the one before, so any deadline has passed
+// at its next check, and no pause is slept.
+class InterruptibleClock final : public Clock {
+  public:
+    TimePoint Now() const override {
+        TimePoint now = std::chrono::steady_clock::now();
+        if (interrupted) now += std::chrono::hours(++hoursSkipped_);
+        return now;
+    }
+    void Sleep(std::chrono::milliseconds duration) override {
+        constexpr auto kStep = std::chrono::milliseconds(10);
+        const auto end = std::chrono::steady_clock::now() + duration;
+        for (auto now = std::chrono::steady_clock::now(); !interrupted && now < end;
+             now = std::chrono::steady_clock::now())
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(kStep, end - now));
+    }
+
+  private:
+    mutable std::atomic<int64_t> hoursSkipped_{0};
+};
+
+void Warn(const std::string& message) {
+    std::fprintf(stderr, "tovrin-say: %s\n", message.c_str());
+}
+
+// Said once before the engine starts: without a sound server the default device only keeps
+// time, and a user hearing nothing should learn why and what to do instead.
+void TellWhenSilent() {
+    const char* audio = std::getenv("TOVRIN_AUDIO");
+    if ((audio && *audio) || PulseServerAnswers()) return;
+    Warn(
+        "no sound server answers, so the speech is silent; "
+        "to record it instead, set TOVRIN_AUDIO=wav:FILE");
 }
 
 // The shell is the holder: it is no player window, so nobody polls it.
@@ -123,11 +164,11 @@ void ApplyVoiceChoice(TTalkServ& serv, const VoiceChoice& choice, bool startedHe
 
 // Hands one text to the engine and returns once the engine has fallen silent, polling as the
 // main window's timer does; false when interrupted.
-bool SpeakAndWait(TTalkServ& serv, const std::string& text, SpeechHolder& holder) {
+bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, SpeechHolder& holder) {
     const SpeakResult result = serv.SpeakText(text, &holder);
     if (result != SpeakResult::Accepted) throw SpeakRefused(result);
     for (;;) {
-        std::this_thread::sleep_for(kPollInterval);
+        clock.Sleep(kPollInterval);
         if (interrupted) return false;
         const EngineState state = serv.GetEngineState();
         if (!state.Running) throw EngineError("the engine has been closed");
@@ -135,10 +176,32 @@ bool SpeakAndWait(TTalkServ& serv, const std::string& text, SpeechHolder& holder
     }
 }
 
-PlayerOptions FileOptions(const CommandLine& line, const std::string& text) {
+// The document of --file in the library's form, cut at its first zero byte as the library
+// reads it.
+struct Book {
+    std::string Text;
+    int32_t CodePage = kCodePageUnknown;
+};
+
+Book LoadBook(const std::string& path) {
+    LoadedDocument document = LoadDocument(path);
+    if (document.UnmappedCharacters > 0)
+        Warn(std::to_string(document.UnmappedCharacters) +
+             " characters have no Windows-1251 form and are read as \"?\"");
+    const size_t zero = document.Text.find('\0');
+    if (zero != std::string::npos) {
+        Warn(ZeroByteWarning(document.Text.size() - zero));
+        document.Text.resize(zero);
+    }
+    return {std::move(document.Text), document.CodePage};
+}
+
+PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
     PlayerOptions options;
     DefaultPlayerOptions(options);
-    AnalyseText(options, true, text.c_str());
+    AnalyseText(options, true, book.Text.c_str());
+    // A converted file is known to be Windows-1251 now, whatever its letters suggest.
+    if (book.CodePage != kCodePageUnknown) options.CodePage = book.CodePage;
     for (const auto& assignment : line.Values("--set")) {
         const std::string problem = SetPlayerOption(options, assignment);
         if (!problem.empty()) throw UsageError(problem);
@@ -146,11 +209,10 @@ PlayerOptions FileOptions(const CommandLine& line, const std::string& text) {
     return options;
 }
 
-bool ReadFileAloud(TTalkServ& serv, const CommandLine& line, SpeechHolder& holder) {
-    const std::string text = ReadTextInput(*line.Value("--file"));
-    const PlayerOptions options = FileOptions(line, text);
-    const char* const begin = text.c_str();
-    const char* const end = begin + text.size();
+bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const PlayerOptions& options,
+                   SpeechHolder& holder) {
+    const char* const begin = book.Text.c_str();
+    const char* const end = begin + book.Text.size();
     int number = 0;
     for (const char* position = begin; position < end;) {
         SetTextBounds(begin, end);
@@ -161,38 +223,65 @@ bool ReadFileAloud(TTalkServ& serv, const CommandLine& line, SpeechHolder& holde
         ++number;
         const auto percent = (position - begin) * 100 / std::max<ptrdiff_t>(end - begin, 1);
         std::fprintf(stderr, "portion %d, %d%%\n", number, static_cast<int>(percent));
-        if (!SpeakAndWait(serv, *portion.Text, holder)) return false;
+        if (!SpeakAndWait(serv, clock, *portion.Text, holder)) return false;
     }
     return true;
 }
+
+// Leaves the engine as the tool found it, however the reading ends: silent when interrupted,
+// not paused, released, and closed when the tool started it.
+class EngineSession {
+  public:
+    EngineSession(TTalkServ& serv, bool startedHere) : serv_(serv), startedHere_(startedHere) {}
+    ~EngineSession() {
+        try {
+            if (interrupted) serv_.StopSpeech();
+            serv_.SetPaused(false);
+            serv_.ReleaseEngine();
+            if (startedHere_) serv_.SetEngineRunning(false);
+        } catch (const std::exception& e) {
+            Warn(e.what());
+        }
+    }
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+
+  private:
+    TTalkServ& serv_;
+    const bool startedHere_;
+};
 
 int Run(const CommandLine& line) {
     const bool fromFile = line.Value("--file") != nullptr;
     if (fromFile == (line.Positionals().size() == 1) || line.Positionals().size() > 1)
         throw UsageError(kUsage);
     const VoiceChoice voice = ReadVoiceChoice(line);
+    // The document is read before anything is started: a file that cannot be read costs no
+    // engine start.
+    Book book;
+    PlayerOptions options;
+    if (fromFile) {
+        book = LoadBook(*line.Value("--file"));
+        options = FileOptions(line, book);
+    } else {
+        book.Text = Utf8ToWindows1251(line.Positionals()[0]);
+    }
+    if (interrupted) return kExitInterrupted;
+    TellWhenSilent();
 
-    TTalkServ serv;
+    InterruptibleClock clock;
+    TTalkServ serv(DefaultEngineFolder(), clock);
     serv.ResetController();
     const bool startedHere = !serv.BindEngine();
     serv.SetEngineRunning(true);
+    EngineSession session(serv, startedHere);
+    if (interrupted) return kExitInterrupted;
     ApplyVoiceChoice(serv, voice, startedHere);
     ShellHolder holder;
     serv.AcquireEngine(&holder);
-
-    bool completed = false;
-    try {
-        completed = fromFile ? ReadFileAloud(serv, line, holder)
-                             : SpeakAndWait(serv, Utf8ToWindows1251(line.Positionals()[0]), holder);
-    } catch (...) {
-        serv.ReleaseEngine();
-        if (startedHere) serv.SetEngineRunning(false);
-        throw;
-    }
-    serv.SetPaused(false);
-    serv.ReleaseEngine();
-    if (startedHere) serv.SetEngineRunning(false);
-    return completed ? 0 : kExitInterrupted;
+    const bool completed = fromFile ? ReadBookAloud(serv, clock, book, options, holder)
+                                    : SpeakAndWait(serv, clock, book.Text, holder);
+    return completed && !interrupted ? 0 : kExitInterrupted;
 }
 
 }  // namespace
@@ -201,16 +290,19 @@ int Run(const CommandLine& line) {
 int main(int argc, char** argv) {
     using namespace tovrin;
     CatchInterrupts();
+    int status = kExitFailure;
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const AcceptedOptions accepted{
             {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set"}, {}};
-        return Run(ParseCommandLine(args, accepted));
+        status = Run(ParseCommandLine(args, accepted));
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "tovrin-say: %s\n", e.what());
-        return kExitUsage;
+        Warn(e.what());
+        status = kExitUsage;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tovrin-say: %s\n", e.what());
-        return kExitFailure;
+        // A wait cut short by the signal fails as a timeout would; that is no failure to report.
+        if (!interrupted) Warn(e.what());
+        status = kExitFailure;
     }
+    return interrupted ? kExitInterrupted : status;
 }

@@ -2,15 +2,18 @@
 #include "platform/Desktop.h"
 #include "platform/Process.h"
 #include "platform/Profile.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,10 +27,10 @@ namespace {
 // tovrin-say as a child process, its standard error read through a pipe.
 class SayProcess {
   public:
-    explicit SayProcess(const std::vector<std::string>& args) {
+    explicit SayProcess(const std::vector<std::string>& args,
+                        const std::string& program = test::BinaryDir() + "/tovrin-say") {
         int fds[2];
         if (pipe(fds) != 0) throw std::runtime_error("pipe");
-        const std::string program = test::BinaryDir() + "/tovrin-say";
         pid_ = fork();
         if (pid_ == 0) {
             dup2(fds[1], STDERR_FILENO);
@@ -57,19 +60,32 @@ class SayProcess {
         }
         return true;
     }
-    void Interrupt() const { kill(pid_, SIGINT); }
+    void Interrupt(int signal = SIGINT) const { kill(pid_, signal); }
+    // The exit status; -1 (and the process killed) when it has not ended within half a minute.
     int Wait() {
-        while (ReadSome()) {
-        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         int status = 0;
-        waitpid(pid_, &status, 0);
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+                return status_ = -1;
+            }
+            pollfd ready{out_, POLLIN, 0};
+            if (poll(&ready, 1, 10) > 0) ReadSome();
+        }
+        while (ReadSome(0)) {
+        }
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         return status_;
     }
     const std::string& Output() const { return output_; }
 
   private:
-    bool ReadSome() {
+    // Reads what has arrived; waits up to `timeoutMs` for something (-1: until the writers end).
+    bool ReadSome(int timeoutMs = -1) {
+        pollfd ready{out_, POLLIN, 0};
+        if (poll(&ready, 1, timeoutMs) <= 0) return false;
         char buffer[512];
         const ssize_t got = read(out_, buffer, sizeof buffer);
         if (got <= 0) return false;
@@ -92,6 +108,40 @@ std::string WriteDocument(int paragraphs) {
     return path;
 }
 
+// A book as Linux users keep one: UTF-8 with bare line feeds.
+std::string WriteUtf8Book(int paragraphs) {
+    const std::string path = test::MakeTempDir("book") + "/book.txt";
+    std::ofstream book(path, std::ios::binary);
+    for (int i = 0; i < paragraphs; ++i)
+        book << "Мама мыла раму.\n\n";
+    return path;
+}
+
+// A copy of tovrin-say beside a stand-in engine; `mode` names the stand-in's behaviour file.
+struct SayBesideFake {
+    std::string Program;
+    std::string Engine;
+};
+
+SayBesideFake MakeSayBesideFake(const std::string& mode) {
+    const std::filesystem::path folder = test::MakeTempDir("fake-beside");
+    std::filesystem::create_directories(folder / "ZalLib");
+    std::filesystem::copy_file(test::BinaryDir() + "/tovrin-say", folder / "tovrin-say");
+    std::filesystem::copy_file(test::BinaryDir() + "/fake_zalwin", folder / "ZalLib/zalwin");
+    std::ofstream(folder / "ZalLib" / mode) << "";
+    return {(folder / "tovrin-say").string(),
+            std::filesystem::canonical(folder / "ZalLib/zalwin").string()};
+}
+
+// Whether a live process runs the program at `path` (a zombie has no program left).
+bool ProgramRuns(const std::string& path) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) == path) return true;
+    }
+    return false;
+}
+
 class SayToolTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -111,7 +161,7 @@ class SayToolTest : public testing::Test {
 TEST_F(SayToolTest, ReadsADocumentIntoAWaveFile) {
     const std::string wav = test::MakeTempDir("say") + "/book.wav";
     setenv("TOVRIN_AUDIO", ("wav:" + wav).c_str(), 1);
-    SayProcess say({"--tempo", "9", "--file", WriteDocument(2)});
+    SayProcess say({"--tempo", "9", "--file", WriteUtf8Book(2)});
     EXPECT_EQ(say.Wait(), 0) << say.Output();
     EXPECT_NE(say.Output().find("portion 1, "), std::string::npos) << say.Output();
     EXPECT_NE(say.Output().find("portion 2, "), std::string::npos) << say.Output();
@@ -181,12 +231,50 @@ TEST_F(SayToolTest, FailuresEndWithTheirMessage) {
              {},
              {"one", "two"},
              {"--voice", "12", "text"},
-             {"--file", "/nonexistent/doc.txt"},
              {"--file", WriteDocument(1), "--set", "NoSuchField=1"}}) {
         SayProcess say(args);
         EXPECT_EQ(say.Wait(), 2) << say.Output();
         EXPECT_EQ(say.Output().rfind("tovrin-say: ", 0), 0u) << say.Output();
     }
+    // Files that cannot be read are failures, not usage errors; a device is never read.
+    for (const auto& [file, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"/nonexistent/doc.txt", "No such file"}, {"/dev/zero", "not a regular file"}}) {
+        SayProcess say({"--file", file});
+        EXPECT_EQ(say.Wait(), 1) << say.Output();
+        EXPECT_EQ(say.Output().rfind("tovrin-say: Cannot open file \"" + file + "\"", 0), 0u)
+            << say.Output();
+        EXPECT_NE(say.Output().find(reason), std::string::npos) << say.Output();
+    }
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, ASignalEndsTheWaitForTheEnginesStart) {
+    const SayBesideFake setup = MakeSayBesideFake("no-window");
+    SayProcess say({"Да"}, setup.Program);
+    ASSERT_TRUE(test::Eventually([&] { return ProgramRuns(setup.Engine); }));
+    say.Interrupt(SIGTERM);
+    EXPECT_EQ(say.Wait(), 130) << say.Output();
+    EXPECT_EQ(say.Output().find("Timeout"), std::string::npos) << say.Output();
+    EXPECT_TRUE(test::Eventually([&] { return !ProgramRuns(setup.Engine); }));
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, SaysOnceThatTheSpeechIsSilentWithoutASoundServer) {
+    const SayBesideFake setup = MakeSayBesideFake("speak-at-once");
+    unsetenv("TOVRIN_AUDIO");
+    unsetenv("PULSE_SERVER");
+    unsetenv("PULSE_RUNTIME_PATH");
+    SayProcess silent({"Да"}, setup.Program);
+    EXPECT_EQ(silent.Wait(), 0) << silent.Output();
+    const std::string hint = "TOVRIN_AUDIO=wav:FILE";
+    const size_t first = silent.Output().find(hint);
+    EXPECT_NE(first, std::string::npos) << silent.Output();
+    EXPECT_EQ(silent.Output().find(hint, first + 1), std::string::npos) << silent.Output();
+
+    setenv("TOVRIN_AUDIO", "null", 1);
+    SayProcess chosen({"Да"}, setup.Program);
+    EXPECT_EQ(chosen.Wait(), 0) << chosen.Output();
+    EXPECT_EQ(chosen.Output(), "");
     ExpectUserConfigBackAndNoEngine();
 }
 

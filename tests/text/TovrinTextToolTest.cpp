@@ -156,6 +156,22 @@ TEST(TovrinTextTool, DetectRecodeAndStripWorkOnBytes) {
     EXPECT_EQ(stripped.Out, "a        b (hello) c)");
 }
 
+TEST(TovrinTextTool, TextsEndAtAZeroByteWithAWarningAndOnlyRegularFilesAreRead) {
+    const std::string withZeros("ab\0cd\0e", 7);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"clean"}, {"strip"}, {"recode", "--from=2", "--to=1"}}) {
+        const ToolRun run = RunTool(command, withZeros);
+        EXPECT_EQ(run.Status, 0) << command[0];
+        EXPECT_EQ(run.Out, "ab") << command[0];
+        EXPECT_NE(run.Err.find("5 bytes"), std::string::npos) << command[0] << ": " << run.Err;
+    }
+    EXPECT_EQ(RunTool({"strip"}, "ab").Err, "");
+
+    // A device would be read until memory runs out.
+    ExpectUsageError({"detect", "/dev/zero"});
+    EXPECT_NE(RunTool({"detect", "/dev/zero"}).Err.find("not a regular file"), std::string::npos);
+}
+
 TEST(TovrinTextTool, CleanAppliesEverySetOption) {
     const std::string broken = Cp1251("пере-\r\nнос и 'ударение'");
     EXPECT_EQ(RunTool({"clean"}, broken).Out, Cp1251("перенос и \"ударение\""));

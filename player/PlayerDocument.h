@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class QTextDocument;
+
+namespace tovrin {
+
+// The document of a player window: a byte buffer in the document's own code page with every
+// line break stored as CR LF (the source of truth, zero-terminated, what the text library
+// reads), shown in a QTextDocument through the code page's display table. Every change made
+// in the view is carried into the buffer as it happens, so the view is never read whole.
+// A line break is two bytes in the buffer and one position in the view: the byte offset of a
+// view position is the position plus its line number.
+class PlayerDocument {
+  public:
+    explicit PlayerDocument(QTextDocument& view);
+    ~PlayerDocument();
+    PlayerDocument(const PlayerDocument&) = delete;
+    PlayerDocument& operator=(const PlayerDocument&) = delete;
+
+    // Replaces buffer and view. A CR or LF that is not part of a CR LF pair becomes one.
+    void SetText(std::string bytes, int codePage);
+    // Shows the same bytes through another code page's table.
+    void SetCodePage(int codePage);
+    int CodePage() const { return codePage_; }
+
+    const char* Data() const { return bytes_.c_str(); }
+    const char* End() const { return bytes_.c_str() + bytes_.size(); }
+    int32_t Size() const { return static_cast<int32_t>(bytes_.size()); }
+    const std::string& Bytes() const { return bytes_; }
+
+    // View position to byte offset and back; both clamp into the text, and an offset inside a
+    // CR LF pair maps to the end of its line.
+    int32_t OffsetOf(int viewPosition) const;
+    int ViewPositionOf(int32_t offset) const;
+
+    // Both directions of the display table, for whole texts.
+    QString Show(std::string_view bytes) const;
+    std::string Encode(QStringView text) const;
+    // The bytes of a text in a code page; U+2029, LF, CR LF and CR become CR LF.
+    static std::string Encode(QStringView text, int codePage);
+
+  private:
+    void ApplyChange(int position, int removed, int added);
+    void ResyncFromView();
+    int ViewLength() const;
+
+    QTextDocument& view_;
+    std::string bytes_;
+    int codePage_ = -1;
+    int64_t lineBreaks_ = 0;  // CR LF pairs in bytes_
+    bool replacing_ = false;
+    QMetaObject::Connection changes_;
+};
+
+}  // namespace tovrin

@@ -1,0 +1,282 @@
+// The player window's reading loop, driven as the main window drives it: clicks, and the
+// 100 ms tick run by hand against a fake engine.
+
+#include "player/TalkView.h"
+
+#include "player/PlayerDocument.h"
+#include "tests/player/FakePlayerHost.h"
+#include "tests/player/QtApplication.h"
+#include "tests/support/TestEnvironment.h"
+#include "text/CodePages.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <memory>
+
+namespace tovrin {
+namespace {
+
+std::string W(const char* utf8) {
+    return Utf8ToWindows1251(utf8);
+}
+
+std::string WriteFile(const std::string& name, const std::string& bytes) {
+    const std::string path = test::MakeTempDir("player") + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+// Two paragraphs, as the finder sees them (the second holds two lines indented alike), and
+// blank lines at the end.
+const std::string kParagraphs =
+    W("    Первый абзац текста,\r\nего вторая строка.\r\n    Второй абзац.\r\n    Третий "
+      "абзац.\r\n\r\n   \r\n\r\n");
+
+class TalkViewTest : public testing::Test {
+  protected:
+    void SetUp() override { view_ = std::make_unique<TFrmView>(host_); }
+
+    QToolButton* Button(const char* name) { return view_->findChild<QToolButton*>(name); }
+    QString Status() { return view_->findChild<QLabel*>("StatusMessage")->text(); }
+    bool Reading() { return Button("BtnPlay")->isChecked(); }
+
+    void Load(const std::string& bytes) {
+        ASSERT_TRUE(view_->LoadText(WriteFile("text.txt", bytes)));
+    }
+
+    // Lets the engine speak and finish each portion until the window stops reading.
+    void ReadToEnd() {
+        for (int i = 0; i < 1000 && Reading(); ++i) {
+            host_.Tick();
+            host_.busy = false;
+            host_.Tick();
+        }
+        ASSERT_FALSE(Reading());
+    }
+
+    std::string AllSpoken() {
+        std::string all;
+        for (const std::string& text : host_.spoken)
+            all += text;
+        return all;
+    }
+
+    test::FakePlayerHost host_;
+    std::unique_ptr<TFrmView> view_;
+};
+
+TEST_F(TalkViewTest, ReadsByParagraphsBlocksAndLinesToTheEnd) {
+    for (int32_t readingType : {0, 1, 2}) {
+        SCOPED_TRACE(readingType);
+        host_.readingType = readingType;
+        host_.spoken.clear();
+        Load(kParagraphs);
+        view_->ClickPlay();
+        EXPECT_EQ(host_.holder, view_.get());
+        EXPECT_EQ(Status(), "Обработка текста");
+        host_.Tick();  // the engine is seen speaking
+        // Only reading by lines leaves the busy cursor alone and says nothing more.
+        EXPECT_EQ(Status(), readingType == 2 ? "Обработка текста" : "Чтение текста ");
+        ReadToEnd();
+        EXPECT_EQ(Status(), "Текст прочитан");
+        EXPECT_EQ(host_.holder, nullptr);
+        const size_t portions[] = {2, 1, 5};
+        EXPECT_EQ(host_.spoken.size(), portions[readingType]);
+        for (const char* word : {"Первый", "вторая", "Второй", "Третий"})
+            EXPECT_NE(AllSpoken().find(W(word)), std::string::npos) << word;
+
+        // From the blank lines at the end there is nothing to speak, and that is no error.
+        host_.spoken.clear();
+        view_->SetCaret(static_cast<int32_t>(kParagraphs.rfind(W("абзац.")) + 8));
+        view_->ClickPlay();
+        ReadToEnd();
+        EXPECT_EQ(Status(), "Текст прочитан");
+        EXPECT_EQ(host_.spoken.size(), readingType == 2 ? 1u : 0u);
+    }
+}
+
+TEST_F(TalkViewTest, NothingToReadAtTheEndOfTheText) {
+    Load(kParagraphs);
+    view_->SetCaret(view_->Document().Size());
+    view_->ClickPlay();
+    EXPECT_TRUE(host_.spoken.empty());
+    EXPECT_EQ(Status(), "Текст прочитан");
+    host_.Tick();
+    EXPECT_FALSE(Reading());
+}
+
+TEST_F(TalkViewTest, RefusedPortionsEndTheReadingWithTheirMessage) {
+    Load(kParagraphs);
+    host_.running = false;
+    view_->ClickPlay();
+    EXPECT_EQ(Status(), "Ошибка! Синтезатор речи не запущен");
+    EXPECT_FALSE(Reading());
+    EXPECT_EQ(host_.holder, nullptr);
+    host_.running = true;
+
+    const std::pair<int, const char*> refusals[] = {
+        {1, "Внутренняя ошибка Win API"},
+        {3, "Канал звука занят посторонней программой"},
+        {4, "Не установлен режим 'Плеер'"},
+        {5, "Канал звука занят другим плеером"},
+        {6, "Попытка произнести слишком длинный блок текста"},
+        {9, "Неизвестная ошибка"}};
+    for (const auto& [code, message] : refusals) {
+        host_.forcedResult = static_cast<SpeakResult>(code);
+        view_->ClickPlay();
+        EXPECT_EQ(Status(), QStringLiteral("Ошибка! ") + message);
+        EXPECT_FALSE(Reading());
+        EXPECT_EQ(host_.holder, nullptr);
+    }
+}
+
+TEST_F(TalkViewTest, LosingTheEngineEndsTheReadingQuietly) {
+    Load(kParagraphs);
+    // Another player window takes the engine.
+    view_->ClickPlay();
+    TFrmView other(host_);
+    other.ClickPlay();
+    EXPECT_FALSE(Reading());
+    EXPECT_EQ(Status(), "Текст прочитан");
+    EXPECT_EQ(host_.holder, &other);
+    other.findChild<QToolButton*>("BtnStop")->click();
+    EXPECT_EQ(other.findChild<QLabel*>("StatusMessage")->text(), "Чтение текста остановлено");
+    EXPECT_EQ(host_.holder, nullptr);
+
+    // The engine goes away, or spy mode comes on.
+    for (bool* flag : {&host_.running, &host_.spyMode}) {
+        view_->ClickPlay();
+        *flag = !*flag;
+        host_.Tick();
+        EXPECT_FALSE(Reading());
+        EXPECT_EQ(Status(), "Текст прочитан");
+        *flag = !*flag;
+    }
+
+    // The user releases BtnPlay.
+    view_->ClickPlay();
+    Button("BtnPlay")->click();
+    EXPECT_EQ(Status(), "Чтение текста остановлено");
+    EXPECT_EQ(host_.holder, nullptr);
+}
+
+TEST_F(TalkViewTest, PauseAndDragFollowTheReading) {
+    Load(kParagraphs);
+    // Not reading: both pop up again.
+    Button("BtnPause")->click();
+    Button("BtnDrag")->click();
+    EXPECT_FALSE(Button("BtnPause")->isChecked());
+    EXPECT_FALSE(Button("BtnDrag")->isChecked());
+
+    view_->ClickPlay();
+    Button("BtnPause")->click();
+    EXPECT_TRUE(host_.paused);
+    host_.busy = false;  // paused: ticks cut nothing
+    host_.Tick();
+    EXPECT_EQ(host_.spoken.size(), 1u);
+    EXPECT_TRUE(view_->findChild<QAction*>("PauseItem")->isChecked());
+    host_.paused = false;  // resumed in the engine's own window
+    host_.busy = true;
+    host_.Tick();
+    EXPECT_FALSE(Button("BtnPause")->isChecked());
+
+    // The caret follows the spoken line: three quarters into the two-line first paragraph.
+    Button("BtnDrag")->click();
+    EXPECT_TRUE(view_->findChild<QAction*>("DragItem")->isChecked());
+    host_.progress = {0, 100, 75};
+    host_.Tick();
+    const int32_t secondLine = static_cast<int32_t>(kParagraphs.find("\r\n") + 2);
+    EXPECT_EQ(view_->Caret(), secondLine);
+    // Keys in the editor do nothing while the caret belongs to the speech.
+    QTest::keyClick(view_->findChild<QPlainTextEdit*>("Editor"), Qt::Key_Home);
+    EXPECT_EQ(view_->Caret(), secondLine);
+
+    // Starting again ends the drag mode.
+    view_->ClickPlay();
+    EXPECT_FALSE(Button("BtnDrag")->isChecked());
+}
+
+TEST_F(TalkViewTest, TheSpokenPositionStaysInsideTheBlock) {
+    // One paragraph of 40,000 bytes: the first portion is its first 34,816.
+    std::string text;
+    while (text.size() < 40000)
+        text += W("слово за словом идёт речь ");
+    Load(text);
+    view_->ClickPlay();
+    ASSERT_EQ(view_->BlockEnd() - view_->BlockStart(), 34816);
+    // 34816 x 65000 does not fit in 32 bits.
+    host_.progress = {0, 70000, 65000};
+    EXPECT_EQ(view_->EstimatePosition(), int64_t{34816} * 65000 / 70000);
+    host_.progress = {0, 70000, 90000};
+    EXPECT_EQ(view_->EstimatePosition(), 34816);
+    host_.progress = {0, 0, 0};  // no range: the last estimate stands
+    EXPECT_EQ(view_->EstimatePosition(), 34816);
+}
+
+TEST_F(TalkViewTest, ATextThatLooksLikeADictionaryRequestIsSpokenAsText) {
+    host_.autoCalc = true;  // leaves engine commands in the text
+    Load("{TALKSERVCMD}\r\n{IntelDictionary}\r\nE1R1\r\n");
+    view_->ClickPlay();
+    ReadToEnd();
+    EXPECT_TRUE(host_.dictionaryRequests.empty());
+    ASSERT_EQ(host_.spoken.size(), 1u);
+    EXPECT_EQ(host_.spoken[0].find(" {TALKSERVCMD}\r\n{IntelDictionary}"), 0u);
+}
+
+TEST_F(TalkViewTest, ClosingTheWindowReleasesTheEngine) {
+    Load(kParagraphs);
+    view_->ClickPlay();
+    view_.reset();
+    EXPECT_EQ(host_.holder, nullptr);
+    host_.Tick();  // nothing left to poll
+}
+
+TEST_F(TalkViewTest, LoadingReplacesTheDocumentOnlyWhenTheFileWasRead) {
+    const std::string path = WriteFile("first.txt", kParagraphs);
+    ASSERT_TRUE(view_->LoadText(path));
+    EXPECT_EQ(view_->windowTitle(), "Плеер - first.txt");
+    view_->ClickPlay();
+
+    const std::string folder = test::MakeTempDir("load");
+    const std::string fifo = folder + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& bad : {folder + "/missing.txt", folder, fifo}) {
+        EXPECT_FALSE(view_->LoadText(bad)) << bad;
+        EXPECT_EQ(view_->Document().Bytes(), kParagraphs);
+        EXPECT_EQ(view_->windowTitle(), "Плеер - first.txt");
+        EXPECT_EQ(view_->DocName(), path);
+        EXPECT_FALSE(Status().isEmpty());
+    }
+    EXPECT_TRUE(Reading()) << "a failed load leaves the reading alone";
+
+    // A UTF-8 file is Windows-1251 text; what it lacks is counted.
+    ASSERT_TRUE(view_->LoadText(WriteFile("utf8.txt", "Привет ✓ мир ✓\n")));
+    EXPECT_FALSE(Reading()) << "a load stops the reading";
+    EXPECT_EQ(host_.holder, nullptr);
+    EXPECT_EQ(view_->Options().CodePage, 1);
+    EXPECT_EQ(view_->Document().Bytes(), W("Привет ? мир ?\r\n"));
+    EXPECT_TRUE(Status().contains("2"));
+
+    // A DOS file is shown as Russian and kept in DOS bytes.
+    std::string dos = W("Съешь же ещё этих мягких французских булок, да выпей чаю. ");
+    for (int i = 0; i < 5; ++i)
+        dos += dos;
+    RecodeText(1, 2, dos.data(), dos.size());
+    ASSERT_TRUE(view_->LoadText(WriteFile("dos.txt", dos)));
+    EXPECT_EQ(view_->Options().CodePage, 2);
+    EXPECT_EQ(view_->Document().Bytes(), dos);
+    EXPECT_TRUE(view_->findChild<QPlainTextEdit*>("Editor")->document()->toRawText().startsWith(
+        "Съешь же ещё"));
+}
+
+}  // namespace
+}  // namespace tovrin

@@ -39,8 +39,8 @@ class PlayerFactory {
     virtual std::vector<PlayerWindow*> OpenPlayers() const = 0;
     // Closes every player window (at shutdown, before the controller goes).
     virtual void CloseAll() = 0;
-    // Called for a window about to be destroyed, while it is still whole, so the main window
-    // can take the engine back from it.
+    // Called for a window that is being destroyed, so that the main window can take the
+    // engine back from it; the window is only compared then, never used.
     virtual void SetClosingHandler(ClosingHandler handler) = 0;
 };
 

@@ -96,12 +96,15 @@ int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     TFrmTalk frmTalk(std::move(controller), std::move(setup));
     std::unique_ptr<PlayerFactory> players = makePlayers(frmTalk);
     frmTalk.SetPlayerFactory(players.get());
-    if (!frmTalk.FormCreate()) return 0;  // the running copy took the file over
-    CloseOnTerminationSignals(frmTalk);
-    frmTalk.show();
-    const int status = app.exec();
+    int status = 0;
+    // A copy that handed its file over ends at once.
+    if (frmTalk.FormCreate()) {
+        CloseOnTerminationSignals(frmTalk);
+        frmTalk.show();
+        status = app.exec();
+    }
     frmTalk.FormDestroy();
-    players.reset();
+    frmTalk.SetPlayerFactory(nullptr);
     return status;
 }
 

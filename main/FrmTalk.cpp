@@ -1,5 +1,6 @@
 #include "main/FrmTalk.h"
 
+#include "dialogs/AccessibleToggles.h"
 #include "engine/WholeNumber.h"
 #include "main/CommandText.h"
 #include "main/StartFile.h"
@@ -65,7 +66,7 @@ void Name(QWidget* widget, const char* objectName, const QString& accessibleName
 }  // namespace
 
 TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QWidget* parent)
-    : QWidget(parent), controller_(std::move(controller)), setup_(std::move(setup)) {
+    : QMainWindow(parent), controller_(std::move(controller)), setup_(std::move(setup)) {
     setObjectName(QStringLiteral("FrmTalk"));
     setWindowTitle(kCaption);
     setAccessibleName(kCaption);
@@ -73,6 +74,8 @@ TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QW
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
+    client_ = new QWidget(this);
+    setCentralWidget(client_);
     BuildSwitches();
     BuildPages();
     BuildMenu();
@@ -92,7 +95,7 @@ TFrmTalk::~TFrmTalk() {
 }
 
 void TFrmTalk::BuildSwitches() {
-    auto* panel = new QWidget(this);
+    auto* panel = new QWidget(client_);
     panel->setObjectName(QStringLiteral("PnlTalkAction"));
     panel->setGeometry(0, 0, kClientWidth, kSwitchPanelHeight);
     QFont bold = font();
@@ -100,11 +103,10 @@ void TFrmTalk::BuildSwitches() {
 
     auto toggle = [&](const char* name, const QString& caption, const QString& accessible,
                       QRect place, auto handler) {
-        auto* button = new QToolButton(panel);
+        auto* button = new ToggleButton(panel);
         Name(button, name, accessible);
         button->setText(caption);
         button->setFont(bold);
-        button->setCheckable(true);
         button->setGeometry(place);
         connect(button, &QToolButton::clicked, this, [this, handler] {
             Guarded([this, handler] { (this->*handler)(Sender::Button); });
@@ -121,12 +123,11 @@ void TFrmTalk::BuildSwitches() {
     btnPause_->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
     btnPause_->setToolTip(QStringLiteral("Пауза"));
 
-    btnVisible_ = new QToolButton(panel);
+    btnVisible_ = new ToggleButton(panel);
     Name(btnVisible_, "BtnVisible", QStringLiteral("..."));
     btnVisible_->setAccessibleDescription(QStringLiteral("Окно синтезатора"));
     btnVisible_->setText(QStringLiteral("..."));
     btnVisible_->setFont(bold);
-    btnVisible_->setCheckable(true);
     btnVisible_->setGeometry(134, 4, 25, 25);
     connect(btnVisible_, &QToolButton::clicked, this,
             [this] { Guarded([this] { BtnVisibleClick(); }); });
@@ -141,7 +142,7 @@ void TFrmTalk::BuildSwitches() {
 }
 
 void TFrmTalk::BuildPages() {
-    pageControl_ = new QTabWidget(this);
+    pageControl_ = new QTabWidget(client_);
     pageControl_->setObjectName(QStringLiteral("PageControl"));
     pageControl_->setGeometry(0, kSwitchPanelHeight, kClientWidth,
                               kClientHeight - kSwitchPanelHeight);
@@ -158,11 +159,11 @@ void TFrmTalk::BuildPages() {
     }
 
     // Hidden controls that only carry stored values.
-    formVisible_ = new QCheckBox(this);
+    formVisible_ = new QCheckBox(client_);
     Name(formVisible_, "FormVisible", QStringLiteral("FormVisible"));
     formVisible_->setChecked(true);
     formVisible_->hide();
-    blockItem_ = new QLineEdit(QStringLiteral("0"), this);
+    blockItem_ = new QLineEdit(QStringLiteral("0"), client_);
     Name(blockItem_, "BlockItem", QStringLiteral("BlockItem"));
     blockItem_->hide();
 }
@@ -252,7 +253,7 @@ bool TFrmTalk::FormCreate() {
 }
 
 void TFrmTalk::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
     if (everShown_) return;
     everShown_ = true;
     // Without a window manager no activation ever arrives; start-up must still run once.

@@ -7,7 +7,7 @@
 #include "platform/Dde.h"
 #include "player/PlayerHost.h"
 
-#include <QWidget>
+#include <QMainWindow>
 
 #include <functional>
 #include <memory>
@@ -47,7 +47,7 @@ enum class Sender { Button, MenuItem, Program };
 // The main control window: the engine switches, the tray icon and its menu, the 100 ms poll
 // of the engine, the DDE server of this copy and everything player windows ask of the
 // program. It owns the engine controller and frees it last.
-class TFrmTalk : public QWidget, public PlayerHost {
+class TFrmTalk : public QMainWindow, public PlayerHost {
     Q_OBJECT
   public:
     TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QWidget* parent = nullptr);
@@ -134,6 +134,7 @@ class TFrmTalk : public QWidget, public PlayerHost {
     std::string lastTimerError_;
     std::vector<std::string> testRes_;
 
+    QWidget* client_ = nullptr;
     QToolButton* btnRun_ = nullptr;
     QPushButton* btnNewClient_ = nullptr;
     QToolButton* btnVisible_ = nullptr;

@@ -1,5 +1,6 @@
 #include "main/Program.h"
 
+#include "dialogs/AccessibleToggles.h"
 #include "dialogs/MessageBoxes.h"
 #include "engine/EngineError.h"
 #include "main/FrmTalk.h"
@@ -64,6 +65,7 @@ int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     app.setApplicationDisplayName(QStringLiteral("Синтезатор речи"));
+    InstallAccessibleToggles();
     QtMessageBoxes boxes;
 
     const std::string executable = ExecutablePath();

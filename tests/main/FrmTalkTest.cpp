@@ -1,11 +1,14 @@
 #include "main/FrmTalk.h"
 
+#include "dialogs/AccessibleToggles.h"
+
 #include "main/CommandText.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
 #include "tests/main/FakePlayers.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -29,6 +32,7 @@ QApplication& App() {
     static char name[] = "tovrin_main_tests";
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
+    InstallAccessibleToggles();
     return app;
 }
 
@@ -139,8 +143,15 @@ TEST_F(FrmTalkTest, SwitchesDriveTheEngineAndFollowItEveryTick) {
     QToolButton* run = Button("BtnRun");
     QToolButton* player = Button("BtnPlayer");
     QToolButton* spy = Button("BtnSpy");
-    run->click();
+    // A screen reader's toggle acts as a click: the engine is switched on.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(run);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Старт");
+    EXPECT_FALSE(accessible->state().checked);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_EQ(run->text(), "Стоп");
+    EXPECT_TRUE(accessible->state().checked);
+    EXPECT_TRUE(frm_->Controller().BindEngine());
     player->click();
     EXPECT_TRUE(frm_->Controller().IsPlayerMode());
 

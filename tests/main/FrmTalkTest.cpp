@@ -27,20 +27,28 @@ using test::FakeEngine;
 using test::FakePlayer;
 using test::FakePlayers;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "tovrin_main_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    InstallAccessibleToggles();
-    return app;
-}
+// One application for the whole test program, gone before the program's statics are.
+class QtEnvironment : public testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "tovrin_main_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        InstallAccessibleToggles();
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] testing::Environment* const qtEnvironment =
+    testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // A main window over a controller with a test clock, fake player windows and scripted boxes.
 class FrmTalkTest : public testing::Test {
   protected:
     void SetUp() override {
-        App();
         folder_ = test::MakeTempDir("frm");
         MakeWindow();
     }

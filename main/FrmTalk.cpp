@@ -32,6 +32,7 @@ constexpr int kClientWidth = 162;
 constexpr int kClientHeight = 437;
 constexpr int kSwitchPanelHeight = 58;
 constexpr int kPollIntervalMs = 100;
+constexpr const char* kUnknownError = "Unknown error";
 
 const QString kCaption = QStringLiteral("Синтезатор речи");
 const QString kRunCaption = QStringLiteral("Старт");
@@ -327,7 +328,8 @@ void TFrmTalk::SelectBlockItem() {
 }
 
 PlayerWindow* TFrmTalk::OpenPlayer(const std::string& fileName) {
-    if (!players_) return nullptr;
+    // A request queued before shutdown finds no window to open.
+    if (!players_ || destroyed_) return nullptr;
     PlayerWindow* window = players_->CreatePlayer();
     const std::string existing = ExistingFileFor(fileName);
     if (existing.empty() || !window->LoadText(existing)) return window;
@@ -458,13 +460,18 @@ void TFrmTalk::TimerUpdateEvent() {
         }
         lastTimerError_.clear();
     } catch (const std::exception& error) {
-        // A failing step fails again at every tick: it is reported once until it recovers.
-        if (lastTimerError_ != error.what()) {
-            lastTimerError_ = error.what();
-            ReportError(lastTimerError_);
-        }
+        ReportTimerError(error.what());
+    } catch (...) {
+        ReportTimerError(kUnknownError);
     }
     inTimer_ = false;
+}
+
+void TFrmTalk::ReportTimerError(const std::string& text) {
+    // A failing step fails again at every tick: it is reported once until it recovers.
+    if (lastTimerError_ == text) return;
+    lastTimerError_ = text;
+    ReportError(text);
 }
 
 bool TFrmTalk::IsOpenPlayer(SpeechHolder* holder) const {
@@ -536,7 +543,7 @@ void TFrmTalk::Guarded(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         ReportError(error.what());
     } catch (...) {
-        ReportError("Unknown error");
+        ReportError(kUnknownError);
     }
 }
 

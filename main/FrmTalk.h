@@ -115,6 +115,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void StartWithFile(const std::string& fileName);
     void RestoreMainWindow();
     void PlayerClosing(PlayerWindow& window);
+    void ReportTimerError(const std::string& text);
     bool IsOpenPlayer(SpeechHolder* holder) const;
     void SetDown(QToolButton* button, bool down);
     // Runs a handler; an error it raises goes to the error box.

@@ -83,8 +83,8 @@ PlayerDocument::~PlayerDocument() {
 
 void PlayerDocument::SetText(std::string bytes, int codePage) {
     std::string paired = PairLineBreaks(std::move(bytes));
+    const QString shown = ShowIn(DisplayTable::For(codePage), paired);
     codePage_ = codePage;
-    const QString shown = Show(paired);
     bytes_ = std::move(paired);
     lineBreaks_ = std::count(shown.begin(), shown.end(), QChar(u'\n'));
     replacing_ = true;
@@ -127,7 +127,10 @@ int PlayerDocument::ViewPositionOf(int32_t offset) const {
 }
 
 QString PlayerDocument::Show(std::string_view bytes) const {
-    const DisplayTable& table = DisplayTable::For(codePage_);
+    return ShowIn(DisplayTable::For(codePage_), bytes);
+}
+
+QString PlayerDocument::ShowIn(const DisplayTable& table, std::string_view bytes) {
     QString shown(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = shown.data();
     qsizetype n = 0;

@@ -11,6 +11,8 @@ class QTextDocument;
 
 namespace tovrin {
 
+class DisplayTable;
+
 // The document of a player window: a byte buffer in the document's own code page with every
 // line break stored as CR LF (the source of truth, zero-terminated, what the text library
 // reads), shown in a QTextDocument through the code page's display table. Every change made
@@ -47,6 +49,7 @@ class PlayerDocument {
     static std::string Encode(QStringView text, int codePage);
 
   private:
+    static QString ShowIn(const DisplayTable& table, std::string_view bytes);
     void ApplyChange(int position, int removed, int added);
     void ResyncFromView();
     int ViewLength() const;

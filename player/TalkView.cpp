@@ -98,7 +98,6 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent) : QMainWindow(parent), hos
 
     SetFileName("Без текста");
     docName_.clear();
-    setAccessibleName(windowTitle());
 
     DefaultPlayerOptions(options_);
     host_.GetTextOptions(options_);
@@ -307,7 +306,16 @@ void TFrmView::StartReading() {
     const int32_t caret = Caret();
     SetRange(caret, caret);
     CutPortion(caret);
-    host_.AcquireEngine(this);
+    // Taking the engine polls its holder once more, this window too when it holds it; that
+    // poll must not cut a portion of the reading being replaced.
+    acquiring_ = true;
+    try {
+        host_.AcquireEngine(this);
+    } catch (...) {
+        acquiring_ = false;
+        throw;
+    }
+    acquiring_ = false;
     ShowStatus(StatusProcessing());
     SetBusy(false);
     SendBlock();
@@ -354,6 +362,7 @@ void TFrmView::SendBlock() {
 }
 
 void TFrmView::PlayerPoll(const EngineState& state) {
+    if (acquiring_ && state.Holder == this) return;
     Guarded([this, &state] {
         if (state.Holder != this || !state.Running || !state.PlayerMode || state.SpyMode) {
             ResetPlayer();
@@ -531,7 +540,7 @@ bool TFrmView::LoadText(const std::string& fileName) {
     return loaded;
 }
 
-bool TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage) {
+void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage) {
     editor_->setUpdatesEnabled(false);
     SetBusy(true);
     try {
@@ -540,13 +549,15 @@ bool TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage) {
             BtnPlayerClick(btnPlay_);
         }
         preparedText_.reset();
-        docKind_ = kDocKindText;
-        DefaultPlayerOptions(options_);
-        host_.GetTextOptions(options_);
-        AnalyseText(options_, host_.AutoCalc(), bytes.c_str());
+        PlayerOptions options;
+        DefaultPlayerOptions(options);
+        host_.GetTextOptions(options);
+        AnalyseText(options, host_.AutoCalc(), bytes.c_str());
         // A converted UTF-8 file is Windows-1251 whatever the guess says.
-        if (loadedCodePage != kCodePageUnknown) options_.CodePage = loadedCodePage;
-        document_->SetText(std::move(bytes), options_.CodePage);
+        if (loadedCodePage != kCodePageUnknown) options.CodePage = loadedCodePage;
+        document_->SetText(std::move(bytes), options.CodePage);
+        options_ = std::move(options);
+        docKind_ = kDocKindText;
         SetRange(0, 0);
         dragText_ = false;
         editor_->setReadOnly(true);
@@ -561,7 +572,6 @@ bool TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage) {
     ShowModified(false);
     editor_->setUpdatesEnabled(true);
     SetBusy(false);
-    return true;
 }
 
 void TFrmView::SetFileName(const std::string& name) {

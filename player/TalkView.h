@@ -88,7 +88,8 @@ class TFrmView : public QMainWindow, public SpeechHolder {
     void PlayClipBrdClick();
 
     // Window.
-    bool LoadBytes(std::string bytes, int32_t loadedCodePage);
+    // Replaces the document (stopping a reading first) and rebuilds the options for it.
+    void LoadBytes(std::string bytes, int32_t loadedCodePage);
     void SetFileName(const std::string& name);
     void ShowStatus(const QString& text);
     void ShowAppError(const std::string& text);
@@ -108,6 +109,7 @@ class TFrmView : public QMainWindow, public SpeechHolder {
     int32_t talkPos_ = 0;
     bool dragText_ = false;
     bool busy_ = false;
+    bool acquiring_ = false;
 
     QPlainTextEdit* editor_ = nullptr;
     std::unique_ptr<PlayerDocument> document_;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -200,9 +201,50 @@ TEST_F(TalkViewTest, PauseAndDragFollowTheReading) {
     QTest::keyClick(view_->findChild<QPlainTextEdit*>("Editor"), Qt::Key_Home);
     EXPECT_EQ(view_->Caret(), secondLine);
 
-    // Starting again ends the drag mode.
+    // Starting again ends the drag mode, and starts at the caret even when the engine has
+    // just finished a portion (taking the engine polls this window once more).
+    host_.busy = false;
+    const size_t sent = host_.spoken.size();
     view_->ClickPlay();
     EXPECT_FALSE(Button("BtnDrag")->isChecked());
+    ASSERT_EQ(host_.spoken.size(), sent + 1);
+    EXPECT_EQ(host_.spoken.back().find(W("его вторая строка.")), 0u);
+}
+
+TEST_F(TalkViewTest, MenuItemsAndThePauseKeyActAsTheButtonsDo) {
+    for (const char* name : {"BtnPlay", "BtnPause", "BtnStop", "BtnDrag"}) {
+        EXPECT_TRUE(Button(name)->isCheckable()) << name;
+        EXPECT_FALSE(Button(name)->accessibleName().isEmpty()) << name;
+    }
+    Load(kParagraphs);
+    auto item = [this](const char* name) { return view_->findChild<QAction*>(name); };
+    item("PlayItem")->trigger();
+    EXPECT_TRUE(Reading());
+    EXPECT_EQ(host_.spoken.size(), 1u);
+    QTest::keyClick(view_->findChild<QPlainTextEdit*>("Editor"), Qt::Key_Pause);
+    EXPECT_TRUE(host_.paused);
+    EXPECT_TRUE(item("PauseItem")->isChecked());
+    item("PauseItem")->trigger();
+    EXPECT_FALSE(host_.paused);
+    item("DragItem")->trigger();
+    EXPECT_TRUE(Button("BtnDrag")->isChecked());
+    item("StopItem")->trigger();
+    EXPECT_FALSE(Reading());
+    EXPECT_FALSE(Button("BtnStop")->isChecked());
+    EXPECT_FALSE(Button("BtnDrag")->isChecked());
+    EXPECT_EQ(Status(), "Чтение текста остановлено");
+}
+
+TEST_F(TalkViewTest, ReadingTheClipboardLoadsItAndStartsAtItsTop) {
+    Load(kParagraphs);
+    QApplication::clipboard()->setText(QStringLiteral("Текст из буфера.\nВторая строка."));
+    view_->findChild<QAction*>("PlayClipBrdItem")->trigger();
+    EXPECT_EQ(view_->Document().Bytes(), W("Текст из буфера.\r\nВторая строка."));
+    EXPECT_EQ(view_->windowTitle(), "Плеер - ");
+    EXPECT_TRUE(view_->DocName().empty());
+    EXPECT_TRUE(Reading());
+    ASSERT_EQ(host_.spoken.size(), 1u);
+    EXPECT_EQ(host_.spoken[0].find(W("Текст из буфера.")), 0u);
 }
 
 TEST_F(TalkViewTest, TheSpokenPositionStaysInsideTheBlock) {
@@ -274,8 +316,14 @@ TEST_F(TalkViewTest, LoadingReplacesTheDocumentOnlyWhenTheFileWasRead) {
     ASSERT_TRUE(view_->LoadText(WriteFile("dos.txt", dos)));
     EXPECT_EQ(view_->Options().CodePage, 2);
     EXPECT_EQ(view_->Document().Bytes(), dos);
-    EXPECT_TRUE(view_->findChild<QPlainTextEdit*>("Editor")->document()->toRawText().startsWith(
-        "Съешь же ещё"));
+    auto* editor = view_->findChild<QPlainTextEdit*>("Editor");
+    EXPECT_TRUE(editor->document()->toRawText().startsWith("Съешь же ещё"));
+    EXPECT_TRUE(editor->isReadOnly());
+    EXPECT_EQ(view_->findChild<QLabel*>("StatusCaret")->text(), "Строка:   1  Колонка:   1");
+    EXPECT_EQ(view_->findChild<QLabel*>("StatusModified")->text(), "");
+    editor->textCursor().insertText("Ж");
+    EXPECT_EQ(view_->findChild<QLabel*>("StatusModified")->text(), "Modified");
+    EXPECT_EQ(view_->Document().Bytes(), "\x86" + dos) << "Ж typed is stored as a DOS byte";
 }
 
 }  // namespace

@@ -72,8 +72,11 @@ TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QW
     setWindowTitle(kCaption);
     setAccessibleName(kCaption);
     setWindowIcon(ProgramIcon());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // An ordinary window (a dialog may have no task bar entry, and a minimised one could be
+    // lost); a title, system menu, minimise and close, and a fixed size.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     client_ = new QWidget(this);
     setCentralWidget(client_);

@@ -213,6 +213,12 @@ TEST_F(FrmTalkTest, SpeakFileMacrosOpenAPlayerEachFromTheEventLoop) {
     EXPECT_EQ(players_.At(2).loaded, std::vector<std::string>{path});
     EXPECT_TRUE(players_.At(3).loaded.empty());
     EXPECT_EQ(players_.At(3).plays, 0);
+
+    // A request still queued when the program closes opens nothing.
+    EXPECT_TRUE(frm_->DdeExec(SpeakFileMacro(path)));
+    frm_->FormDestroy();
+    QApplication::processEvents();
+    EXPECT_EQ(players_.Count(), 0u);
 }
 
 TEST_F(FrmTalkTest, AFileNamedAtStartOpensEvenWhenTheEngineCannotStart) {

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     }
     std::sort(ticks.begin(), ticks.end());
     std::printf("player_load_ms_50mb %.0f ms\n", loadMs);
-    std::printf("tick_ms_p50_50mb %.3f ms\n", ticks[ticks.size() / 2]);
-    std::printf("tick_ms_p99_50mb %.3f ms\n", ticks[ticks.size() * 99 / 100]);
+    std::printf("tick_ms_p50_50mb %.4f ms\n", ticks[ticks.size() / 2]);
+    std::printf("tick_ms_p99_50mb %.4f ms\n", ticks[ticks.size() * 99 / 100]);
     return 0;
 }

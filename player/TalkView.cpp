@@ -532,7 +532,7 @@ bool TFrmView::LoadText(const std::string& fileName) {
         LoadBytes(std::move(document.Text), document.CodePage);
         SetFileName(fileName);
         if (document.UnmappedCharacters > 0)
-            ShowStatus(QStringLiteral("Символов без замены в Windows-1251 (стали \"?\"): %1")
+            ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
                            .arg(document.UnmappedCharacters));
         loaded = true;
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +31,17 @@ class PlayerWindow {
 // leaves OpenPlayers at once.
 class PlayerFactory {
   public:
+    using ClosingHandler = std::function<void(PlayerWindow& window)>;
+
     virtual ~PlayerFactory() = default;
     virtual PlayerWindow* CreatePlayer() = 0;
     // The open player windows, in the order they were created.
     virtual std::vector<PlayerWindow*> OpenPlayers() const = 0;
     // Closes every player window (at shutdown, before the controller goes).
     virtual void CloseAll() = 0;
+    // Called for a window that is being destroyed, so that the main window can take the
+    // engine back from it; the window is only compared then, never used.
+    virtual void SetClosingHandler(ClosingHandler handler) = 0;
 };
 
 }  // namespace tovrin

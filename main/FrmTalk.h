@@ -1,0 +1,160 @@
+#pragma once
+
+#include "dialogs/MessageBoxes.h"
+#include "engine/TalkServ.h"
+#include "main/PlayerFactory.h"
+#include "main/SettingsFile.h"
+#include "platform/Dde.h"
+#include "player/PlayerHost.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+namespace tovrin {
+
+// What the main window is given by the program's entry point (tests give their own).
+struct FrmTalkSetup {
+    std::string ExecutablePath;
+    std::vector<std::string> Arguments;  // the command line after the program's name
+    std::optional<std::string> SettingsPath;
+    MessageBoxes* Boxes = nullptr;
+    // Makes the DDE server for this copy; without it the copy serves no conversations.
+    std::function<std::unique_ptr<DdeServer>(const std::string& service, const std::string& topic,
+                                             DdeServer::ExecuteHandler handler)>
+        MakeDdeServer;
+    // The pause before the deferred start-up runs when no activation event arrives.
+    int ActivationFallbackMs = 300;
+};
+
+// Who pressed a switch: its own button, the menu item that mirrors it, or the program.
+enum class Sender { Button, MenuItem, Program };
+
+// The main control window: the engine switches, the tray icon and its menu, the 100 ms poll
+// of the engine, the DDE server of this copy and everything player windows ask of the
+// program. It owns the engine controller and frees it last.
+class TFrmTalk : public QMainWindow, public PlayerHost {
+    Q_OBJECT
+  public:
+    TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QWidget* parent = nullptr);
+    ~TFrmTalk() override;
+
+    void SetPlayerFactory(PlayerFactory* factory);
+
+    // The construction half of start-up. False when a running copy took the request over and
+    // this copy is to end.
+    bool FormCreate();
+    // The application became active: the deferred start-up the first time, later a hidden
+    // main window comes back.
+    void ShowMainClick();
+    bool FirstActivationPending() const { return firstActivation_; }
+    bool SecondCopy() const { return secondCopy_; }
+
+    // Switches and menu.
+    void RunClick(Sender sender);
+    void PauseClick(Sender sender);
+    void BtnSpyClick(Sender sender);
+    void BtnPlayerClick(Sender sender);
+    void BtnVisibleClick();
+    void ShowClick();
+    void HideClick();
+    bool MainWindowShown() const { return shown_; }
+
+    // One step of the 100 ms poll.
+    void TimerUpdateEvent();
+    // Handler of an executed DDE macro; its work runs from the event loop.
+    bool DdeExec(const std::string& macro);
+    PlayerWindow* OpenPlayer(const std::string& fileName);
+    // Shutdown: settings saved, player windows closed, the engine switched off.
+    void FormDestroy();
+
+    // PlayerHost.
+    void AcquireEngine(SpeechHolder* window) override;
+    void ReleaseEngine() override;
+    bool StopSpeech() override;
+    bool IsPaused() override;
+    void SetPaused(bool on) override;
+    SpeechHolder* GetHolder() override;
+    ProgressInfo GetProgress() override;
+    SpeakResult SpeakRequest(const std::string& text, SpeechHolder* window) override;
+    void GetTextOptions(PlayerOptions& options) override;
+    void NewClient() override;
+    void ReportError(const std::string& text) override;
+
+    TTalkServ& Controller() { return *controller_; }
+    QMenu* PopupMenu() const { return menu_; }
+    QSystemTrayIcon* TrayIcon() const { return tray_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void BuildSwitches();
+    void BuildPages();
+    void BuildMenu();
+    void CreateTrayIcon();
+    void LoadSettings();
+    void SaveSettings();
+    void SelectBlockItem();
+    void RunFirstActivation();
+    void StartWithFile(const std::string& fileName);
+    void RestoreMainWindow();
+    void PlayerClosing(PlayerWindow& window);
+    void ReportTimerError(const std::string& text);
+    bool IsOpenPlayer(SpeechHolder* holder) const;
+    void SetDown(QToolButton* button, bool down);
+    // Runs a handler; an error it raises goes to the error box.
+    void Guarded(const std::function<void()>& handler);
+
+    std::unique_ptr<TTalkServ> controller_;  // created first, freed last
+    FrmTalkSetup setup_;
+    PlayerFactory* players_ = nullptr;
+    std::unique_ptr<DdeServer> ddeServer_;
+    bool firstActivation_ = false;
+    bool secondCopy_ = false;
+    bool normalStart_ = false;
+    bool destroyed_ = false;
+    bool shown_ = false;
+    bool everShown_ = false;
+    bool inTimer_ = false;
+    std::string lastTimerError_;
+    std::vector<std::string> testRes_;
+
+    QWidget* client_ = nullptr;
+    QToolButton* btnRun_ = nullptr;
+    QPushButton* btnNewClient_ = nullptr;
+    QToolButton* btnVisible_ = nullptr;
+    QToolButton* btnPlayer_ = nullptr;
+    QToolButton* btnSpy_ = nullptr;
+    QToolButton* btnPause_ = nullptr;
+    QTabWidget* pageControl_ = nullptr;
+    QCheckBox* formVisible_ = nullptr;
+    QLineEdit* blockItem_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QAction* itemShow_ = nullptr;
+    QAction* itemHide_ = nullptr;
+    QAction* itemPlayer_ = nullptr;
+    QAction* itemSpy_ = nullptr;
+    QAction* itemPause_ = nullptr;
+    QAction* itemRun_ = nullptr;
+    QAction* itemExit_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QTimer* frmTimer_ = nullptr;
+};
+
+}  // namespace tovrin

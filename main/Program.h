@@ -1,0 +1,19 @@
+#pragma once
+
+#include "main/PlayerFactory.h"
+
+#include <functional>
+#include <memory>
+
+namespace tovrin {
+
+class PlayerHost;
+
+// Makes the program's player windows; they reach the main window through `host`.
+using PlayerFactoryMaker = std::function<std::unique_ptr<PlayerFactory>(PlayerHost& host)>;
+
+// The whole program: name check, single copy, start-up, the event loop and shutdown.
+// Returns the exit status: 0 after a normal close or a hand-over, 1 after a refusal.
+int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers);
+
+}  // namespace tovrin

@@ -1,0 +1,170 @@
+// The program tovrin as a user and other programs meet it: started, started again, asked over
+// DDE, renamed, and stopped by a signal. Each case runs a copy of the program in a folder of
+// its own (the settings file lands beside it) with fresh runtime and configuration folders.
+
+#include "main/CommandText.h"
+#include "platform/Dde.h"
+#include "platform/Desktop.h"
+#include "platform/Profile.h"
+#include "tests/platform/Eventually.h"
+#include "tests/support/TestEnvironment.h"
+#include "text/CodePages.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+namespace tovrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Eventually;
+
+// A program started in a folder, its standard error kept in a file.
+class Program {
+  public:
+    Program(const std::string& path, const std::vector<std::string>& arguments,
+            const std::string& folder, const std::string& errorFile,
+            const std::vector<std::string>& unsetVariables = {}) {
+        pid_ = fork();
+        if (pid_ != 0) return;
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(error, 2);
+        for (const auto& name : unsetVariables)
+            unsetenv(name.c_str());
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
+        _exit(127);
+    }
+    ~Program() {
+        if (status_) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    void Signal(int signal) const { kill(pid_, signal); }
+    // The exit status once the program has ended by itself (bounded wait).
+    std::optional<int> Exit() {
+        Eventually([this] {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        });
+        return status_;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+// A copy of the program in a folder of its own, beside a link to the built engine folder.
+class ProgramTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("XDG_RUNTIME_DIR", test::MakeTempDir("runtime").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", test::MakeTempDir("config").c_str(), 1);
+        root_ = test::MakeTempDir("program");
+        fs::create_directories(root_ + "/app");
+        fs::create_directory_symlink(test::BinaryDir() + "/ZalLib", root_ + "/app/ZalLib");
+    }
+
+    std::string Install(const std::string& name) {
+        const std::string path = root_ + "/app/" + name;
+        fs::copy_file(test::BinaryDir() + "/tovrin", path);
+        return path;
+    }
+    std::string Folder(const std::string& name) {
+        fs::create_directories(root_ + "/" + name);
+        return root_ + "/" + name;
+    }
+    std::string ErrorFile(const std::string& name) { return root_ + "/" + name + ".err"; }
+
+    static bool Serving() {
+        DdeConversation conversation;
+        return conversation.Connect("tovrin", kDdeTopic);
+    }
+    // What the engine was last given to speak, in UTF-8.
+    static std::string EngineText() {
+        const WindowHandle edit = desktop::FindWindow("Edit", std::nullopt);
+        return Windows1251ToUtf8(desktop::GetWindowText(edit).value_or(""));
+    }
+
+    std::string root_;
+};
+
+TEST_F(ProgramTest, FilesComeFromASecondCopyAndOverDdeAndASignalEndsItCleanly) {
+    const std::string program = Install("tovrin");
+    const std::string winIni = *WinIniPath();
+    const std::string before = "[Keldworth]\r\nFiles=old place\r\n[Other]\r\nkept=1\r\n";
+    { std::ofstream(winIni, std::ios::binary) << before; }
+    std::ofstream(Folder("docs") + "/первый.txt", std::ios::binary) << "Первый текст.\r\n";
+    std::ofstream(root_ + "/docs/second.txt", std::ios::binary) << "Second text.\r\n";
+
+    // The first copy runs two levels down, where the relative name below names nothing.
+    Program first(program, {}, Folder("home/deep"), ErrorFile("first"));
+    ASSERT_TRUE(Eventually(Serving)) << test::ReadWholeFile(ErrorFile("first"));
+
+    // Started in another folder with a relative name, the second copy hands the file over.
+    Program second(program, {"../docs/первый.txt"}, Folder("elsewhere"), ErrorFile("second"));
+    EXPECT_EQ(second.Exit(), 0);
+    ASSERT_TRUE(Eventually([] { return EngineText().find("Первый текст.") != std::string::npos; }))
+        << EngineText();
+
+    // Another program asks over DDE; the answer comes before the work is done.
+    const std::string macro = "{TALKSERVCMD}\\r\\n{SpeakFile}\\r\\n" + root_ + "/docs/second.txt";
+    Program client(test::BinaryDir() + "/tovrin-winmsg", {"dde", "tovrin", kDdeTopic, macro}, root_,
+                   ErrorFile("client"));
+    EXPECT_EQ(client.Exit(), 0);
+    EXPECT_TRUE(Eventually([] { return EngineText().find("Second text.") != std::string::npos; }));
+
+    first.Signal(SIGTERM);
+    EXPECT_EQ(first.Exit(), 0);
+    EXPECT_EQ(desktop::FindWindow("Speech Synthesizer", std::nullopt), kNoWindow);
+    // The engine's sections are back as they were; the others are untouched.
+    const ProfileFile restored(winIni);
+    EXPECT_EQ(restored.KeyNames("Keldworth"), std::vector<std::string>{"Files"});
+    EXPECT_EQ(restored.ReadString("Keldworth", "Files"), "old place");
+    EXPECT_TRUE(restored.KeyNames("ZalSynthes").empty());
+    EXPECT_EQ(restored.ReadString("Other", "kept"), "1");
+    const ProfileFile settings(program + ".ini");
+    EXPECT_EQ(settings.ReadString("TFrmTalk", "BtnRun_Down"), "True");
+    EXPECT_EQ(settings.ReadString("TFrmTalk", "FormVisible_Checked"), "True");
+    EXPECT_EQ(test::ReadWholeFile(ErrorFile("second")), "");
+}
+
+TEST_F(ProgramTest, ARenamedProgramOrOneWithoutConfigurationFolderRefusesToRun) {
+    const std::string renamed = Install("Tovrin");
+    Program refused(renamed, {}, root_, ErrorFile("renamed"));
+    EXPECT_EQ(refused.Exit(), 1);
+    EXPECT_NE(test::ReadWholeFile(ErrorFile("renamed"))
+                  .find("tovrin: Программа была переименована!\r\nЕё правильное имя - tovrin\r\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(renamed + ".ini"));
+    EXPECT_FALSE(fs::exists(*WinIniPath()));
+
+    const std::string program = Install("tovrin");
+    Program homeless(program, {}, root_, ErrorFile("homeless"), {"XDG_CONFIG_HOME", "HOME"});
+    EXPECT_EQ(homeless.Exit(), 1);
+    EXPECT_NE(test::ReadWholeFile(ErrorFile("homeless"))
+                  .find("tovrin: Can not define \\WINDOWS directory."),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(program + ".ini"));
+}
+
+}  // namespace
+}  // namespace tovrin

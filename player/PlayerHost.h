@@ -9,6 +9,37 @@
 
 namespace tovrin {
 
+// A font as the settings keep it. Height is in pixels (negative: character height), Size in
+// points; Style is a set of bits (1 bold, 2 italic, 4 underline, 8 strike-out); Color is a
+// Windows colour integer (negative: a system colour); Charset is kept and decides nothing on
+// screen.
+struct FontRecord {
+    std::string Name;
+    int32_t Height = -13;
+    int32_t Size = 10;
+    int32_t Style = 0;
+    int32_t Color = 0;
+    int32_t Charset = 204;
+    std::string Pitch = "fpDefault";
+
+    bool operator==(const FontRecord&) const = default;
+};
+
+// The look the main window's player panel hands to every new player window: the window's
+// colour and font, the editor's background colour, its font with the text colour, and the fonts
+// for Windows-1251 and DOS-866 documents. Colours are Windows colour integers (0x00BBGGRR;
+// negative values name system colours).
+struct PlayerAppearance {
+    int32_t WindowColor = -2147483633;  // button face
+    FontRecord WindowFont{"MS Sans Serif", -11, 8, 0, -2147483640, 1, "fpDefault"};
+    int32_t EditorColor = -2147483643;  // window
+    FontRecord EditorFont{"Courier New", -13, 10, 1, 0, 204, "fpDefault"};
+    FontRecord StyleWin{"Courier New", -13, 10, 1, 0, 204, "fpDefault"};
+    FontRecord StyleDos{"Terminal", -19, 14, 0, 0, 255, "fpDefault"};
+
+    bool operator==(const PlayerAppearance&) const = default;
+};
+
 // What a player window needs of the main window: the engine operations it forwards to the
 // controller unchanged, the speak request dispatch, the reading options that new player
 // windows take, a new empty player window, and the one error report. The main window
@@ -31,6 +62,8 @@ class PlayerHost {
     virtual void GetTextOptions(PlayerOptions& options) = 0;
     // The player panel's AutoCalc check box: a loaded text gets the full analysis when set.
     virtual bool AutoCalc() { return false; }
+    // The look of new player windows (the defaults until the main window keeps its own).
+    virtual PlayerAppearance GetAppearance() { return {}; }
     // Opens a new, empty player window.
     virtual void NewClient() = 0;
     // Shows an error the way the program shows errors (a box, and "tovrin: <text>" on stderr).

@@ -119,6 +119,28 @@ class PulseConnection {
         return true;
     }
 
+    // With the lock held: waits until `done` for as long as the server keeps answering. It is
+    // asked for its timing four times a second; one that has given none for the whole limit
+    // counts as stopped (false). A slow server, or a sink with a long latency, waits on.
+    template <typename Done>
+    bool WaitWhileAnswering(Done done) {
+        auto heard = SteadyClock::now();
+        timeval last = LastTiming();
+        while (!done()) {
+            const auto now = SteadyClock::now();
+            if (now - heard >= kServerLimit) return false;
+            if (pa_operation* ask = pa_stream_update_timing_info(stream_, nullptr, nullptr))
+                pa_operation_unref(ask);
+            WaitFor(std::min(now + kAskInterval, heard + kServerLimit), done);
+            const timeval stamp = LastTiming();
+            if (stamp.tv_sec != last.tv_sec || stamp.tv_usec != last.tv_usec) {
+                last = stamp;
+                heard = SteadyClock::now();
+            }
+        }
+        return true;
+    }
+
     // With the lock held: wakes every wait, so that it looks at its condition again.
     void Wake() { Signal(loop_); }
 
@@ -131,6 +153,12 @@ class PulseConnection {
     std::string LastError() const { return pa_strerror(pa_context_errno(context_)); }
 
   private:
+    static constexpr auto kAskInterval = std::chrono::milliseconds(250);
+
+    timeval LastTiming() const {
+        const pa_timing_info* timing = stream_ ? pa_stream_get_timing_info(stream_) : nullptr;
+        return timing ? timing->timestamp : timeval{};
+    }
     static void OnStreamEvent(pa_stream*, void* loop) {
         Signal(static_cast<pa_threaded_mainloop*>(loop));
     }
@@ -243,9 +271,8 @@ class PulseStream : public PcmStream {
             PulseConnection::Lock lock(connection_->loop());
             pa_operation* drain = pa_stream_drain(connection_->stream(), nullptr, nullptr);
             if (!drain) return;
-            answered = connection_->WaitFor(SteadyClock::now() + kServerLimit + Queued(), [&] {
-                return aborted_ || pa_operation_get_state(drain) != PA_OPERATION_RUNNING;
-            });
+            answered = connection_->WaitWhileAnswering(
+                [&] { return aborted_ || pa_operation_get_state(drain) != PA_OPERATION_RUNNING; });
             if (!answered) pa_operation_cancel(drain);
             pa_operation_unref(drain);
         }
@@ -292,9 +319,7 @@ class PulseStream : public PcmStream {
             PulseConnection::Lock lock(connection_->loop());
             while (left > 0 && !aborted_) {
                 size_t room = 0;
-                // Any progress restarts the wait: only a server that takes nothing for a
-                // whole limit counts as stopped.
-                const bool answered = connection_->WaitFor(SteadyClock::now() + kServerLimit, [&] {
+                const bool answered = connection_->WaitWhileAnswering([&] {
                     if (aborted_ || !connection_->Usable()) return true;
                     room = pa_stream_writable_size(connection_->stream());
                     return room != size_t(-1) && room >= frameBytes;
@@ -361,11 +386,6 @@ class PulseStream : public PcmStream {
             return 0;
         return latency * uint64_t(format_.sampleRate) / 1'000'000;
     }
-    SteadyClock::duration Queued() const {
-        return std::chrono::microseconds(QueuedFramesLocked() * 1'000'000 /
-                                         uint64_t(format_.sampleRate));
-    }
-
     std::unique_ptr<PulseConnection> connection_;
     PcmFormat format_;
     mutable std::mutex mutex_;

@@ -9,12 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -386,6 +390,47 @@ TEST_F(WaveDeviceTest, VolumeIsSharedThroughTheRuntimeFolder) {
     std::filesystem::create_directory(file);
     EXPECT_FALSE(GetWaveOutVolume(volume));
     std::filesystem::remove(file);
+}
+
+// A FIFO put in place of the volume file has no writer: opening it for reading the usual way
+// would wait for one for ever.
+TEST_F(WaveDeviceTest, AVolumeFileThatIsNoRegularFileIsRefusedWithoutWaiting) {
+    const std::string file = *RuntimeFolder() + "/wave-volume";
+    std::filesystem::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    auto reading = std::async(std::launch::async, [] {
+        uint32_t volume = 0;
+        const bool read = GetWaveOutVolume(volume);
+        auto stream = PcmStream::Open(PcmFormat{22050, 1});  // applies the volume as it plays
+        auto tone = Constant(441, 1000);
+        return !read && stream && stream->Write(tone.data(), tone.size());
+    });
+    const bool done = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!done) close(open(file.c_str(), O_WRONLY | O_NONBLOCK));  // frees a blocked reader
+    ASSERT_TRUE(done) << "reading the volume waited on a FIFO";
+    EXPECT_TRUE(reading.get()) << "the FIFO is refused as a volume, and playing goes on";
+    std::filesystem::remove(file);
+}
+
+// Each failure of the device reaches the program using it: a word on standard error and a
+// failure status, never a quiet success.
+TEST(WaveDeviceFailureTest, FailuresEndTheProgramWithAFailureStatus) {
+    const std::string writer = test::BinaryDir() + "/wave_test_writer";
+    const std::string missing = test::MakeTempDir("wav") + "/no/such/folder/device.wav";
+    for (const std::string& audio :
+         {std::string("wav:/dev/full"), "wav:" + missing, std::string("speakers")}) {
+        const std::string command =
+            "TOVRIN_AUDIO='" + audio + "' timeout 20 " + writer + " 1000 4410 2>&1; echo status=$?";
+        std::string output;
+        if (FILE* run = popen(command.c_str(), "r")) {
+            char chunk[256];
+            while (size_t got = fread(chunk, 1, sizeof chunk, run))
+                output.append(chunk, got);
+            pclose(run);
+        }
+        EXPECT_NE(output.find("wave device: "), std::string::npos) << audio << ": " << output;
+        EXPECT_NE(output.find("status=1"), std::string::npos) << audio << ": " << output;
+    }
 }
 
 }  // namespace

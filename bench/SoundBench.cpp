@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "engine/DictThread.h"
+#include "platform/Desktop.h"
 #include "platform/WaveDevice.h"
 #include "platform/WaveImage.h"
 
@@ -164,6 +165,28 @@ class FrozenServer {
     int listener_ = -1;
 };
 
+// The engine program's start until its window is on the desktop, with the stopped server.
+double EngineStartSeconds() {
+    const std::string engine =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "ZalLib" / "zalwin";
+    unsetenv("TOVRIN_AUDIO");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    char* argv[] = {const_cast<char*>(engine.c_str()), nullptr};
+    const auto start = Clock::now();
+    pid_t pid = -1;
+    if (posix_spawn(&pid, engine.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+    WindowHandle window = kNoWindow;
+    while (window == kNoWindow && Clock::now() - start < std::chrono::seconds(60)) {
+        window = desktop::FindWindow("Speech Synthesizer", std::nullopt);
+        if (window == kNoWindow) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (window != kNoWindow) desktop::SendMessage(window, WM_DESTROY, 0);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return seconds;
+}
+
 void FrozenServerFigures(const std::string& folder) {
     FrozenServer server(folder);
     setenv("TOVRIN_AUDIO", "pulse", 1);
@@ -196,6 +219,7 @@ void FrozenServerFigures(const std::string& folder) {
     std::printf("frozen_server_play_beyond_sound_s %.3f s\n", play);
     std::printf("frozen_server_call_s %.3f s\n", longest);
     std::printf("frozen_server_is_real_pulseaudio %d bool\n", server.real() ? 1 : 0);
+    std::printf("engine_start_frozen_server_s %.3f s\n", EngineStartSeconds());
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ constexpr size_t kMaxPeers = 256;
 constexpr auto kIdleLimit = std::chrono::seconds(30);
 // Replies a client has not read, beyond which it counts as gone and is dropped.
 constexpr size_t kMaxOutbox = 4 * (kMaxFrameBody + 4);
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);
 
 sockaddr_un AddressOf(const std::string& path) {
     sockaddr_un address{};
@@ -86,8 +87,9 @@ class DesktopServer::Waker {
 
 class DesktopServer::Peer {
   public:
-    Peer(UniqueFd fd, std::weak_ptr<Waker> waker)
-        : fd_(std::move(fd)), waker_(std::move(waker)), lastHeard_(SteadyClock::now()) {}
+    Peer(UniqueFd fd, std::weak_ptr<Waker> waker) : fd_(std::move(fd)), waker_(std::move(waker)) {
+        Heard();
+    }
     int fd() const { return fd_.get(); }
 
     // From the serving thread and from the UI thread. Never waits for the client: what it
@@ -120,10 +122,13 @@ class DesktopServer::Peer {
         DropLocked();
     }
 
-    // A peer waiting for a message's handler is never idle.
-    bool Idle() const { return awaiting_ == 0 && !HasOutbox(); }
-    SteadyClock::time_point lastHeard() const { return lastHeard_; }
-    void Heard() { lastHeard_ = SteadyClock::now(); }
+    // A peer waiting for a message's handler is never idle; one that neither asks nor reads
+    // what it was answered is.
+    bool Idle() const { return awaiting_ == 0; }
+    SteadyClock::time_point lastActive() const {
+        return SteadyClock::time_point(SteadyClock::duration(lastActive_.load()));
+    }
+    void Heard() { lastActive_ = SteadyClock::now().time_since_epoch().count(); }
     void BeginWait() { ++awaiting_; }
     void EndWait() { --awaiting_; }
 
@@ -135,6 +140,7 @@ class DesktopServer::Peer {
             const ssize_t sent = ::send(fd_.get(), outbox_.data(), outbox_.size(), MSG_NOSIGNAL);
             if (sent > 0) {
                 outbox_.erase(0, size_t(sent));
+                Heard();
             } else if (sent < 0 && errno == EINTR) {
                 continue;
             } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -157,7 +163,7 @@ class DesktopServer::Peer {
     std::string outbox_;
     bool dropped_ = false;
     std::atomic<int> awaiting_{0};
-    SteadyClock::time_point lastHeard_;  // the serving thread's only
+    std::atomic<SteadyClock::rep> lastActive_{0};  // when it last asked or read
 };
 
 DesktopServer::DesktopServer(std::shared_ptr<WindowTable> table) : table_(std::move(table)) {
@@ -210,12 +216,16 @@ void DesktopServer::StopListening() {
 void DesktopServer::Serve() {
     std::vector<std::shared_ptr<Peer>> peers;
     std::vector<pollfd> entries;
+    auto acceptPausedUntil = SteadyClock::time_point::min();
     for (;;) {
-        entries.assign({{waker_->fd(), POLLIN, 0}, {listener_.get(), POLLIN, 0}});
-        auto nextIdleEnd = SteadyClock::time_point::max();
+        // Out of descriptors, the listener rests a moment instead of waking the loop at once.
+        const bool listening = SteadyClock::now() >= acceptPausedUntil;
+        entries.assign(
+            {{waker_->fd(), POLLIN, 0}, {listener_.get(), short(listening ? POLLIN : 0), 0}});
+        auto nextIdleEnd = listening ? SteadyClock::time_point::max() : acceptPausedUntil;
         for (const auto& peer : peers) {
             entries.push_back({peer->fd(), short(POLLIN | (peer->HasOutbox() ? POLLOUT : 0)), 0});
-            nextIdleEnd = std::min(nextIdleEnd, peer->lastHeard() + kIdleLimit);
+            if (peer->Idle()) nextIdleEnd = std::min(nextIdleEnd, peer->lastActive() + kIdleLimit);
         }
         const auto wait =
             nextIdleEnd == SteadyClock::time_point::max()
@@ -246,7 +256,7 @@ void DesktopServer::Serve() {
             if (events & POLLOUT) peer.Flush();
             bool keep = !peer.Dropped();
             if (keep && (events & (POLLIN | POLLHUP | POLLERR))) keep = ReadFrom(peer, peers[i]);
-            if (keep && peer.Idle() && now - peer.lastHeard() >= kIdleLimit) keep = false;
+            if (keep && peer.Idle() && now - peer.lastActive() >= kIdleLimit) keep = false;
             if (keep) {
                 kept.push_back(std::move(peers[i]));
             } else {
@@ -254,14 +264,14 @@ void DesktopServer::Serve() {
             }
         }
         peers.swap(kept);
-        if (entries[1].revents) Accept(peers);
+        if (entries[1].revents && !Accept(peers)) acceptPausedUntil = now + kAcceptPause;
     }
 }
 
-void DesktopServer::Accept(std::vector<std::shared_ptr<Peer>>& peers) {
+bool DesktopServer::Accept(std::vector<std::shared_ptr<Peer>>& peers) {
     for (;;) {
         UniqueFd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-        if (!fd.valid()) return;
+        if (!fd.valid()) return errno != EMFILE && errno != ENFILE;
         // Another user's process never gets an answer, whatever it sends.
         if (!SameUser(fd.get()) || !MakeRoom(peers)) continue;
         peers.push_back(std::make_shared<Peer>(std::move(fd), waker_));
@@ -272,7 +282,8 @@ bool DesktopServer::MakeRoom(std::vector<std::shared_ptr<Peer>>& peers) {
     if (peers.size() < kMaxPeers) return true;
     auto oldest = peers.end();
     for (auto it = peers.begin(); it != peers.end(); ++it) {
-        if ((*it)->Idle() && (oldest == peers.end() || (*it)->lastHeard() < (*oldest)->lastHeard()))
+        if ((*it)->Idle() &&
+            (oldest == peers.end() || (*it)->lastActive() < (*oldest)->lastActive()))
             oldest = it;
     }
     if (oldest == peers.end()) return false;

@@ -33,7 +33,8 @@ class DesktopServer {
     // After a failure of the serving loop: the socket goes, so that clients see a dead host
     // rather than one that never answers.
     void StopListening();
-    void Accept(std::vector<std::shared_ptr<Peer>>& peers);
+    // False when the process ran out of descriptors.
+    bool Accept(std::vector<std::shared_ptr<Peer>>& peers);
     // When every place is taken, the peer that has been idle the longest makes room.
     bool MakeRoom(std::vector<std::shared_ptr<Peer>>& peers);
     // False when the peer is finished with and must be dropped.

@@ -224,7 +224,7 @@ void DesktopServer::Serve() {
             {{waker_->fd(), POLLIN, 0}, {listener_.get(), short(listening ? POLLIN : 0), 0}});
         auto nextIdleEnd = listening ? SteadyClock::time_point::max() : acceptPausedUntil;
         for (const auto& peer : peers) {
-            entries.push_back({peer->fd(), short(POLLIN | (peer->HasOutbox() ? POLLOUT : 0)), 0});
+            entries.push_back({peer->fd(), short(peer->HasOutbox() ? POLLOUT : POLLIN), 0});
             if (peer->Idle()) nextIdleEnd = std::min(nextIdleEnd, peer->lastActive() + kIdleLimit);
         }
         const auto wait =
@@ -253,8 +253,11 @@ void DesktopServer::Serve() {
         for (size_t i = 0; i < peers.size(); ++i) {
             Peer& peer = *peers[i];
             const short events = entries[i + 2].revents;
-            if (events & POLLOUT) peer.Flush();
-            bool keep = !peer.Dropped();
+            bool keep = true;
+            // Requests held back while the replies waited are handled once they are taken.
+            if ((events & (POLLOUT | POLLHUP | POLLERR)) && peer.Flush())
+                keep = HandleInbox(peer, peers[i]);
+            keep = keep && !peer.Dropped();
             if (keep && (events & (POLLIN | POLLHUP | POLLERR))) keep = ReadFrom(peer, peers[i]);
             if (keep && peer.Idle() && now - peer.lastActive() >= kIdleLimit) keep = false;
             if (keep) {
@@ -294,31 +297,38 @@ bool DesktopServer::MakeRoom(std::vector<std::shared_ptr<Peer>>& peers) {
 
 bool DesktopServer::ReadFrom(Peer& peer, const std::shared_ptr<Peer>& shared) {
     char chunk[65536];
-    for (;;) {
+    // A peer that has not taken its replies is not heard further until it has: a client
+    // that only sends costs the host no more than the replies its socket holds.
+    while (!peer.HasOutbox()) {
         const ssize_t got = ::recv(peer.fd(), chunk, sizeof chunk, 0);
         if (got > 0) {
             peer.Heard();
             peer.inbox.append(chunk, static_cast<size_t>(got));
+            if (!HandleInbox(peer, shared)) return false;
         } else if (got < 0 && errno == EINTR) {
             continue;
         } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break;
+            return true;
         } else {
             // End of stream (or an error): a frame cut off in the middle is answered as bad.
             if (!peer.inbox.empty()) peer.Send(StatusReply(Status::BadRequest));
             return false;
         }
-        while (peer.inbox.size() >= 4) {
-            const uint32_t size = LengthPrefix(peer.inbox);
-            if (size > kMaxFrameBody) {
-                peer.Send(StatusReply(Status::BadRequest));
-                return false;
-            }
-            if (peer.inbox.size() < 4 + size) break;
-            const std::string body = peer.inbox.substr(4, size);
-            peer.inbox.erase(0, 4 + size);
-            if (!HandleFrame(body, shared)) return false;
+    }
+    return true;
+}
+
+bool DesktopServer::HandleInbox(Peer& peer, const std::shared_ptr<Peer>& shared) {
+    while (peer.inbox.size() >= 4 && !peer.HasOutbox()) {
+        const uint32_t size = LengthPrefix(peer.inbox);
+        if (size > kMaxFrameBody) {
+            peer.Send(StatusReply(Status::BadRequest));
+            return false;
         }
+        if (peer.inbox.size() < 4 + size) break;
+        const std::string body = peer.inbox.substr(4, size);
+        peer.inbox.erase(0, 4 + size);
+        if (!HandleFrame(body, shared)) return false;
     }
     return true;
 }

@@ -39,6 +39,7 @@ class DesktopServer {
     bool MakeRoom(std::vector<std::shared_ptr<Peer>>& peers);
     // False when the peer is finished with and must be dropped.
     bool ReadFrom(Peer& peer, const std::shared_ptr<Peer>& shared);
+    bool HandleInbox(Peer& peer, const std::shared_ptr<Peer>& shared);
     bool HandleFrame(const std::string& body, const std::shared_ptr<Peer>& peer);
     void PostMessageTask(const desktop_protocol::Request& request,
                          const std::shared_ptr<Peer>& peer);

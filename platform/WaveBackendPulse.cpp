@@ -45,6 +45,8 @@ class PulseConnection {
             DisconnectLocked();
             pa_threaded_mainloop_unlock(loop_);
             pa_threaded_mainloop_stop(loop_);
+        } else {
+            DisconnectLocked();  // no loop thread yet, so nothing to lock against
         }
         pa_threaded_mainloop_free(loop_);
     }

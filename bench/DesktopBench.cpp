@@ -1,8 +1,11 @@
 // Desktop round trips as the engine controller makes them: a WM_COMMAND to a window of
-// another process, and finding one window among ten hosting processes.
+// another process, and finding one window among ten hosting processes; and the same round
+// trip while thirty clients flood the host with requests and never read the replies.
 // Prints "name value unit" lines.
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "platform/DesktopProtocol.h"
 
 extern char** environ;
 
@@ -72,6 +76,31 @@ std::vector<double> Time(int count, Call call) {
     return samples;
 }
 
+// Clients that send many requests to `target`'s host and never read; their sockets stay open
+// until the returned descriptors are closed.
+std::vector<int> FloodWithUnreadRequests(WindowHandle target, const std::string& folder) {
+    desktop_protocol::Request request;
+    request.op = desktop_protocol::Op::Describe;
+    request.window = target;
+    std::string requests;
+    for (int i = 0; i < 8000; ++i)
+        requests += desktop_protocol::Frame(desktop_protocol::EncodeRequest(request));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path =
+        folder + "/tovrin-desktop/" + std::to_string(desktop_protocol::PidOf(target)) + ".sock";
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    std::vector<int> clients;
+    for (int i = 0; i < 30; ++i) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            [[maybe_unused]]
+            const ssize_t sent = send(fd, requests.data(), requests.size(), MSG_NOSIGNAL);
+        clients.push_back(fd);
+    }
+    return clients;
+}
+
 }  // namespace
 
 int main() {
@@ -105,6 +134,14 @@ int main() {
         std::printf("sendmessage_rtt_us_p50 %.1f us\n", Percentile(roundTrips, 0.50));
         std::printf("sendmessage_rtt_us_p99 %.1f us\n", Percentile(roundTrips, 0.99));
         std::printf("findwindow_us_10hosts %.1f us\n", Percentile(finds, 0.50));
+        const std::vector<int> flood = FloodWithUnreadRequests(target, folder);
+        const auto flooded = Time(200, [&](int i) {
+            wrong |= desktop::SendMessage(target, WM_COMMAND, 1000 + i) != 2000 + i;
+        });
+        std::printf("sendmessage_ms_max_30_unread_clients %.2f ms\n",
+                    *std::max_element(flooded.begin(), flooded.end()) / 1000);
+        for (int fd : flood)
+            close(fd);
         if (wrong) {
             std::fputs("desktop_bench: a call gave a wrong answer\n", stderr);
             status = 1;

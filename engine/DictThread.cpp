@@ -85,6 +85,11 @@ void TDictThread::PrepareFragment(const std::string& path, int64_t start, int64_
     fragment_.insert(fragment_.end(), first, first + length);
 }
 
+void TDictThread::Terminate() {
+    terminated_ = true;
+    playCancel_.Cancel();
+}
+
 void TDictThread::Start() {
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
 }
@@ -122,7 +127,7 @@ bool TDictThread::PlaySound() {
     if (!WaitWhile(&TDictThread::DictionaryPaused) || !WaitWhile(&TDictThread::EngineSpeaking))
         return false;
     if (terminated_) return true;
-    const bool played = host_.PlayFragment(fragment_);
+    const bool played = host_.PlayFragment(fragment_, playCancel_);
     return WaitWhile(&TDictThread::EngineSpeaking) && played;
 }
 

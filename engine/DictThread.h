@@ -31,8 +31,8 @@ class TDictThread {
     TDictThread& operator=(const TDictThread&) = delete;
 
     void Start();
-    // Asks the run to end at its next wait or step.
-    void Terminate() { terminated_ = true; }
+    // Asks the run to end at its next wait or step; a fragment being played stops at once.
+    void Terminate();
     bool Finished() const { return finished_; }
 
     const std::string& Script() const { return script_; }
@@ -59,6 +59,7 @@ class TDictThread {
     std::string textR_;
     std::atomic<bool> finished_{false};
     std::atomic<bool> terminated_{false};
+    WaveCancel playCancel_;
     std::thread thread_;
 };
 

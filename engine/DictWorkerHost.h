@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WaveDevice.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,8 +18,9 @@ class DictWorkerHost {
     virtual bool IsDictionaryPaused() const = 0;
     // False once the engine's window has gone.
     virtual bool IsEngineAlive() = 0;
-    // Plays a RIFF/WAVE image and returns once it has played; false when playing failed.
-    virtual bool PlayFragment(const std::vector<uint8_t>& image) = 0;
+    // Plays a RIFF/WAVE image and returns once it has played, or at once when `cancel` is
+    // cancelled; false when playing failed.
+    virtual bool PlayFragment(const std::vector<uint8_t>& image, WaveCancel& cancel) = 0;
     // The short pause between two polls of a wait.
     virtual void PausePoll() = 0;
 };

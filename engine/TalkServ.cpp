@@ -466,8 +466,8 @@ bool TTalkServ::WorkerFinished() const {
     return worker_ && worker_->Finished();
 }
 
-bool TTalkServ::PlayFragment(const std::vector<uint8_t>& image) {
-    return PlayWaveImage(image.data(), image.size());
+bool TTalkServ::PlayFragment(const std::vector<uint8_t>& image, WaveCancel& cancel) {
+    return PlayWaveImage(image.data(), image.size(), &cancel);
 }
 
 bool TTalkServ::IsEngineAlive() {

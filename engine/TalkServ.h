@@ -136,7 +136,7 @@ class TTalkServ : public DictWorkerHost {
     // The dictionary worker's side.
     bool IsDictionaryPaused() const override { return dictionaryPaused_; }
     bool IsEngineAlive() override;
-    bool PlayFragment(const std::vector<uint8_t>& image) override;
+    bool PlayFragment(const std::vector<uint8_t>& image, WaveCancel& cancel) override;
     void PausePoll() override;
 
   private:

@@ -175,17 +175,17 @@ std::optional<Reply> SendToOwnWindow(WindowTable& table, const Request& request)
 }
 
 std::optional<Reply> CallSelf(const Request& request) {
-    DesktopHost* host = DesktopHost::OfThisProcess();
-    if (!host) {
+    // Held for the whole call: the host may be destroyed on another thread meanwhile.
+    const std::shared_ptr<WindowTable> table = WindowTableOfThisProcess();
+    if (!table) {
         Reply none;
         none.status = request.window == kNoWindow && request.op != Op::SendMessage
                           ? Status::Ok
                           : Status::NoWindow;
         return none;
     }
-    WindowTable& table = *host->impl().table;
-    if (request.op == Op::SendMessage) return SendToOwnWindow(table, request);
-    return table.Answer(request);
+    if (request.op == Op::SendMessage) return SendToOwnWindow(*table, request);
+    return table->Answer(request);
 }
 
 std::optional<Reply> Call(pid_t pid, const Request& request) {
@@ -282,6 +282,14 @@ WindowHandle FindChildWindow(WindowHandle parent, WindowHandle after,
     if (parent == kNoWindow) return FindTopLevel(after, std::move(request));
     auto reply = CallFor(parent, std::move(request));
     return reply ? static_cast<WindowHandle>(reply->value) : kNoWindow;
+}
+
+bool CanBeRead() {
+    const auto folder = RuntimeFolder();
+    DIR* directory = folder ? ::opendir(folder->c_str()) : nullptr;
+    if (!directory) return false;
+    ::closedir(directory);
+    return true;
 }
 
 std::vector<WindowHandle> GetChildren(WindowHandle parent) {

@@ -48,6 +48,10 @@ inline WindowHandle FindWindow(std::optional<std::string_view> className,
     return FindChildWindow(kNoWindow, kNoWindow, className, caption);
 }
 
+// Whether the desktop's folder can be listed: false when it is missing, cannot be made, is
+// not private or cannot be read. An empty desktop can be read.
+bool CanBeRead();
+
 // Direct children of `parent` (kNoWindow: every top-level window of every host), in order.
 std::vector<WindowHandle> GetChildren(WindowHandle parent);
 WindowHandle GetFirstChild(WindowHandle parent);

@@ -1,6 +1,7 @@
 #include "platform/DesktopHost.h"
 
 #include <atomic>
+#include <mutex>
 #include <stdexcept>
 
 #include "platform/DesktopHostImpl.h"
@@ -11,6 +12,14 @@ namespace tovrin {
 namespace {
 
 std::atomic<DesktopHost*> g_hostOfThisProcess{nullptr};
+
+std::mutex g_tableMutex;
+std::shared_ptr<WindowTable> g_tableOfThisProcess;
+
+void PublishTable(std::shared_ptr<WindowTable> table) {
+    std::lock_guard lock(g_tableMutex);
+    g_tableOfThisProcess = std::move(table);
+}
 
 }  // namespace
 
@@ -30,11 +39,18 @@ DesktopHost::DesktopHost(Dispatcher& dispatcher) {
         g_hostOfThisProcess = nullptr;
         throw;
     }
+    PublishTable(impl_->table);
 }
 
 DesktopHost::~DesktopHost() {
+    PublishTable(nullptr);
     g_hostOfThisProcess = nullptr;
     impl_.reset();
+}
+
+std::shared_ptr<WindowTable> WindowTableOfThisProcess() {
+    std::lock_guard lock(g_tableMutex);
+    return g_tableOfThisProcess;
 }
 
 WindowHandle DesktopHost::CreateWindow(const std::string& className, const std::string& caption,

@@ -9,6 +9,10 @@ namespace tovrin {
 
 class DesktopServer;
 
+// The window table of this process's host, shared, so that a caller on another thread keeps
+// it alive while the host is being destroyed; nullptr when the process hosts no windows.
+std::shared_ptr<WindowTable> WindowTableOfThisProcess();
+
 class DesktopHost::Impl {
   public:
     explicit Impl(Dispatcher& dispatcher);

@@ -7,7 +7,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -20,10 +22,16 @@ using namespace desktop_protocol;
 
 namespace {
 
-// More connections than any sane set of clients keeps open; the rest are turned away so
-// that a runaway client cannot use up the host's descriptors.
+using SteadyClock = std::chrono::steady_clock;
+
+// More connections than any sane set of clients keeps open; beyond it the connection idle
+// the longest is closed, so that a runaway client cannot use up the host's descriptors.
 constexpr size_t kMaxPeers = 256;
-constexpr auto kReplyWriteLimit = std::chrono::seconds(1);
+// A connection with nothing asked for this long is closed; clients open a new one.
+constexpr auto kIdleLimit = std::chrono::seconds(30);
+// Replies a client has not read, beyond which it counts as gone and is dropped.
+constexpr size_t kMaxOutbox = 4 * (kMaxFrameBody + 4);
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);
 
 sockaddr_un AddressOf(const std::string& path) {
     sockaddr_un address{};
@@ -48,32 +56,114 @@ uint32_t LengthPrefix(const std::string& inbox) {
     return size;
 }
 
-Reply ErrorReply() {
+Reply StatusReply(Status status) {
     Reply reply;
-    reply.status = Status::BadRequest;
+    reply.status = status;
     return reply;
 }
 
 }  // namespace
 
-class DesktopServer::Peer {
+// An eventfd the serving thread polls; shared with peers, which may outlive the server.
+class DesktopServer::Waker {
   public:
-    explicit Peer(UniqueFd fd) : fd_(std::move(fd)) {}
-    int fd() const { return fd_.get(); }
-
-    // Called from the serving thread and from the UI thread; one reply at a time.
-    void Send(const Reply& reply) {
-        std::lock_guard lock(writeMutex_);
-        const std::string frame = Frame(EncodeReply(reply));
-        if (!WriteAll(fd_.get(), frame, std::chrono::steady_clock::now() + kReplyWriteLimit))
-            ::shutdown(fd_.get(), SHUT_RDWR);  // a client that reads nothing is dropped
+    Waker() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (!fd_.valid()) throw std::runtime_error("eventfd: " + std::string(strerror(errno)));
     }
-
-    std::string inbox;
+    int fd() const { return fd_.get(); }
+    void Wake() {
+        const uint64_t one = 1;
+        // Fails only when the counter would overflow, that is when the thread is woken already.
+        [[maybe_unused]] const ssize_t written = ::write(fd_.get(), &one, sizeof one);
+    }
+    void Clear() {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(fd_.get(), &count, sizeof count);
+    }
 
   private:
     UniqueFd fd_;
-    std::mutex writeMutex_;
+};
+
+class DesktopServer::Peer {
+  public:
+    Peer(UniqueFd fd, std::weak_ptr<Waker> waker) : fd_(std::move(fd)), waker_(std::move(waker)) {
+        Heard();
+    }
+    int fd() const { return fd_.get(); }
+
+    // From the serving thread and from the UI thread. Never waits for the client: what it
+    // does not take now waits in the outbox for the serving thread.
+    void Send(const Reply& reply) {
+        std::lock_guard lock(mutex_);
+        if (dropped_) return;
+        outbox_ += Frame(EncodeReply(reply));
+        if (outbox_.size() > kMaxOutbox) return DropLocked();
+        const bool hadToWait = !FlushLocked();
+        if (hadToWait) {
+            if (auto waker = waker_.lock()) waker->Wake();
+        }
+    }
+    // Writes what the outbox holds as far as the client takes it; false when some is left.
+    bool Flush() {
+        std::lock_guard lock(mutex_);
+        return FlushLocked();
+    }
+    bool HasOutbox() const {
+        std::lock_guard lock(mutex_);
+        return !outbox_.empty();
+    }
+    bool Dropped() const {
+        std::lock_guard lock(mutex_);
+        return dropped_;
+    }
+    void Drop() {
+        std::lock_guard lock(mutex_);
+        DropLocked();
+    }
+
+    // A peer waiting for a message's handler is never idle; one that neither asks nor reads
+    // what it was answered is.
+    bool Idle() const { return awaiting_ == 0; }
+    SteadyClock::time_point lastActive() const {
+        return SteadyClock::time_point(SteadyClock::duration(lastActive_.load()));
+    }
+    void Heard() { lastActive_ = SteadyClock::now().time_since_epoch().count(); }
+    void BeginWait() { ++awaiting_; }
+    void EndWait() { --awaiting_; }
+
+    std::string inbox;  // the serving thread's only
+
+  private:
+    bool FlushLocked() {
+        while (!outbox_.empty() && !dropped_) {
+            const ssize_t sent = ::send(fd_.get(), outbox_.data(), outbox_.size(), MSG_NOSIGNAL);
+            if (sent > 0) {
+                outbox_.erase(0, size_t(sent));
+                Heard();
+            } else if (sent < 0 && errno == EINTR) {
+                continue;
+            } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return false;
+            } else {
+                DropLocked();
+            }
+        }
+        return true;
+    }
+    void DropLocked() {
+        dropped_ = true;
+        outbox_.clear();
+        ::shutdown(fd_.get(), SHUT_RDWR);
+    }
+
+    UniqueFd fd_;
+    std::weak_ptr<Waker> waker_;
+    mutable std::mutex mutex_;
+    std::string outbox_;
+    bool dropped_ = false;
+    std::atomic<int> awaiting_{0};
+    std::atomic<SteadyClock::rep> lastActive_{0};  // when it last asked or read
 };
 
 DesktopServer::DesktopServer(std::shared_ptr<WindowTable> table) : table_(std::move(table)) {
@@ -104,16 +194,19 @@ DesktopServer::DesktopServer(std::shared_ptr<WindowTable> table) : table_(std::m
         throw std::runtime_error("desktop socket " + socketPath_ + ": " + reason);
     }
     socketInode_ = info.st_ino;
-    wake_.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake_.valid()) throw std::runtime_error("eventfd: " + std::string(strerror(errno)));
+    waker_ = std::make_shared<Waker>();
     thread_ = std::thread([this] { Serve(); });
 }
 
 DesktopServer::~DesktopServer() {
-    const uint64_t one = 1;
-    // Fails only when the counter would overflow, that is when the thread is woken already.
-    [[maybe_unused]] const ssize_t written = ::write(wake_.get(), &one, sizeof one);
+    stopping_ = true;
+    waker_->Wake();
     thread_.join();
+    StopListening();
+}
+
+void DesktopServer::StopListening() {
+    listener_.Reset();
     struct stat info {};
     // Another process of the same pid may have taken the name since; leave its socket alone.
     if (::stat(socketPath_.c_str(), &info) == 0 && info.st_ino == socketInode_)
@@ -123,62 +216,119 @@ DesktopServer::~DesktopServer() {
 void DesktopServer::Serve() {
     std::vector<std::shared_ptr<Peer>> peers;
     std::vector<pollfd> entries;
+    auto acceptPausedUntil = SteadyClock::time_point::min();
     for (;;) {
-        entries.assign({{wake_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}});
-        for (const auto& peer : peers)
-            entries.push_back({peer->fd(), POLLIN, 0});
-        if (::poll(entries.data(), entries.size(), -1) < 0) {
+        // Out of descriptors, the listener rests a moment instead of waking the loop at once.
+        const bool listening = SteadyClock::now() >= acceptPausedUntil;
+        entries.assign(
+            {{waker_->fd(), POLLIN, 0}, {listener_.get(), short(listening ? POLLIN : 0), 0}});
+        auto nextIdleEnd = listening ? SteadyClock::time_point::max() : acceptPausedUntil;
+        for (const auto& peer : peers) {
+            entries.push_back({peer->fd(), short(peer->HasOutbox() ? POLLOUT : POLLIN), 0});
+            if (peer->Idle()) nextIdleEnd = std::min(nextIdleEnd, peer->lastActive() + kIdleLimit);
+        }
+        const auto wait =
+            nextIdleEnd == SteadyClock::time_point::max()
+                ? -1
+                : int(std::clamp<int64_t>(
+                      std::chrono::ceil<std::chrono::milliseconds>(nextIdleEnd - SteadyClock::now())
+                          .count(),
+                      0, 60'000));
+        if (::poll(entries.data(), entries.size(), wait) < 0) {
             if (errno == EINTR) continue;
+            std::fprintf(stderr, "desktop: serving windows failed (%s); they are gone\n",
+                         strerror(errno));
+            for (const auto& peer : peers)
+                peer->Drop();
+            StopListening();
             return;
         }
-        if (entries[0].revents) return;
+        if (entries[0].revents) {
+            waker_->Clear();
+            if (stopping_) return;
+        }
+        const auto now = SteadyClock::now();
         // Peers accepted now are not in this round's entries; they are polled next round.
         std::vector<std::shared_ptr<Peer>> kept;
         for (size_t i = 0; i < peers.size(); ++i) {
-            if (entries[i + 2].revents == 0 || ReadFrom(*peers[i], peers[i]))
+            Peer& peer = *peers[i];
+            const short events = entries[i + 2].revents;
+            bool keep = true;
+            // Requests held back while the replies waited are handled once they are taken.
+            if ((events & (POLLOUT | POLLHUP | POLLERR)) && peer.Flush())
+                keep = HandleInbox(peer, peers[i]);
+            keep = keep && !peer.Dropped();
+            if (keep && (events & (POLLIN | POLLHUP | POLLERR))) keep = ReadFrom(peer, peers[i]);
+            if (keep && peer.Idle() && now - peer.lastActive() >= kIdleLimit) keep = false;
+            if (keep) {
                 kept.push_back(std::move(peers[i]));
+            } else {
+                peer.Drop();
+            }
         }
         peers.swap(kept);
-        if (entries[1].revents) Accept(peers);
+        if (entries[1].revents && !Accept(peers)) acceptPausedUntil = now + kAcceptPause;
     }
 }
 
-void DesktopServer::Accept(std::vector<std::shared_ptr<Peer>>& peers) {
+bool DesktopServer::Accept(std::vector<std::shared_ptr<Peer>>& peers) {
     for (;;) {
         UniqueFd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-        if (!fd.valid()) return;
+        if (!fd.valid()) return errno != EMFILE && errno != ENFILE;
         // Another user's process never gets an answer, whatever it sends.
-        if (!SameUser(fd.get()) || peers.size() >= kMaxPeers) continue;
-        peers.push_back(std::make_shared<Peer>(std::move(fd)));
+        if (!SameUser(fd.get()) || !MakeRoom(peers)) continue;
+        peers.push_back(std::make_shared<Peer>(std::move(fd), waker_));
     }
+}
+
+bool DesktopServer::MakeRoom(std::vector<std::shared_ptr<Peer>>& peers) {
+    if (peers.size() < kMaxPeers) return true;
+    auto oldest = peers.end();
+    for (auto it = peers.begin(); it != peers.end(); ++it) {
+        if ((*it)->Idle() &&
+            (oldest == peers.end() || (*it)->lastActive() < (*oldest)->lastActive()))
+            oldest = it;
+    }
+    if (oldest == peers.end()) return false;
+    (*oldest)->Drop();
+    peers.erase(oldest);
+    return true;
 }
 
 bool DesktopServer::ReadFrom(Peer& peer, const std::shared_ptr<Peer>& shared) {
     char chunk[65536];
-    for (;;) {
+    // A peer that has not taken its replies is not heard further until it has: a client
+    // that only sends costs the host no more than the replies its socket holds.
+    while (!peer.HasOutbox()) {
         const ssize_t got = ::recv(peer.fd(), chunk, sizeof chunk, 0);
         if (got > 0) {
+            peer.Heard();
             peer.inbox.append(chunk, static_cast<size_t>(got));
+            if (!HandleInbox(peer, shared)) return false;
         } else if (got < 0 && errno == EINTR) {
             continue;
         } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break;
+            return true;
         } else {
             // End of stream (or an error): a frame cut off in the middle is answered as bad.
-            if (!peer.inbox.empty()) peer.Send(ErrorReply());
+            if (!peer.inbox.empty()) peer.Send(StatusReply(Status::BadRequest));
             return false;
         }
-        while (peer.inbox.size() >= 4) {
-            const uint32_t size = LengthPrefix(peer.inbox);
-            if (size > kMaxFrameBody) {
-                peer.Send(ErrorReply());
-                return false;
-            }
-            if (peer.inbox.size() < 4 + size) break;
-            const std::string body = peer.inbox.substr(4, size);
-            peer.inbox.erase(0, 4 + size);
-            if (!HandleFrame(body, shared)) return false;
+    }
+    return true;
+}
+
+bool DesktopServer::HandleInbox(Peer& peer, const std::shared_ptr<Peer>& shared) {
+    while (peer.inbox.size() >= 4 && !peer.HasOutbox()) {
+        const uint32_t size = LengthPrefix(peer.inbox);
+        if (size > kMaxFrameBody) {
+            peer.Send(StatusReply(Status::BadRequest));
+            return false;
         }
+        if (peer.inbox.size() < 4 + size) break;
+        const std::string body = peer.inbox.substr(4, size);
+        peer.inbox.erase(0, 4 + size);
+        if (!HandleFrame(body, shared)) return false;
     }
     return true;
 }
@@ -186,7 +336,7 @@ bool DesktopServer::ReadFrom(Peer& peer, const std::shared_ptr<Peer>& shared) {
 bool DesktopServer::HandleFrame(const std::string& body, const std::shared_ptr<Peer>& peer) {
     const auto request = DecodeRequest(body);
     if (!request) {
-        peer->Send(ErrorReply());
+        peer->Send(StatusReply(Status::BadRequest));
         return false;
     }
     if (request->op != Op::SendMessage) {
@@ -200,6 +350,11 @@ bool DesktopServer::HandleFrame(const std::string& body, const std::shared_ptr<P
         peer->Send(missing);
         return true;
     }
+    // Each window takes only so much waiting work; a flood of messages is refused.
+    if (!table_->Queue(request->window, request->text.size())) {
+        peer->Send(StatusReply(Status::BadRequest));
+        return true;
+    }
     PostMessageTask(*request, peer);
     if (!wait) peer->Send(Reply{});
     return true;
@@ -208,12 +363,16 @@ bool DesktopServer::HandleFrame(const std::string& body, const std::shared_ptr<P
 void DesktopServer::PostMessageTask(const Request& request, const std::shared_ptr<Peer>& peer) {
     const bool wait = request.flags & kFlagWait;
     std::weak_ptr<WindowTable> weakTable = table_;
+    if (wait) peer->BeginWait();
     table_->dispatcher().Post([weakTable, peer, request, wait] {
         auto table = weakTable.lock();
         std::optional<int64_t> result;
-        if (table)
+        if (table) {
+            table->Unqueue(request.window, request.text.size());
             result = table->Deliver(request.window, request.message, request.wParam, request.text);
+        }
         if (!wait) return;
+        peer->EndWait();
         Reply reply;
         if (result) {
             reply.value = *result;

@@ -23,6 +23,7 @@ struct PacedStream::Timeline {
     int64_t anchorNs = 0;
     bool paused = false;
     bool failed = false;
+    bool aborted = false;
     std::deque<int16_t> pending;  // samples of the frames from `committed` to `end`
 };
 
@@ -64,7 +65,7 @@ bool PacedStream::Write(const int16_t* samples, size_t frames) {
     std::unique_lock lock(t.mutex);
     while (frames > 0) {
         Advance(lock);
-        if (t.failed) return false;
+        if (t.failed || t.aborted) return false;
         if (!t.paused && t.played == t.end) {
             // The speaker ran dry; it starts again with these frames, now.
             t.anchorFrame = t.end;
@@ -87,7 +88,7 @@ bool PacedStream::Write(const int16_t* samples, size_t frames) {
         clock_.WaitUntil(lock, t.changed, deadline);
     }
     Advance(lock);
-    return !t.failed;
+    return !t.failed && !t.aborted;
 }
 
 void PacedStream::Pause() {
@@ -110,6 +111,18 @@ void PacedStream::Resume() {
 void PacedStream::Flush() {
     Timeline& t = *timeline_;
     std::unique_lock lock(t.mutex);
+    DropQueued(lock);
+}
+
+void PacedStream::Abort() {
+    Timeline& t = *timeline_;
+    std::unique_lock lock(t.mutex);
+    t.aborted = true;
+    DropQueued(lock);
+}
+
+void PacedStream::DropQueued(std::unique_lock<std::mutex>& lock) {
+    Timeline& t = *timeline_;
     Advance(lock);
     if (keepSamples_) {
         t.pending.resize(size_t(t.played - t.committed) * size_t(format_.channels));

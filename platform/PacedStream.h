@@ -27,6 +27,7 @@ class PacedStream : public PcmStream {
     void Resume() override;
     void Flush() override;
     void Drain() override;
+    void Abort() override;
     uint64_t FramesPlayed() const override;
 
   protected:
@@ -41,6 +42,7 @@ class PacedStream : public PcmStream {
   private:
     struct Timeline;
     void Advance(std::unique_lock<std::mutex>& lock);
+    void DropQueued(std::unique_lock<std::mutex>& lock);
     int64_t TimeOfFrame(uint64_t frame) const;
 
     PcmFormat format_;

@@ -1,10 +1,13 @@
 #include "platform/RuntimeFolder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/UniqueFd.h"
 
 namespace tovrin {
 
@@ -23,6 +26,8 @@ bool IsPrivateFolder(const std::string& path) {
     return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) == 0;
 }
 
+constexpr size_t kMaxRuntimeFile = 64 * 1024;
+
 }  // namespace
 
 std::optional<std::string> RuntimeFolder() {
@@ -30,6 +35,30 @@ std::optional<std::string> RuntimeFolder() {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
     if (!IsPrivateFolder(path)) return std::nullopt;
     return path;
+}
+
+std::optional<std::string> ReadRuntimeFile(const std::string& path, bool* missing) {
+    if (missing) *missing = false;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (missing) *missing = errno == ENOENT;
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        size_t(info.st_size) > kMaxRuntimeFile) {
+        return std::nullopt;
+    }
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) return text;
+        text.append(chunk, size_t(got));
+        if (text.size() > kMaxRuntimeFile) return std::nullopt;
+    }
 }
 
 }  // namespace tovrin

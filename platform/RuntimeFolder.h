@@ -10,4 +10,10 @@ namespace tovrin {
 // nullopt when it cannot be made or belongs to another user or is open to others.
 std::optional<std::string> RuntimeFolder();
 
+// Reads a small file of that folder whole (at most 64 KiB). The file is opened without
+// blocking and refused unless it is a regular file, so that a FIFO or a device put in its
+// place cannot hold the reader. nullopt when it cannot be read; `missing` is set when it
+// does not exist at all.
+std::optional<std::string> ReadRuntimeFile(const std::string& path, bool* missing = nullptr);
+
 }  // namespace tovrin

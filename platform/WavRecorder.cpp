@@ -110,8 +110,11 @@ std::unique_ptr<WavRecorder> WavRecorder::Open(const std::string& path) {
 
 bool WavRecorder::Append(const int16_t* samples, size_t count, int64_t startNs,
                          int64_t durationNs) {
+    failure_.clear();
     FileLock lock(fd_);
-    return lock.locked() && AppendLocked(samples, count, startNs, durationNs);
+    if (lock.locked() && AppendLocked(samples, count, startNs, durationNs)) return true;
+    if (failure_.empty()) failure_ = std::strerror(errno);
+    return false;
 }
 
 bool WavRecorder::AppendLocked(const int16_t* samples, size_t count, int64_t startNs,
@@ -124,6 +127,7 @@ bool WavRecorder::AppendLocked(const int16_t* samples, size_t count, int64_t sta
     if (info.st_size > 0) {
         if (size_t(info.st_size) < kHeaderSize || !ReadAt(fd_, header, kHeaderSize, 0) ||
             !IsRecordingHeader(header)) {
+            failure_ = "the file is not a recording of the wave device";
             return false;
         }
         dataBytes = std::min<uint64_t>(ReadLe32(header + 40), uint64_t(info.st_size) - kHeaderSize);
@@ -137,7 +141,10 @@ bool WavRecorder::AppendLocked(const int16_t* samples, size_t count, int64_t sta
             uint64_t((__int128(startNs - endNs) * kSampleRate + kNsPerSecond / 2) / kNsPerSecond);
     }
     uint64_t newDataBytes = dataBytes + 2 * (silence + count);
-    if (newDataBytes > kMaxDataBytes) return false;
+    if (newDataBytes > kMaxDataBytes) {
+        failure_ = "the recording has reached the largest size a WAVE file can hold";
+        return false;
+    }
 
     off_t at = off_t(kHeaderSize + dataBytes);
     std::vector<uint8_t> zeros(std::min<uint64_t>(silence * 2, 1 << 16), 0);

@@ -28,10 +28,13 @@ class WavRecorder {
     // for the time since the recording's end. False when the file is not such a recording
     // or cannot be written.
     bool Append(const int16_t* samples, size_t count, int64_t startNs, int64_t durationNs);
+    // Why the last Append failed.
+    const std::string& Failure() const { return failure_; }
 
   private:
     bool AppendLocked(const int16_t* samples, size_t count, int64_t startNs, int64_t durationNs);
     int fd_;
+    std::string failure_;
 };
 
 }  // namespace tovrin

@@ -3,8 +3,10 @@
 #include "platform/WaveBackends.h"
 #include "platform/WaveVolume.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace tovrin {
@@ -66,9 +68,11 @@ class RecordingConverter {
 // appended, with the volume applied as it was when the samples were written.
 class WavStream : public PacedStream {
   public:
-    WavStream(std::unique_ptr<WavRecorder> recorder, const PcmFormat& format, WaveClock& clock)
+    WavStream(std::unique_ptr<WavRecorder> recorder, std::string path, const PcmFormat& format,
+              WaveClock& clock)
         : PacedStream(format, clock, true),
           recorder_(std::move(recorder)),
+          path_(std::move(path)),
           converter_(format.sampleRate, format.channels) {}
     ~WavStream() override { FinishPlaying(); }
 
@@ -87,11 +91,15 @@ class WavStream : public PacedStream {
         int64_t durationNs = int64_t(__int128(frames) * kNsPerSecond / format().sampleRate);
         expectedStartNs_ = startNs + durationNs;
         std::vector<int16_t> mono = converter_.Convert(samples, frames);
-        return recorder_->Append(mono.data(), mono.size(), startNs, durationNs);
+        if (recorder_->Append(mono.data(), mono.size(), startNs, durationNs)) return true;
+        ReportWaveDeviceFailure("cannot write the recording " + path_ + ": " +
+                                recorder_->Failure());
+        return false;
     }
 
   private:
     std::unique_ptr<WavRecorder> recorder_;
+    std::string path_;
     RecordingConverter converter_;
     VolumeWatcher volume_;
     int64_t expectedStartNs_ = -1;
@@ -102,8 +110,12 @@ class WavStream : public PacedStream {
 std::unique_ptr<PcmStream> OpenWavStream(const std::string& path, const PcmFormat& format,
                                          WaveClock& clock) {
     auto recorder = WavRecorder::Open(path);
-    if (!recorder) return nullptr;
-    return std::make_unique<WavStream>(std::move(recorder), format, clock);
+    if (!recorder) {
+        ReportWaveDeviceFailure("cannot create the recording " + path + ": " +
+                                std::strerror(errno));
+        return nullptr;
+    }
+    return std::make_unique<WavStream>(std::move(recorder), path, format, clock);
 }
 
 }  // namespace tovrin

@@ -17,4 +17,7 @@ std::unique_ptr<PcmStream> OpenPulseStream(const PcmFormat& format);
 // Whether a PulseAudio (or PipeWire) server accepts a playback stream now.
 bool PulseServerAnswers();
 
+// Keeps the first failure for WaveDeviceFailure() and writes it on standard error.
+void ReportWaveDeviceFailure(const std::string& failure);
+
 }  // namespace tovrin

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 
 namespace tovrin {
 
@@ -20,9 +23,30 @@ int WaveOutDeviceCount();
 bool GetWaveOutVolume(uint32_t& volume);
 bool SetWaveOutVolume(uint32_t volume);
 
+class PcmStream;
+
+// Lets another thread cut short the playing of an image: Cancel() drops what is still to be
+// heard and makes the play return at once; a play begun after Cancel() plays nothing.
+class WaveCancel {
+  public:
+    void Cancel();
+    bool Cancelled() const;
+
+  private:
+    friend class WavePlayGuard;
+    mutable std::mutex mutex_;
+    bool cancelled_ = false;
+    PcmStream* playing_ = nullptr;
+};
+
 // Plays a RIFF/WAVE image from memory and returns when it has played. An empty image plays
-// nothing and succeeds; a malformed one plays nothing and fails.
-bool PlayWaveImage(const void* data, size_t size);
+// nothing and succeeds; a malformed one plays nothing and fails, and so does a cancelled play.
+bool PlayWaveImage(const void* data, size_t size, WaveCancel* cancel = nullptr);
+
+// The first failure of the wave device in this process: a TOVRIN_AUDIO that names no device,
+// a recording that cannot be created or written. It is written once on standard error when it
+// happens; a program that used the device ends with a failure status when there was one.
+std::optional<std::string> WaveDeviceFailure();
 
 struct PcmFormat {
     int sampleRate = 22050;
@@ -43,6 +67,10 @@ class PcmStream {
     virtual void Flush() = 0;
     // Waits until everything written has played.
     virtual void Drain() = 0;
+    // Safe from any thread: drops what is queued and ends at once a Write or Drain under way;
+    // every later Write fails. For cutting a sound short when its player is asked to end.
+    // The default suits only a sink whose Write and Drain never wait.
+    virtual void Abort() { Flush(); }
     // Frames that have reached the speaker so far (not counting paused time).
     virtual uint64_t FramesPlayed() const = 0;
 };

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace tovrin {
@@ -33,15 +31,10 @@ std::optional<uint32_t> ParseVolume(const std::string& text) {
 }
 
 std::optional<uint32_t> ReadVolumeAt(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return kFullWaveVolume;
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseVolume(text.str());
+    bool missing = false;
+    auto text = ReadRuntimeFile(path, &missing);
+    if (!text) return missing ? std::optional<uint32_t>(kFullWaveVolume) : std::nullopt;
+    return ParseVolume(*text);
 }
 
 int16_t Scale(int16_t sample, uint32_t gain) {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 
 namespace tovrin {
@@ -170,6 +171,29 @@ std::optional<int64_t> WindowTable::Deliver(WindowHandle window, uint32_t messag
         if (existed && observer) observer(window, WindowChange::Destroyed);
     }
     return result;
+}
+
+bool WindowTable::Queue(WindowHandle window, size_t bytes) {
+    // Enough for any sane burst of commands and texts; a single message is always let in.
+    constexpr size_t kMaxMessages = 64;
+    constexpr size_t kMaxBytes = 4u << 20;
+    std::lock_guard lock(mutex_);
+    if (!windows_.count(window)) return true;
+    QueueLoad& load = queued_[window];
+    if (load.messages >= kMaxMessages || (load.messages > 0 && load.bytes + bytes > kMaxBytes))
+        return false;
+    ++load.messages;
+    load.bytes += bytes;
+    return true;
+}
+
+void WindowTable::Unqueue(WindowHandle window, size_t bytes) {
+    std::lock_guard lock(mutex_);
+    auto found = queued_.find(window);
+    if (found == queued_.end()) return;
+    found->second.messages -= 1;
+    found->second.bytes -= std::min(found->second.bytes, bytes);
+    if (found->second.messages == 0) queued_.erase(found);
 }
 
 void WindowTable::SetObserver(ChangeObserver observer) {

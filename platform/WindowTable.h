@@ -45,6 +45,13 @@ class WindowTable : public std::enable_shared_from_this<WindowTable> {
     std::optional<int64_t> Deliver(WindowHandle window, uint32_t message, uint64_t wParam,
                                    const std::string& text);
 
+    // Counts a message queued for the window's handler; false when the window has its fill
+    // of waiting messages already. A window that does not exist counts nothing: its
+    // messages fail when they are delivered.
+    bool Queue(WindowHandle window, size_t bytes);
+    // The message has left the queue.
+    void Unqueue(WindowHandle window, size_t bytes);
+
     void SetObserver(ChangeObserver observer);
     Dispatcher& dispatcher() { return dispatcher_; }
 
@@ -63,6 +70,11 @@ class WindowTable : public std::enable_shared_from_this<WindowTable> {
     // Ordered by handle, which is creation order within one process.
     std::map<WindowHandle, Window> windows_;
     uint32_t nextSerial_ = 1;
+    struct QueueLoad {
+        size_t messages = 0;
+        size_t bytes = 0;
+    };
+    std::map<WindowHandle, QueueLoad> queued_;
     ChangeObserver observer_;
 };
 

@@ -2,8 +2,11 @@
 
 #include <espeak-ng/speak_lib.h>
 
+#include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace tovrin {
 
@@ -46,10 +49,36 @@ int OnSynthesized(short* samples, int frames, espeak_EVENT* events) {
     return 0;
 }
 
+// eSpeak NG (1.51) opens an audio device of its own as it starts, whatever the output mode,
+// and a sound server that is stopped, not gone, would hold it there for ever. This program
+// never plays through that device (the samples come back through the callback), so while
+// eSpeak starts the sound server's address is one that fails at once.
+class SoundServerOutOfReach {
+  public:
+    SoundServerOutOfReach() {
+        if (const char* server = std::getenv(kVariable)) saved_ = server;
+        setenv(kVariable, "unix:/dev/null", 1);
+    }
+    ~SoundServerOutOfReach() {
+        if (saved_) {
+            setenv(kVariable, saved_->c_str(), 1);
+        } else {
+            unsetenv(kVariable);
+        }
+    }
+    SoundServerOutOfReach(const SoundServerOutOfReach&) = delete;
+    SoundServerOutOfReach& operator=(const SoundServerOutOfReach&) = delete;
+
+  private:
+    static constexpr const char* kVariable = "PULSE_SERVER";
+    std::optional<std::string> saved_;
+};
+
 int InitializeOnce() {
     static std::once_flag once;
     static int sampleRate = 0;
     std::call_once(once, [] {
+        SoundServerOutOfReach silence;
         sampleRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, nullptr,
                                        espeakINITIALIZE_DONT_EXIT);
         if (sampleRate > 0) espeak_SetSynthCallback(OnSynthesized);

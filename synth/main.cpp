@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/DesktopHost.h"
 #include "platform/Process.h"
+#include "platform/WaveDevice.h"
 #include "platform/qt/QtDispatcher.h"
 #include "synth/EngineWindow.h"
 #include "synth/EspeakSynthesizer.h"
@@ -59,5 +60,7 @@ int main(int argc, char** argv) {
     }
     EngineWindow window(*host, std::move(synthesizer), ExecutableFolder(), showAtStart);
     if (showAtStart) window.ShowOnScreen();
-    return app.exec();
+    const int status = app.exec();
+    // A failed wave device has said why on standard error; the status says that it failed.
+    return WaveDeviceFailure() ? 1 : status;
 }

@@ -98,6 +98,11 @@ void ListTree(WindowHandle parent, int depth) {
 
 int List(const std::vector<std::string>& args) {
     if (!args.empty()) return Usage();
+    // An empty list must mean an empty desktop, never one that could not be looked at.
+    if (!desktop::CanBeRead()) {
+        std::fputs("tovrin-winmsg: the desktop cannot be read\n", stderr);
+        return 1;
+    }
     ListTree(kNoWindow, 0);
     return 0;
 }

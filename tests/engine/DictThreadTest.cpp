@@ -1,6 +1,8 @@
 #include "engine/DictThread.h"
 
 #include "engine/EngineError.h"
+#include "platform/WaveClock.h"
+#include "platform/WaveImage.h"
 #include "tests/engine/RecordingWorkerHost.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -8,7 +10,9 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <fstream>
+#include <future>
 #include <thread>
 
 namespace tovrin {
@@ -193,6 +197,61 @@ TEST(DictThread, TerminationEndsEveryWait) {
     host.clock.AwaitSleeps(host.clock.Sleeps(), 20);
     worker.reset();
     EXPECT_TRUE(host.Events().empty());
+}
+
+// A wave clock that stands still until released, and then runs as a manual clock: a sound
+// played by it never ends unless it is cut short.
+class HeldWaveClock : public ManualWaveClock {
+  public:
+    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& condition,
+                   std::optional<int64_t> deadlineNs) override {
+        if (released) return ManualWaveClock::WaitUntil(lock, condition, deadlineNs);
+        condition.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    std::atomic<bool> released{false};
+};
+
+// Plays fragments on the wave device, as the controller does.
+class PlayingHost : public RecordingWorkerHost {
+  public:
+    bool PlayFragment(const std::vector<uint8_t>& image, WaveCancel& cancel) override {
+        RecordingWorkerHost::PlayFragment(image, cancel);
+        return PlayWaveImage(image.data(), image.size(), &cancel);
+    }
+};
+
+TEST(DictThread, EndingTheWorkerCutsAPlayingFragmentShort) {
+    // Ten seconds of 22,050 Hz mono sound.
+    const uint32_t dataBytes = 10 * 22050 * 2;
+    std::vector<uint8_t> header(kWaveHeaderSize);
+    std::memcpy(header.data(), "RIFF\0\0\0\0WAVEfmt ", 16);
+    WriteLe32(&header[4], dataBytes + 36);
+    WriteLe32(&header[16], 16);
+    WriteLe16(&header[20], 1);
+    WriteLe16(&header[22], 1);
+    WriteLe32(&header[24], 22050);
+    WriteLe32(&header[28], 22050 * 2);
+    WriteLe16(&header[32], 2);
+    WriteLe16(&header[34], 16);
+    std::memcpy(&header[36], "data", 4);
+    WriteLe32(&header[40], dataBytes);
+    const std::string path = test::MakeTempDir("sound") + "/long.wav";
+    std::ofstream(path, std::ios::binary)
+        << std::string(header.begin(), header.end()) << std::string(dataBytes, '\x10');
+
+    HeldWaveClock clock;
+    InstallWaveClock(&clock);
+    PlayingHost host;
+    auto worker =
+        std::make_unique<TDictThread>(host, Request("E", path, "", std::to_string(dataBytes)));
+    worker->Start();
+    host.AwaitEvents(1);
+    auto ended = std::async(std::launch::async, [&] { worker.reset(); });
+    const bool endedSoon = ended.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    clock.released = true;  // lets a fragment that was not cut short end, so the test ends
+    ended.wait();
+    InstallWaveClock(nullptr);
+    EXPECT_TRUE(endedSoon) << "ending the worker waited for its fragment to play out";
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class RecordingWorkerHost : public DictWorkerHost {
     }
     bool IsDictionaryPaused() const override { return paused; }
     bool IsEngineAlive() override { return engineAlive; }
-    bool PlayFragment(const std::vector<uint8_t>& image) override {
+    bool PlayFragment(const std::vector<uint8_t>& image, WaveCancel&) override {
         Record("play:" + std::to_string(image.size()));
         return playSucceeds;
     }

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -15,8 +16,10 @@
 
 #include "platform/Desktop.h"
 #include "platform/DesktopHost.h"
+#include "platform/DesktopProtocol.h"
 #include "platform/Dispatcher.h"
 #include "platform/RuntimeFolder.h"
+#include "tests/platform/Eventually.h"
 #include "tests/platform/HostProcess.h"
 
 namespace tovrin {
@@ -260,6 +263,12 @@ class RawPeer {
     }
     void TrySend(const std::string& bytes) { send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
     void EndWriting() { shutdown(fd_, SHUT_WR); }
+    // What one read brings; empty when the host closed the connection.
+    std::string ReadSome() {
+        char chunk[4096];
+        const ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+        return got > 0 ? std::string(chunk, static_cast<size_t>(got)) : std::string();
+    }
     // Everything the host sends until it closes the connection.
     std::string ReadToEnd() {
         std::string all;
@@ -442,6 +451,92 @@ TEST(DesktopTest, ManyThreadsShareTheConnectionsSafely) {
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(wrong, 0);
+}
+
+std::string DescribeFrame(WindowHandle window) {
+    desktop_protocol::Request request;
+    request.op = desktop_protocol::Op::Describe;
+    request.window = window;
+    return desktop_protocol::Frame(desktop_protocol::EncodeRequest(request));
+}
+
+// Clients that ask and never read their replies, and more idle connections than the host
+// keeps, cannot keep a well-behaved client from its answer.
+TEST(DesktopTest, NoClientShutsTheOthersOut) {
+    const std::string caption(254, 'c');  // long replies fill a reader's socket soon
+    HostProcess host({"--caption", caption});
+    const WindowHandle main = host.mainWindow();
+    std::string requests;
+    for (int i = 0; i < 2000; ++i)
+        requests += DescribeFrame(main);
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    for (int i = 0; i < 30; ++i) {
+        peers.push_back(std::make_unique<RawPeer>(host.pid()));
+        peers.back()->TrySend(requests);
+    }
+    EXPECT_EQ(desktop::GetWindowText(main), caption) << "slow readers held the host up";
+
+    for (int i = 0; i < 300; ++i)
+        peers.push_back(std::make_unique<RawPeer>(host.pid()));
+    RawPeer late(host.pid());
+    late.Send(DescribeFrame(main));
+    const std::string reply = late.ReadSome();
+    ASSERT_GT(reply.size(), 4u) << "idle connections locked a new client out";
+    EXPECT_EQ(reply[4], 0) << "the reply's status";
+}
+
+TEST(DesktopTest, MessagesWaitingForABusyWindowAreBounded) {
+    HostProcess host;
+    const WindowHandle main = host.mainWindow();
+    ASSERT_TRUE(desktop::PostMessage(main, WM_COMMAND, 2));  // its UI thread stops for good
+    const std::string text(512 * 1024, 't');
+    int accepted = 0;
+    for (int i = 0; i < 40; ++i)
+        accepted += desktop::PostMessage(main, WM_SETTEXT, 0, text) ? 1 : 0;
+    EXPECT_GE(accepted, 1);
+    EXPECT_LE(accepted, 8) << "a window holds a few MiB of waiting messages at most";
+    EXPECT_TRUE(desktop::IsWindow(main)) << "queries are still answered";
+}
+
+// A host whose serving loop fails (here: poll, once the descriptor limit is lowered below
+// what it polls) must not leave a socket that accepts and never answers.
+TEST(DesktopTest, AHostThatCanNoLongerServeTakesItsSocketAway) {
+    HostProcess host;
+    const std::string socket = SocketOf(host.pid());
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    for (int i = 0; i < 8; ++i)
+        peers.push_back(std::make_unique<RawPeer>(host.pid()));
+    ASSERT_TRUE(desktop::IsWindow(host.mainWindow()));  // the peers before it are accepted
+    const rlimit few{4, 4};
+    ASSERT_EQ(prlimit(host.pid(), RLIMIT_NOFILE, &few, nullptr), 0);
+    peers[0]->Send(DescribeFrame(host.mainWindow()));  // wakes the loop; its next poll fails
+    EXPECT_TRUE(test::Eventually([&] { return !std::filesystem::exists(socket); }));
+    EXPECT_FALSE(desktop::IsWindow(host.mainWindow()));
+}
+
+// Callers on other threads may reach this process's windows while the host goes away.
+TEST(DesktopTest, CallsToOwnWindowsSurviveTheHostGoingAway) {
+    PlainDispatcher dispatcher;
+    std::atomic<bool> stop{false};
+    std::atomic<WindowHandle> window{kNoWindow};
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 3; ++i) {
+        callers.emplace_back([&] {
+            while (!stop) {
+                desktop::IsWindow(window);
+                desktop::FindWindow("Own", std::nullopt);
+            }
+        });
+    }
+    for (int round = 0; round < 100; ++round) {
+        auto host = std::make_unique<DesktopHost>(dispatcher);
+        window = host->CreateWindow("Own", std::string(200, 'c'), kNoWindow, true);
+        host.reset();
+    }
+    stop = true;
+    for (auto& caller : callers)
+        caller.join();
+    EXPECT_FALSE(desktop::IsWindow(window));
 }
 
 }  // namespace

@@ -9,12 +9,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -386,6 +393,127 @@ TEST_F(WaveDeviceTest, VolumeIsSharedThroughTheRuntimeFolder) {
     std::filesystem::create_directory(file);
     EXPECT_FALSE(GetWaveOutVolume(volume));
     std::filesystem::remove(file);
+}
+
+// A FIFO put in place of the volume file has no writer: opening it for reading the usual way
+// would wait for one for ever.
+TEST_F(WaveDeviceTest, AVolumeFileThatIsNoRegularFileIsRefusedWithoutWaiting) {
+    const std::string file = *RuntimeFolder() + "/wave-volume";
+    std::filesystem::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    auto reading = std::async(std::launch::async, [] {
+        uint32_t volume = 0;
+        const bool read = GetWaveOutVolume(volume);
+        auto stream = PcmStream::Open(PcmFormat{22050, 1});  // applies the volume as it plays
+        auto tone = Constant(441, 1000);
+        return !read && stream && stream->Write(tone.data(), tone.size());
+    });
+    const bool done = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!done) close(open(file.c_str(), O_WRONLY | O_NONBLOCK));  // frees a blocked reader
+    ASSERT_TRUE(done) << "reading the volume waited on a FIFO";
+    EXPECT_TRUE(reading.get()) << "the FIFO is refused as a volume, and playing goes on";
+    std::filesystem::remove(file);
+}
+
+// Each failure of the device reaches the program using it: a word on standard error and a
+// failure status, never a quiet success.
+TEST(WaveDeviceFailureTest, FailuresEndTheProgramWithAFailureStatus) {
+    const std::string writer = test::BinaryDir() + "/wave_test_writer";
+    const std::string missing = test::MakeTempDir("wav") + "/no/such/folder/device.wav";
+    for (const std::string& audio :
+         {std::string("wav:/dev/full"), "wav:" + missing, std::string("speakers")}) {
+        const std::string command =
+            "TOVRIN_AUDIO='" + audio + "' timeout 20 " + writer + " 1000 4410 2>&1; echo status=$?";
+        std::string output;
+        if (FILE* run = popen(command.c_str(), "r")) {
+            char chunk[256];
+            while (size_t got = fread(chunk, 1, sizeof chunk, run))
+                output.append(chunk, got);
+            pclose(run);
+        }
+        EXPECT_NE(output.find("wave device: "), std::string::npos) << audio << ": " << output;
+        EXPECT_NE(output.find("status=1"), std::string::npos) << audio << ": " << output;
+    }
+}
+
+// A private PulseAudio server with a null sink, listening on a socket of its own.
+class PulseServer {
+  public:
+    PulseServer() : folder_(test::MakeTempDir("pulse")), socket_(folder_ + "/native") {
+        std::vector<std::string> args = {
+            "pulseaudio",
+            "-n",
+            "--daemonize=no",
+            "--exit-idle-time=-1",
+            "--use-pid-file=no",
+            "--disable-shm=yes",
+            "-L",
+            "module-null-sink",
+            "-L",
+            "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::string home = "HOME=" + folder_;
+        std::string runtime = "XDG_RUNTIME_DIR=" + folder_;
+        std::string path = std::string("PATH=") + getenv("PATH");
+        char* env[] = {home.data(), runtime.data(), path.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), env) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
+    }
+    ~PulseServer() {
+        unsetenv("PULSE_SERVER");
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    bool Answers() {
+        return pid_ > 0 && test::Eventually([&] {
+                   setenv("TOVRIN_AUDIO", "pulse", 1);
+                   return std::filesystem::exists(socket_) && PcmStream::Open(PcmFormat{});
+               });
+    }
+    void Signal(int signal) { kill(pid_, signal); }
+
+  private:
+    std::string folder_;
+    std::string socket_;
+    pid_t pid_ = -1;
+};
+
+// A stopped server (SIGSTOP) accepts connections and answers nothing: no call of the device
+// may wait on it for ever, and the sound goes on as silence.
+TEST(WaveDevicePulseTest, AStoppedSoundServerHoldsNoCallForEver) {
+    PulseServer server;
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/pulseaudio")) << "scripts/setup installs it";
+    ASSERT_TRUE(server.Answers());
+    ManualWaveClock clock;  // the silent fallback then takes no real time
+    InstallWaveClock(&clock);
+    auto writing = PcmStream::Open(PcmFormat{});
+    auto draining = PcmStream::Open(PcmFormat{});
+    ASSERT_TRUE(writing && draining);
+    const auto tone = Constant(2205, 1000);
+    ASSERT_TRUE(draining->Write(tone.data(), tone.size()));
+    server.Signal(SIGSTOP);
+    auto calls = std::async(std::launch::async, [&] {
+        bool written = true;
+        for (int i = 0; i < 30; ++i)  // three seconds: more than the server takes ahead
+            written = writing->Write(tone.data(), tone.size()) && written;
+        draining->Drain();
+        auto opened = PcmStream::Open(PcmFormat{});
+        return written && opened && opened->Write(tone.data(), tone.size());
+    });
+    const bool returned = calls.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    server.Signal(SIGCONT);  // frees a call that was held, so the test can end
+    InstallWaveClock(nullptr);
+    ASSERT_TRUE(returned) << "a call waited on the stopped server";
+    EXPECT_TRUE(calls.get()) << "writing goes on in silence";
+    setenv("TOVRIN_AUDIO", "null", 1);
 }
 
 }  // namespace

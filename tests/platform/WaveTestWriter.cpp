@@ -1,5 +1,6 @@
 // Plays a constant tone on the wave device chosen by TOVRIN_AUDIO, for the tests that need
-// several processes on one device: wave_test_writer VALUE FRAMES.
+// several processes on one device: wave_test_writer VALUE FRAMES. Exits 1 when the device
+// failed.
 #include "platform/WaveDevice.h"
 
 #include <algorithm>
@@ -20,5 +21,6 @@ int main(int argc, char** argv) {
         frames -= take;
     }
     stream->Drain();
-    return 0;
+    // As every program using the device does: a failure of the device is a failure.
+    return tovrin::WaveDeviceFailure() ? 1 : 0;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cinttypes>
 #include <cstdio>
 
@@ -112,6 +114,17 @@ TEST(WinmsgToolTest, MissingWindowsAndUsageErrors) {
     EXPECT_EQ(Winmsg({"command", Hex(host.mainWindow()), "-1"}).status, 2);
     EXPECT_EQ(Winmsg({"find", "--class"}).status, 2);
     EXPECT_EQ(Winmsg({"list", "extra"}).status, 2);
+
+    // A desktop folder that others may enter is not read; the list says so, not "empty".
+    const std::string runtime = getenv("XDG_RUNTIME_DIR");
+    setenv("XDG_RUNTIME_DIR", test::MakeTempDir("open").c_str(), 1);
+    const std::string folder = std::string(getenv("XDG_RUNTIME_DIR")) + "/tovrin-desktop";
+    mkdir(folder.c_str(), 0755);
+    chmod(folder.c_str(), 0755);
+    const auto unreadable = Winmsg({"list"});
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.output, "");
 }
 
 TEST(WinmsgToolTest, ExecutesDdeMacros) {

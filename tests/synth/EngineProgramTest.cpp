@@ -237,6 +237,15 @@ TEST(EngineProgram, DestroyEndsTheProgramAndASecondCopyLeavesTheFirstAlone) {
     EXPECT_EQ(engine.WaitForExit(), 0);
 }
 
+// A recording the disk cannot take is a failure of the program, never a quiet success.
+TEST(EngineProgram, AFailedSoundDeviceEndsTheProgramWithAFailureStatus) {
+    EngineProcess engine("/dev/full");
+    engine.SetText("Раз два три");
+    engine.Command(301);
+    EXPECT_TRUE(WaitUntil([&] { return engine.TalkCaption() == kTalk; }));
+    EXPECT_EQ(engine.Destroy(), 1);
+}
+
 TEST(EngineProgram, BadInputsNeitherCrashNorHang) {
     EngineProcess engine(NewWavPath());
     // Numbers that are not commands change nothing.

@@ -74,9 +74,46 @@ std::optional<AudioFileType> AudioFileTypeFor(const std::string& path) {
     return std::nullopt;
 }
 
+// The file under libsndfile, written through our own calls: some of its encoders pass over a
+// failed write (a full disk), so every write is checked here.
 struct AudioFileWriter::SoundFile {
     int fd = -1;
     SNDFILE* handle = nullptr;
+    int writeError = 0;  // errno of the first write that failed
+
+    static sf_count_t Length(void* self) {
+        struct stat status {};
+        return fstat(Of(self).fd, &status) == 0 ? status.st_size : -1;
+    }
+    static sf_count_t Seek(sf_count_t offset, int whence, void* self) {
+        return lseek(Of(self).fd, offset, whence);
+    }
+    static sf_count_t Read(void* data, sf_count_t count, void* self) {
+        const ssize_t got = read(Of(self).fd, data, static_cast<size_t>(count));
+        return got < 0 ? 0 : got;
+    }
+    static sf_count_t Tell(void* self) { return lseek(Of(self).fd, 0, SEEK_CUR); }
+    static sf_count_t WriteAll(const void* data, sf_count_t count, void* self) {
+        SoundFile& file = Of(self);
+        const char* bytes = static_cast<const char*>(data);
+        sf_count_t done = 0;
+        while (done < count && file.writeError == 0) {
+            const ssize_t put = write(file.fd, bytes + done, static_cast<size_t>(count - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0)
+                file.writeError = put < 0 ? errno : EIO;
+            else
+                done += put;
+        }
+        return done;
+    }
+    static SoundFile& Of(void* self) { return *static_cast<SoundFile*>(self); }
+
+    bool Open(SF_INFO& format) {
+        static SF_VIRTUAL_IO io{Length, Seek, Read, WriteAll, Tell};
+        handle = sf_open_virtual(&io, SFM_WRITE, &format, this);
+        return handle != nullptr;
+    }
     // Closes the sound file and the descriptor; false when either fails to finish.
     bool Close() {
         bool good = true;
@@ -84,7 +121,7 @@ struct AudioFileWriter::SoundFile {
         handle = nullptr;
         if (fd >= 0) good = close(fd) == 0 && good;
         fd = -1;
-        return good;
+        return good && writeError == 0;
     }
     ~SoundFile() { Close(); }
 };
@@ -98,8 +135,7 @@ AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampl
     format.samplerate = info.sampleRate ? info.sampleRate : sampleRate;
     format.channels = 1;
     format.format = info.format;
-    file_->handle = sf_open_fd(file_->fd, SFM_WRITE, &format, SF_FALSE);
-    if (!file_->handle) {
+    if (!file_->Open(format)) {
         const std::string problem = sf_strerror(nullptr);
         file_->Close();
         unlink(temporaryPath_.c_str());
@@ -119,6 +155,10 @@ void AudioFileWriter::Fail(const std::string& what) {
     throw std::runtime_error("cannot write " + path_ + ": " + what);
 }
 
+void AudioFileWriter::FailWriting() {
+    Fail(file_->writeError ? std::strerror(file_->writeError) : sf_strerror(file_->handle));
+}
+
 void AudioFileWriter::Write(const int16_t* samples, size_t frames) {
     if (resampler_) {
         resampled_.clear();
@@ -130,7 +170,7 @@ void AudioFileWriter::Write(const int16_t* samples, size_t frames) {
         Fail("a WAV file holds at most 27 hours of speech; save it as .flac, .ogg, .opus or .mp3");
     framesLeft_ -= frames;
     const auto count = static_cast<sf_count_t>(frames);
-    if (sf_writef_short(file_->handle, samples, count) != count) Fail(sf_strerror(file_->handle));
+    if (sf_writef_short(file_->handle, samples, count) != count || file_->writeError) FailWriting();
 }
 
 void AudioFileWriter::WriteSilence(size_t frames) {
@@ -144,8 +184,8 @@ void AudioFileWriter::WriteSilence(size_t frames) {
 
 void AudioFileWriter::WriteFloats(const std::vector<float>& samples) {
     const auto count = static_cast<sf_count_t>(samples.size());
-    if (count > 0 && sf_writef_float(file_->handle, samples.data(), count) != count)
-        Fail(sf_strerror(file_->handle));
+    if (count > 0 && sf_writef_float(file_->handle, samples.data(), count) != count) FailWriting();
+    if (file_->writeError) FailWriting();
 }
 
 void AudioFileWriter::Commit() {
@@ -158,6 +198,7 @@ void AudioFileWriter::Commit() {
     // rename makes the file visible under its name.
     const bool closed = sf_close(file_->handle) == 0;
     file_->handle = nullptr;
+    if (file_->writeError) FailWriting();
     if (!closed) Fail("the encoder could not finish the file");
     if (fsync(file_->fd) != 0 || !file_->Close()) Fail(ErrnoText());
     if (rename(temporaryPath_.c_str(), path_.c_str()) != 0) Fail(ErrnoText());

@@ -39,7 +39,8 @@ class AudioFileWriter {
     struct SoundFile;
 
     void WriteFloats(const std::vector<float>& samples);
-    void Fail(const std::string& what);
+    [[noreturn]] void Fail(const std::string& what);
+    [[noreturn]] void FailWriting();
 
     std::string path_;
     std::string temporaryPath_;

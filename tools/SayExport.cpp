@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <vector>
 
 namespace tovrin {
@@ -96,24 +97,38 @@ bool SpeechExport::Speak(const std::string& text, double from, double to) {
     request.soundFolder = r.soundFolder;
     request.now = LocalNow();
     const double perByte = text.empty() ? 0 : (to - from) / static_cast<double>(text.size());
+    // The samples come through eSpeak's C callback, which no exception may cross: a write
+    // failure is kept and raised once the synthesis has returned.
+    std::exception_ptr failure;
     const bool whole = r.renderer.Render(request, [&](const SpeechPiece& piece) {
         if (interrupted_) return false;
-        if (!piece.samples) {
-            r.writer.WriteSilence(piece.frames);
-        } else if (r.volume) {
-            r.scaled.assign(piece.samples, piece.samples + piece.frames);
-            ApplyWaveVolume(r.scaled.data(), piece.frames, 1, DeviceVolume(*r.volume));
-            r.writer.Write(r.scaled.data(), piece.frames);
-        } else {
-            r.writer.Write(piece.samples, piece.frames);
+        try {
+            Store(piece);
+        } catch (...) {
+            failure = std::current_exception();
+            return false;
         }
-        r.framesWritten += piece.frames;
         if (!piece.marks.empty()) ShowProgress(from + perByte * piece.marks.back().position, false);
         return true;
     });
+    if (failure) std::rethrow_exception(failure);
     if (!whole || interrupted_) return false;
     ShowProgress(to, false);
     return true;
+}
+
+void SpeechExport::Store(const SpeechPiece& piece) {
+    Rendering& r = *rendering_;
+    if (!piece.samples) {
+        r.writer.WriteSilence(piece.frames);
+    } else if (r.volume) {
+        r.scaled.assign(piece.samples, piece.samples + piece.frames);
+        ApplyWaveVolume(r.scaled.data(), piece.frames, 1, DeviceVolume(*r.volume));
+        r.writer.Write(r.scaled.data(), piece.frames);
+    } else {
+        r.writer.Write(piece.samples, piece.frames);
+    }
+    r.framesWritten += piece.frames;
 }
 
 void SpeechExport::Finish() {

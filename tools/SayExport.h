@@ -11,6 +11,8 @@
 
 namespace tovrin {
 
+struct SpeechPiece;
+
 // What tovrin-say --output needs to know besides the text. This header stays clear of the
 // engine program's voice types, whose names the controller's own types share.
 struct ExportSettings {
@@ -42,6 +44,7 @@ class SpeechExport {
 
   private:
     struct Rendering;
+    void Store(const SpeechPiece& piece);
     void ShowProgress(double done, bool last);
 
     const std::string path_;

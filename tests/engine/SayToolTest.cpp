@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sndfile.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 namespace tovrin {
@@ -326,10 +328,11 @@ TEST_F(SayToolTest, ExportsTheReadingIntoAWaveFileFasterThanItLasts) {
     std::string paragraph;
     for (int i = 0; i < 12; ++i)
         paragraph += "Мама мыла раму, а папа читал книгу. ";
-    std::ofstream(folder + "/book.txt")
-        << paragraph << "\n\n" << paragraph << "\n\n" << paragraph << "\n";
-    SayProcess say({"--file", folder + "/book.txt", "--set", "AbzBegP=true", "--set", "AbzBegPause=20",
-                    "--output", folder + "/book.wav"});
+    std::ofstream(folder + "/book.txt") << paragraph << "\n\n"
+                                        << paragraph << "\n\n"
+                                        << paragraph << "\n";
+    SayProcess say({"--file", folder + "/book.txt", "--set", "AbzBegP=true", "--set",
+                    "AbzBegPause=20", "--output", folder + "/book.wav"});
     // The wait gives up after half a minute, less than the speech lasts.
     ASSERT_EQ(say.Wait(), 0) << say.Output();
     EXPECT_NE(say.Output().find("100% done"), std::string::npos) << say.Output();
@@ -365,7 +368,7 @@ TEST_F(SayToolTest, ExportsEveryFileTypeByItsExtension) {
     EXPECT_EQ(FolderEntries(folder).size(), 5u);  // nothing temporary left behind
 }
 
-TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterrupted) {
+TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterruptedOrFailing) {
     const std::string folder = test::MakeTempDir("refused");
     for (const std::string name : {"book.txt", "book"}) {
         SayProcess say({"Да", "--output", folder + "/" + name});
@@ -384,6 +387,27 @@ TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterrupted) {
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"book.ogg"});
     std::ifstream old(target);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old");
+
+    // A disk that fills up: the tool may write at most 64 KiB into any file. The MP3 encoder
+    // is the one that would pass over a failed write unnoticed.
+    const std::string document = WriteDocument(30);
+    std::unique_ptr<SayProcess> full;
+    {
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small{64 * 1024, saved.rlim_max};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        full = std::make_unique<SayProcess>(
+            std::vector<std::string>{"--file", document, "--output", folder + "/full.mp3"});
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_DFL);
+    }
+    EXPECT_EQ(full->Wait(), 1) << full->Output();
+    EXPECT_NE(full->Output().find("tovrin-say: cannot write " + folder + "/full.mp3"),
+              std::string::npos)
+        << full->Output();
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"book.ogg"});
     ExpectUserConfigBackAndNoEngine();
 }
 

@@ -2,13 +2,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
-#include "synth/SpeechPlayer.h"
+#include "synth/OwnDictionary.h"
+#include "synth/SpeechScript.h"
 #include "synth/SpeechSynthesizer.h"
+#include "synth/VoiceSettings.h"
 
 namespace tovrin {
+
+// Everything one speech needs, taken as a copy when it starts.
+struct SpeechRequest {
+    std::string text;  // Windows-1251, with the engine's brace commands
+    VoiceParams params;
+    std::shared_ptr<const OwnDictionary> dictionary;  // may be null
+    std::string soundFolder;                          // where relative sound file names live
+    std::tm now{};                                    // what the time placeholders say
+};
 
 // Where something heard begins: the frame counted from the start of the speech, and the offset
 // in the text it stands for.

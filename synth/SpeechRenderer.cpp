@@ -36,7 +36,7 @@ std::string SoundFilePath(const std::string& folder, std::string name) {
 
 bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink) {
     produced_ = 0;
-    VoiceParams params = request.params;
+    SynthVoice params = request.params;
     for (const ScriptStep& step : ParseSpeechScript(request.text, request.now)) {
         bool going = true;
         switch (step.kind) {
@@ -70,7 +70,7 @@ bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink) {
 }
 
 bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const SpeechRequest& request,
-                                  const VoiceParams& params, const Sink& sink) {
+                                  const SynthVoice& params, const Sink& sink) {
     std::string text = step.text;
     std::vector<uint32_t> origins = step.origins;
     if (request.dictionary) request.dictionary->Apply(text, origins);

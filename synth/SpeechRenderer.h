@@ -18,7 +18,7 @@ namespace tovrin {
 // Everything one speech needs, taken as a copy when it starts.
 struct SpeechRequest {
     std::string text;  // Windows-1251, with the engine's brace commands
-    VoiceParams params;
+    SynthVoice params;
     std::shared_ptr<const OwnDictionary> dictionary;  // may be null
     std::string soundFolder;                          // where relative sound file names live
     std::tm now{};                                    // what the time placeholders say
@@ -55,7 +55,7 @@ class SpeechRenderer {
 
   private:
     bool SpeakStretch(const ScriptStep& step, const SpeechRequest& request,
-                      const VoiceParams& params, const Sink& sink);
+                      const SynthVoice& params, const Sink& sink);
     bool PlaySoundFile(const ScriptStep& step, const std::string& folder, const Sink& sink);
     bool Emit(SpeechPiece piece, const Sink& sink);
 

@@ -43,8 +43,8 @@ uint32_t DeviceVolume(int32_t volume) {
     return channel | (channel << 16);
 }
 
-VoiceParams VoiceOf(const ExportSettings& settings) {
-    VoiceParams voice;
+SynthVoice VoiceOf(const ExportSettings& settings) {
+    SynthVoice voice;
     voice.voice = settings.voice.value_or(voice.voice);
     voice.timbre = settings.timbre.value_or(voice.timbre);
     voice.tempo = settings.tempo.value_or(voice.tempo);
@@ -69,7 +69,7 @@ struct SpeechExport::Rendering {
     EspeakSynthesizer synthesizer;
     SpeechRenderer renderer;
     AudioFileWriter writer;
-    const VoiceParams voice;
+    const SynthVoice voice;
     const std::optional<int32_t> volume;
     std::shared_ptr<const OwnDictionary> dictionary;
     std::string soundFolder;

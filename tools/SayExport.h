@@ -13,8 +13,7 @@ namespace tovrin {
 
 struct SpeechPiece;
 
-// What tovrin-say --output needs to know besides the text. This header stays clear of the
-// engine program's voice types, whose names the controller's own types share.
+// What tovrin-say --output needs to know besides the text.
 struct ExportSettings {
     std::string path;
     AudioFileType type = AudioFileType::Wav;

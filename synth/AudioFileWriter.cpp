@@ -129,6 +129,10 @@ struct AudioFileWriter::SoundFile {
 AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampleRate)
     : path_(std::move(path)), file_(std::make_unique<SoundFile>()) {
     const TypeInfo& info = InfoOf(type);
+    // Found now, not when the last rename fails after hours of work.
+    std::error_code error;
+    if (std::filesystem::is_directory(path_, error))
+        throw std::runtime_error("cannot create " + path_ + ": " + std::strerror(EISDIR));
     file_->fd = CreateTemporary(path_, temporaryPath_);
     if (file_->fd < 0) throw std::runtime_error("cannot create " + path_ + ": " + ErrnoText());
     SF_INFO format{};

@@ -375,6 +375,13 @@ TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterruptedOrFa
         EXPECT_EQ(say.Wait(), 2) << say.Output();
         EXPECT_EQ(say.Output().rfind("tovrin-say: ", 0), 0u) << say.Output();
     }
+    // A folder in the way is found before any work.
+    std::filesystem::create_directory(folder + "/dir.wav");
+    SayProcess blocked({"Да", "--output", folder + "/dir.wav"});
+    EXPECT_EQ(blocked.Wait(), 1);
+    EXPECT_EQ(blocked.Output(),
+              "tovrin-say: cannot create " + folder + "/dir.wav: Is a directory\n");
+    std::filesystem::remove(folder + "/dir.wav");
     EXPECT_TRUE(FolderEntries(folder).empty());
 
     // A file already there stays as it was until an export completes.

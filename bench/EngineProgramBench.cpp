@@ -138,7 +138,7 @@ double SynthesisRealTimeFactor() {
     EspeakSynthesizer synthesizer;
     size_t frames = 0;
     const auto start = Clock::now();
-    synthesizer.Synthesize(text, ToEspeakSettings(VoiceParams{}),
+    synthesizer.Synthesize(text, ToEspeakSettings(SynthVoice{}),
                            [&](const int16_t*, size_t count, const std::vector<WordEvent>&) {
                                frames += count;
                                return true;

@@ -176,13 +176,13 @@ void EngineWindow::FollowEditParent() {
 void EngineWindow::RunCommand(uint64_t number) {
     struct ParameterCommand {
         uint64_t base;
-        int VoiceParams::*parameter;
+        int SynthVoice::*parameter;
     };
     static constexpr ParameterCommand kParameterCommands[] = {
-        {kCommandTimbre, &VoiceParams::timbre},
-        {kCommandTempo, &VoiceParams::tempo},
-        {kCommandMelody, &VoiceParams::melody},
-        {kCommandVoice, &VoiceParams::voice},
+        {kCommandTimbre, &SynthVoice::timbre},
+        {kCommandTempo, &SynthVoice::tempo},
+        {kCommandMelody, &SynthVoice::melody},
+        {kCommandVoice, &SynthVoice::voice},
     };
     if (number == kCommandTalk) return Talk();
     if (number == kCommandPause) return TogglePause();

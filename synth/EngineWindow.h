@@ -92,7 +92,7 @@ class EngineWindow : public QWidget {
     WindowHandle pauseWindow_ = kNoWindow;
 
     std::string text_;  // the edit box's text, Windows-1251
-    VoiceParams params_;
+    SynthVoice params_;
     uint64_t speech_ = 0;
     bool speaking_ = false;
     bool paused_ = false;

@@ -1,12 +1,9 @@
 #include "synth/SpeechPlayer.h"
 
-#include "synth/WaveDecoder.h"
 #include "platform/WaveBackends.h"
-#include "text/CodePages.h"
 
 #include <algorithm>
 #include <chrono>
-#include <string_view>
 
 namespace tovrin {
 
@@ -16,30 +13,9 @@ namespace {
 constexpr int kAheadSeconds = 4;
 // Samples go to the device in pieces this long, so a stop or pause takes effect within one.
 constexpr int kPieceMs = 20;
-// Texts are synthesised in stretches of about this many characters, cut at sentence ends.
-constexpr size_t kStretchChars = 1000;
-// Sound files go to the queue in blocks of one second.
-constexpr int kFileBlockSeconds = 1;
 constexpr auto kHeardPoll = std::chrono::milliseconds(10);
 // A device whose played count stands still this long at the end of a speech is drained.
 constexpr auto kStallLimit = std::chrono::milliseconds(500);
-
-size_t StretchLength(std::string_view text) {
-    if (text.size() <= kStretchChars) return text.size();
-    const std::string_view window = text.substr(0, kStretchChars);
-    const size_t sentenceEnd = window.find_last_of(".!?;");
-    if (sentenceEnd != std::string_view::npos && sentenceEnd > kStretchChars / 2)
-        return sentenceEnd + 1;
-    const size_t blank = window.find_last_of(' ');
-    if (blank != std::string_view::npos && blank > 0) return blank + 1;
-    return kStretchChars;
-}
-
-std::string SoundFilePath(const std::string& folder, std::string name) {
-    std::replace(name.begin(), name.end(), '\\', '/');
-    if (name.starts_with('/') || folder.empty()) return name;
-    return folder + "/" + name;
-}
 
 }  // namespace
 
@@ -127,96 +103,24 @@ void SpeechPlayer::SynthesisLoop() {
 }
 
 void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
-    const std::vector<ScriptStep> steps = ParseSpeechScript(request.text, request.now);
-    VoiceParams params = request.params;
-    uint64_t produced = 0;
-    for (const ScriptStep& step : steps) {
-        if (!IsCurrent(speech)) return;
-        bool going = true;
-        switch (step.kind) {
-            case ScriptStep::Kind::Speak:
-                going = SpeakStretch(speech, step, request, params, produced);
-                break;
-            case ScriptStep::Kind::Pause: {
-                Block pause;
-                pause.speech = speech;
-                pause.silentFrames = static_cast<size_t>(step.value) * sampleRate_ / 10;
-                pause.marks.push_back({produced, step.origin});
-                produced += pause.silentFrames;
-                going = PushBlock(std::move(pause));
-                break;
-            }
-            case ScriptStep::Kind::PlayFile:
-                going = PlaySoundFile(speech, step, request.soundFolder, produced);
-                break;
-            case ScriptStep::Kind::Voice:
-                params.voice = step.value;
-                break;
-            case ScriptStep::Kind::Timbre:
-                params.timbre = step.value;
-                break;
-            case ScriptStep::Kind::Tempo:
-                params.tempo = step.value;
-                break;
-            case ScriptStep::Kind::Melody:
-                params.melody = step.value;
-                break;
+    SpeechRenderer renderer(*synthesizer_);
+    const bool whole = renderer.Render(request, [&](const SpeechPiece& piece) {
+        if (!IsCurrent(speech)) return false;  // stopped or replaced: no more synthesis
+        Block block;
+        block.speech = speech;
+        if (piece.samples) {
+            block.samples.assign(piece.samples, piece.samples + piece.frames);
+        } else {
+            block.silentFrames = piece.frames;
         }
-        if (!going) return;
-    }
+        block.marks = piece.marks;
+        return PushBlock(std::move(block));
+    });
+    if (!whole) return;
     Block end;
     end.speech = speech;
     end.end = true;
     PushBlock(std::move(end));
-}
-
-bool SpeechPlayer::SpeakStretch(uint64_t speech, const ScriptStep& step,
-                                const SpeechRequest& request, const VoiceParams& params,
-                                uint64_t& produced) {
-    std::string text = step.text;
-    std::vector<uint32_t> origins = step.origins;
-    if (request.dictionary) request.dictionary->Apply(text, origins);
-    const EspeakSettings settings = ToEspeakSettings(params);
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t length = StretchLength(std::string_view(text).substr(start));
-        const std::string utf8 = Windows1251ToUtf8(std::string_view(text).substr(start, length));
-        const uint64_t base = produced;
-        auto sink = [&](const int16_t* samples, size_t frames,
-                        const std::vector<WordEvent>& words) {
-            Block block;
-            block.speech = speech;
-            block.samples.assign(samples, samples + frames);
-            for (const WordEvent& word : words) {
-                const size_t at = start + std::min(word.charIndex, length - 1);
-                block.marks.push_back({base + word.frame, origins[at]});
-            }
-            produced += frames;
-            return PushBlock(std::move(block));
-        };
-        synthesizer_->Synthesize(utf8, settings, sink);
-        if (!IsCurrent(speech)) return false;
-        start += length;
-    }
-    return true;
-}
-
-bool SpeechPlayer::PlaySoundFile(uint64_t speech, const ScriptStep& step, const std::string& folder,
-                                 uint64_t& produced) {
-    // A missing or unreadable file is passed over in silence, like any unknown command.
-    const auto samples = LoadWaveFile(SoundFilePath(folder, step.text), sampleRate_);
-    if (!samples) return true;
-    const size_t blockFrames = static_cast<size_t>(sampleRate_) * kFileBlockSeconds;
-    for (size_t at = 0; at < samples->size(); at += blockFrames) {
-        Block block;
-        block.speech = speech;
-        const size_t frames = std::min(blockFrames, samples->size() - at);
-        block.samples.assign(samples->begin() + at, samples->begin() + at + frames);
-        if (at == 0) block.marks.push_back({produced, step.origin});
-        produced += frames;
-        if (!PushBlock(std::move(block))) return false;
-    }
-    return true;
 }
 
 bool SpeechPlayer::PushBlock(Block block) {
@@ -301,8 +205,8 @@ void SpeechPlayer::PlayBlock(const Block& block) {
         lastPosition_ = UINT32_MAX;
         tracker_.Reset();
     }
-    for (const auto& [frame, position] : block.marks)
-        tracker_.AddMark(frame, position);
+    for (const SpeechMark& mark : block.marks)
+        tracker_.AddMark(mark.frame, mark.position);
     if (block.end) {
         WaitUntilHeard(block.speech);
         return;

@@ -13,22 +13,11 @@
 #include <vector>
 
 #include "platform/WaveDevice.h"
-#include "synth/OwnDictionary.h"
 #include "synth/ProgressTracker.h"
-#include "synth/SpeechScript.h"
+#include "synth/SpeechRenderer.h"
 #include "synth/SpeechSynthesizer.h"
-#include "synth/VoiceSettings.h"
 
 namespace tovrin {
-
-// Everything one speech needs, taken as a copy when it starts.
-struct SpeechRequest {
-    std::string text;  // Windows-1251, with the engine's brace commands
-    VoiceParams params;
-    std::shared_ptr<const OwnDictionary> dictionary;  // may be null
-    std::string soundFolder;                          // where relative sound file names live
-    std::tm now{};                                    // what the time placeholders say
-};
 
 // Speaks texts off the caller's thread. A synthesis thread owns the synthesizer and runs a
 // few seconds ahead; a playback thread owns the sound stream, writes to it and follows what
@@ -61,7 +50,7 @@ class SpeechPlayer {
         uint64_t speech = 0;
         std::vector<int16_t> samples;
         size_t silentFrames = 0;  // a pause: this many frames of silence instead of samples
-        std::vector<std::pair<uint64_t, uint32_t>> marks;  // (frame in the speech, position)
+        std::vector<SpeechMark> marks;
         bool end = false;
         size_t Frames() const { return samples.size() + silentFrames; }
     };
@@ -69,10 +58,6 @@ class SpeechPlayer {
     // Synthesis thread.
     void SynthesisLoop();
     void RunScript(uint64_t speech, const SpeechRequest& request);
-    bool SpeakStretch(uint64_t speech, const ScriptStep& step, const SpeechRequest& request,
-                      const VoiceParams& params, uint64_t& produced);
-    bool PlaySoundFile(uint64_t speech, const ScriptStep& step, const std::string& folder,
-                       uint64_t& produced);
     bool PushBlock(Block block);
     bool IsCurrent(uint64_t speech);
 

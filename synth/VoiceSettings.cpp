@@ -82,7 +82,7 @@ int ClampParameter(int value) {
     return std::clamp(value, 0, kMaxParameter);
 }
 
-EspeakSettings ToEspeakSettings(const VoiceParams& params) {
+EspeakSettings ToEspeakSettings(const SynthVoice& params) {
     const int voice = std::clamp(params.voice, 0, static_cast<int>(kProfiles.size()) - 1);
     const VoiceProfile& profile = kProfiles[voice];
     EspeakSettings settings;

@@ -1,6 +1,8 @@
 // tovrin-say: the engine controller from the shell. Starts the speech engine when none runs,
 // speaks TEXT, or reads FILE aloud portion by portion as a player window does, and closes the
 // engine again if it started it. SIGINT and SIGTERM end it promptly in every phase.
+// With --output the same speech goes into a sound file at synthesis speed instead, rendered in
+// this process: no engine program, no wave device, no win.ini write.
 #include "engine/Clock.h"
 #include "engine/EngineError.h"
 #include "engine/TalkServ.h"
@@ -13,11 +15,15 @@
 #include "tools/TextToolArgs.h"
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
+#ifdef TOVRIN_SAY_EXPORT
+#include "tools/SayExport.h"
+#endif
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -33,7 +39,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 const char* const kUsage =
     "usage: tovrin-say [--voice N] [--tempo N] [--timbre N] [--melody N] [--volume N] "
-    "(TEXT | --file FILE [--set F=V]...)";
+    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3]";
 
 std::atomic<bool> interrupted{false};
 
@@ -209,24 +215,68 @@ PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
     return options;
 }
 
-bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const PlayerOptions& options,
-                   SpeechHolder& holder) {
+// Receives a prepared portion and the shares of the book (0..1) read before and after it;
+// returns false to stop.
+using PortionHandler = std::function<bool(const std::string& text, double from, double to)>;
+
+// Cuts the book into the portions a player window reads, one after another.
+bool ForEachPortion(const Book& book, const PlayerOptions& options, const PortionHandler& handle) {
     const char* const begin = book.Text.c_str();
     const char* const end = begin + book.Text.size();
-    int number = 0;
+    const double size = static_cast<double>(std::max<ptrdiff_t>(end - begin, 1));
     for (const char* position = begin; position < end;) {
         SetTextBounds(begin, end);
         const Portion portion = PreparePortion(options, position);
         if (portion.End <= position) break;  // the cutter cannot move on
+        const double from = static_cast<double>(position - begin) / size;
         position = portion.End;
         if (!portion.Text || portion.Text->empty()) continue;
-        ++number;
-        const auto percent = (position - begin) * 100 / std::max<ptrdiff_t>(end - begin, 1);
-        std::fprintf(stderr, "portion %d, %d%%\n", number, static_cast<int>(percent));
-        if (!SpeakAndWait(serv, clock, *portion.Text, holder)) return false;
+        if (!handle(*portion.Text, from, static_cast<double>(position - begin) / size))
+            return false;
     }
     return true;
 }
+
+bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const PlayerOptions& options,
+                   SpeechHolder& holder) {
+    int number = 0;
+    return ForEachPortion(book, options, [&](const std::string& text, double, double to) {
+        std::fprintf(stderr, "portion %d, %d%%\n", ++number, static_cast<int>(to * 100));
+        return SpeakAndWait(serv, clock, text, holder);
+    });
+}
+
+#ifdef TOVRIN_SAY_EXPORT
+int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choice, const Book& book,
+           const PlayerOptions* options) {
+    const ExportSettings settings{.path = *line.Value("--output"),
+                                  .type = type,
+                                  .voice = choice.Voice,
+                                  .timbre = choice.Timbre,
+                                  .tempo = choice.Tempo,
+                                  .melody = choice.Melody,
+                                  .volume = choice.Volume,
+                                  .engineFolder = DefaultEngineFolder()};
+    SpeechExport out(settings, interrupted);
+    auto speak = [&](const std::string& text, double from, double to) {
+        return out.Speak(text, from, to);
+    };
+    const bool completed = options ? ForEachPortion(book, *options, speak) : speak(book.Text, 0, 1);
+    if (!completed || interrupted) return kExitInterrupted;
+    out.Finish();
+    return 0;
+}
+
+// The sound file type --output asks for; checked before any work is done.
+std::optional<AudioFileType> OutputType(const CommandLine& line) {
+    const std::string* output = line.Value("--output");
+    if (!output) return std::nullopt;
+    const auto type = AudioFileTypeFor(*output);
+    if (!type)
+        throw UsageError("--output FILE must end in .wav, .flac, .ogg, .opus or .mp3: " + *output);
+    return type;
+}
+#endif
 
 // Leaves the engine as the tool found it, however the reading ends: not paused, released (which
 // silences it), and closed when the tool started it.
@@ -255,6 +305,9 @@ int Run(const CommandLine& line) {
     if (fromFile == (line.Positionals().size() == 1) || line.Positionals().size() > 1)
         throw UsageError(kUsage);
     const VoiceChoice voice = ReadVoiceChoice(line);
+#ifdef TOVRIN_SAY_EXPORT
+    const std::optional<AudioFileType> outputType = OutputType(line);
+#endif
     // The document is read before anything is started: a file that cannot be read costs no
     // engine start.
     Book book;
@@ -266,6 +319,9 @@ int Run(const CommandLine& line) {
         book.Text = Utf8ToWindows1251(line.Positionals()[0]);
     }
     if (interrupted) return kExitInterrupted;
+#ifdef TOVRIN_SAY_EXPORT
+    if (outputType) return Export(line, *outputType, voice, book, fromFile ? &options : nullptr);
+#endif
     TellWhenSilent();
 
     InterruptibleClock clock;
@@ -293,7 +349,12 @@ int main(int argc, char** argv) {
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const AcceptedOptions accepted{
-            {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set"}, {}};
+            {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set",
+#ifdef TOVRIN_SAY_EXPORT
+             "--output"
+#endif
+            },
+            {}};
         status = Run(ParseCommandLine(args, accepted));
     } catch (const UsageError& e) {
         Warn(e.what());

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sndfile.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 namespace tovrin {
@@ -275,6 +278,143 @@ TEST_F(SayToolTest, SaysOnceThatTheSpeechIsSilentWithoutASoundServer) {
     SayProcess chosen({"Да"}, setup.Program);
     EXPECT_EQ(chosen.Wait(), 0) << chosen.Output();
     EXPECT_EQ(chosen.Output(), "");
+    ExpectUserConfigBackAndNoEngine();
+}
+
+// A sound file read back through libsndfile: its rate and its samples as 16-bit mono.
+struct SoundFile {
+    int Rate = 0;
+    std::vector<int16_t> Samples;
+};
+
+SoundFile ReadSoundFile(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return {};
+    SoundFile sound{info.samplerate, std::vector<int16_t>(size_t(info.frames) * info.channels)};
+    sound.Samples.resize(size_t(sf_readf_short(file, sound.Samples.data(), info.frames)));
+    sf_close(file);
+    return sound;
+}
+
+// The quiet stretches of at least `seconds`, as their lengths in seconds.
+std::vector<double> Silences(const SoundFile& sound, double seconds) {
+    constexpr int kQuiet = 64;
+    std::vector<double> found;
+    size_t run = 0;
+    for (size_t i = 0; i <= sound.Samples.size(); ++i) {
+        if (i < sound.Samples.size() && std::abs(sound.Samples[i]) < kQuiet) {
+            ++run;
+            continue;
+        }
+        if (run >= seconds * sound.Rate) found.push_back(double(run) / sound.Rate);
+        run = 0;
+    }
+    return found;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+TEST_F(SayToolTest, ExportsTheReadingIntoAWaveFileFasterThanItLasts) {
+    // Three paragraphs of about 25 seconds each, every one after a pause of two seconds
+    // put before it by the paragraph settings. No device: export needs none.
+    setenv("TOVRIN_AUDIO", "none", 1);
+    const std::string folder = test::MakeTempDir("export");
+    std::string paragraph;
+    for (int i = 0; i < 12; ++i)
+        paragraph += "Мама мыла раму, а папа читал книгу. ";
+    std::ofstream(folder + "/book.txt") << paragraph << "\n\n"
+                                        << paragraph << "\n\n"
+                                        << paragraph << "\n";
+    SayProcess say({"--file", folder + "/book.txt", "--set", "AbzBegP=true", "--set",
+                    "AbzBegPause=20", "--output", folder + "/book.wav"});
+    // The wait gives up after half a minute, less than the speech lasts.
+    ASSERT_EQ(say.Wait(), 0) << say.Output();
+    EXPECT_NE(say.Output().find("100% done"), std::string::npos) << say.Output();
+
+    const SoundFile sound = ReadSoundFile(folder + "/book.wav");
+    ASSERT_EQ(sound.Rate, 22050);
+    const double seconds = double(sound.Samples.size()) / sound.Rate;
+    EXPECT_GT(seconds, 60);
+    EXPECT_LT(seconds, 120);
+    EXPECT_GT(std::count_if(sound.Samples.begin(), sound.Samples.end(),
+                            [](int16_t s) { return std::abs(s) > 2000; }),
+              sound.Rate);
+    const std::vector<double> pauses = Silences(sound, 1.95);
+    ASSERT_EQ(pauses.size(), 3u);
+    EXPECT_LT(pauses[0], 2.1);  // the first pause opens the file
+    EXPECT_EQ(FolderEntries(folder).size(), 2u);
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, ExportsEveryFileTypeByItsExtension) {
+    const std::string folder = test::MakeTempDir("types");
+    for (const auto& [name, rate] : std::vector<std::pair<std::string, int>>{{"a.wav", 22050},
+                                                                             {"a.flac", 22050},
+                                                                             {"a.ogg", 22050},
+                                                                             {"A.OPUS", 48000},
+                                                                             {"a.mp3", 22050}}) {
+        SayProcess say({"--voice", "3", "Привет {wait5} мир", "--output", folder + "/" + name});
+        EXPECT_EQ(say.Wait(), 0) << name << say.Output();
+        const SoundFile sound = ReadSoundFile(folder + "/" + name);
+        EXPECT_EQ(sound.Rate, rate) << name;
+        EXPECT_GT(sound.Samples.size(), size_t(rate) / 2) << name;
+    }
+    EXPECT_EQ(FolderEntries(folder).size(), 5u);  // nothing temporary left behind
+}
+
+TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterruptedOrFailing) {
+    const std::string folder = test::MakeTempDir("refused");
+    for (const std::string name : {"book.txt", "book"}) {
+        SayProcess say({"Да", "--output", folder + "/" + name});
+        EXPECT_EQ(say.Wait(), 2) << say.Output();
+        EXPECT_EQ(say.Output().rfind("tovrin-say: ", 0), 0u) << say.Output();
+    }
+    // A folder in the way is found before any work.
+    std::filesystem::create_directory(folder + "/dir.wav");
+    SayProcess blocked({"Да", "--output", folder + "/dir.wav"});
+    EXPECT_EQ(blocked.Wait(), 1);
+    EXPECT_EQ(blocked.Output(),
+              "tovrin-say: cannot create " + folder + "/dir.wav: Is a directory\n");
+    std::filesystem::remove(folder + "/dir.wav");
+    EXPECT_TRUE(FolderEntries(folder).empty());
+
+    // A file already there stays as it was until an export completes.
+    const std::string target = folder + "/book.ogg";
+    std::ofstream(target) << "old";
+    SayProcess say({"--file", WriteDocument(3000), "--output", target});
+    ASSERT_TRUE(say.AwaitOutput("% done")) << say.Output();
+    say.Interrupt();
+    EXPECT_EQ(say.Wait(), 130) << say.Output();
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"book.ogg"});
+    std::ifstream old(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old");
+
+    // A disk that fills up: the tool may write at most 64 KiB into any file. The MP3 encoder
+    // is the one that would pass over a failed write unnoticed.
+    const std::string document = WriteDocument(30);
+    std::unique_ptr<SayProcess> full;
+    {
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small{64 * 1024, saved.rlim_max};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        full = std::make_unique<SayProcess>(
+            std::vector<std::string>{"--file", document, "--output", folder + "/full.mp3"});
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_DFL);
+    }
+    EXPECT_EQ(full->Wait(), 1) << full->Output();
+    EXPECT_NE(full->Output().find("tovrin-say: cannot write " + folder + "/full.mp3"),
+              std::string::npos)
+        << full->Output();
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"book.ogg"});
     ExpectUserConfigBackAndNoEngine();
 }
 

@@ -119,10 +119,10 @@ class RecordingEngineWindowTest : public EngineWindowTest {
 };
 
 TEST_F(RecordingEngineWindowTest, CommandNumbersSetTheVoiceOfTheNextSpeech) {
-    EXPECT_EQ(SpokenWith(), ToEspeakSettings(VoiceParams{}));
+    EXPECT_EQ(SpokenWith(), ToEspeakSettings(SynthVoice{}));
     for (uint64_t number : {141 + 3, 151 + 2, 161 + 4, 171 + 5})
         EXPECT_EQ(desktop::SendMessage(main_, WM_COMMAND, number), 0);
-    const EspeakSettings chosen = ToEspeakSettings(VoiceParams{5, 3, 2, 4});
+    const EspeakSettings chosen = ToEspeakSettings(SynthVoice{5, 3, 2, 4});
     EXPECT_EQ(SpokenWith(), chosen);
     // Numbers just outside the four ranges are no commands.
     for (uint64_t number : {140, 181, 300, 305})
@@ -130,7 +130,7 @@ TEST_F(RecordingEngineWindowTest, CommandNumbersSetTheVoiceOfTheNextSpeech) {
     EXPECT_EQ(SpokenWith(), chosen);
     for (uint64_t number : {141, 160, 161, 180})
         desktop::SendMessage(main_, WM_COMMAND, number);
-    EXPECT_EQ(SpokenWith(), ToEspeakSettings(VoiceParams{9, 0, 9, 0}));
+    EXPECT_EQ(SpokenWith(), ToEspeakSettings(SynthVoice{9, 0, 9, 0}));
 }
 
 TEST_F(EngineWindowTest, SpyModeSpeaksEachNewClipboardText) {

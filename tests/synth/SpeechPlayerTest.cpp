@@ -192,8 +192,8 @@ TEST_F(SpeechPlayerTest, DictionaryAndVoiceCommandsReachTheSynthesizer) {
     ASSERT_EQ(calls_->size(), 2u);
     EXPECT_EQ((*calls_)[0].utf8, "кошка");
     EXPECT_EQ((*calls_)[1].utf8, "кошка");
-    EXPECT_EQ((*calls_)[0].settings, ToEspeakSettings(VoiceParams{}));
-    EXPECT_EQ((*calls_)[1].settings, ToEspeakSettings(VoiceParams{kNumberedVoiceCount, 5, 9, 0}));
+    EXPECT_EQ((*calls_)[0].settings, ToEspeakSettings(SynthVoice{}));
+    EXPECT_EQ((*calls_)[1].settings, ToEspeakSettings(SynthVoice{kNumberedVoiceCount, 5, 9, 0}));
     // The replaced word is reported at the place of the word it replaced.
     EXPECT_EQ(Positions(speech).back(), 20u);
 }
@@ -274,22 +274,22 @@ TEST(EspeakSynthesizer, SpeaksRussianWithWordEventsAndTempo) {
     };
     std::vector<WordEvent> words;
     const std::string text = "Привет, дорогой мир";
-    synthesize(text, ToEspeakSettings(VoiceParams{}), &words);
+    synthesize(text, ToEspeakSettings(SynthVoice{}), &words);
     ASSERT_EQ(words.size(), 3u);
     EXPECT_EQ(words[0].charIndex, 0u);
     EXPECT_EQ(words[1].charIndex, 8u);
     EXPECT_EQ(words[2].charIndex, 16u);
     EXPECT_LT(words[1].frame, words[2].frame);
 
-    const size_t slow = synthesize(text, ToEspeakSettings(VoiceParams{0, 5, 0, 0}), nullptr);
-    const size_t fast = synthesize(text, ToEspeakSettings(VoiceParams{0, 5, 9, 0}), nullptr);
+    const size_t slow = synthesize(text, ToEspeakSettings(SynthVoice{0, 5, 0, 0}), nullptr);
+    const size_t fast = synthesize(text, ToEspeakSettings(SynthVoice{0, 5, 9, 0}), nullptr);
     EXPECT_GT(slow, fast * 2);
     for (int voice = 0; voice < kNumberedVoiceCount + kNamedVoiceCount; ++voice)
-        synthesize("да", ToEspeakSettings(VoiceParams{voice, 5, 7, 0}), nullptr);
+        synthesize("да", ToEspeakSettings(SynthVoice{voice, 5, 7, 0}), nullptr);
 
     // A sink that refuses cuts the synthesis short.
     size_t calls = 0;
-    EXPECT_FALSE(synthesizer.Synthesize(text, ToEspeakSettings(VoiceParams{}),
+    EXPECT_FALSE(synthesizer.Synthesize(text, ToEspeakSettings(SynthVoice{}),
                                         [&](const int16_t*, size_t, const std::vector<WordEvent>&) {
                                             ++calls;
                                             return false;

@@ -105,9 +105,9 @@ TEST(EngineConfig, FollowsWinIniAndFallsBackToEngineFolder) {
 }
 
 TEST(VoiceSettings, ParametersMoveTheirEspeakValuesOneWay) {
-    VoiceParams params;
+    SynthVoice params;
     for (int n = 1; n <= kMaxParameter; ++n) {
-        VoiceParams lower = params, higher = params;
+        SynthVoice lower = params, higher = params;
         lower.tempo = n - 1;
         higher.tempo = n;
         EXPECT_LT(ToEspeakSettings(lower).rate, ToEspeakSettings(higher).rate) << n;
@@ -121,7 +121,7 @@ TEST(VoiceSettings, ParametersMoveTheirEspeakValuesOneWay) {
         EXPECT_LT(ToEspeakSettings(lower).range, ToEspeakSettings(higher).range) << n;
     }
     // Out-of-range values are clamped into what eSpeak accepts.
-    const auto wild = ToEspeakSettings(VoiceParams{99, -5, 1000, 42});
+    const auto wild = ToEspeakSettings(SynthVoice{99, -5, 1000, 42});
     EXPECT_GE(wild.rate, 80);
     EXPECT_LE(wild.rate, 450);
     EXPECT_GE(wild.pitch, 0);
@@ -131,7 +131,7 @@ TEST(VoiceSettings, ParametersMoveTheirEspeakValuesOneWay) {
 TEST(VoiceSettings, TenDistinctRussianVoicesAndNamedCharacters) {
     std::set<std::tuple<std::string, int, int, int>> distinct;
     for (int voice = 0; voice < kNumberedVoiceCount; ++voice) {
-        const auto settings = ToEspeakSettings(VoiceParams{voice, 5, 7, 0});
+        const auto settings = ToEspeakSettings(SynthVoice{voice, 5, 7, 0});
         EXPECT_TRUE(settings.voiceName.starts_with("ru")) << settings.voiceName;
         distinct.insert({settings.voiceName, settings.pitch, settings.range, settings.rate});
     }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "synth/OwnDictionary.h"
+#include "synth/SpeechScript.h"
+#include "synth/SpeechSynthesizer.h"
+#include "synth/VoiceSettings.h"
+
+namespace tovrin {
+
+// Everything one speech needs, taken as a copy when it starts.
+struct SpeechRequest {
+    std::string text;  // Windows-1251, with the engine's brace commands
+    SynthVoice params;
+    std::shared_ptr<const OwnDictionary> dictionary;  // may be null
+    std::string soundFolder;                          // where relative sound file names live
+    std::tm now{};                                    // what the time placeholders say
+};
+
+// Where something heard begins: the frame counted from the start of the speech, and the offset
+// in the text it stands for.
+struct SpeechMark {
+    uint64_t frame = 0;
+    uint32_t position = 0;
+};
+
+// One piece of a rendered speech: `frames` samples, or as many frames of silence when
+// `samples` is null, with the marks that fall among them.
+struct SpeechPiece {
+    const int16_t* samples = nullptr;
+    size_t frames = 0;
+    std::vector<SpeechMark> marks;
+};
+
+// Turns a speech request into sound as fast as the synthesizer goes: the text's brace commands
+// act (pauses, voice and parameter changes, sound files), every other group is silent, and the
+// pronunciation dictionary corrects the words first. Mono 16-bit at the synthesizer's rate.
+class SpeechRenderer {
+  public:
+    // Receives the pieces in order; returns false to cut the rendering short.
+    using Sink = std::function<bool(const SpeechPiece& piece)>;
+
+    explicit SpeechRenderer(SpeechSynthesizer& synthesizer) : synthesizer_(synthesizer) {}
+
+    int SampleRate() const { return synthesizer_.SampleRate(); }
+    // False when the sink cut the speech short; a stretch eSpeak fails on is passed over.
+    bool Render(const SpeechRequest& request, const Sink& sink);
+
+  private:
+    bool SpeakStretch(const ScriptStep& step, const SpeechRequest& request,
+                      const SynthVoice& params, const Sink& sink);
+    bool PlaySoundFile(const ScriptStep& step, const std::string& folder, const Sink& sink);
+    bool Emit(SpeechPiece piece, const Sink& sink);
+
+    SpeechSynthesizer& synthesizer_;
+    uint64_t produced_ = 0;
+};
+
+}  // namespace tovrin

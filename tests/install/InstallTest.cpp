@@ -116,10 +116,12 @@ TEST_F(InstallTest, InstalledProgramsFindTheirEngineAndLeaveTheirReadOnlyFolderA
     const std::string engineFolder = programFolder + "/ZalLib";
     ASSERT_EQ(access((engineFolder + "/zalwin").c_str(), X_OK), 0);
 
-    // Both daily events off, so that nothing asks to power the machine down while it runs.
+    // Both daily events off, and the evening one set to a mere pause, so that nothing can ask
+    // to power the machine down while the program runs.
     const std::string settings = *SystemFolder() + "/tovrin.ini";
     std::ofstream(settings, std::ios::binary)
-        << "[TFrmTalk]\r\nLogOff_Checked=False\r\nLogOn_Checked=False\r\nBtnRun_Down=True\r\n";
+        << "[TFrmTalk]\r\nLogOff_Checked=False\r\nRGLogOff_ItemIndex=0\r\n"
+           "LogOn_Checked=False\r\nBtnRun_Down=True\r\n";
     const auto programFiles = Entries(programFolder);
     const auto engineFiles = Entries(engineFolder);
     {

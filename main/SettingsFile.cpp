@@ -143,9 +143,9 @@ bool ModeAllowsWriting(const std::string& folder) {
     return (info.st_mode & S_IWOTH) != 0;
 }
 
-// The superuser passes every access check, yet must not write into an installed program's
-// folder that is marked read-only or belongs to someone else: it is held to the folder's
-// permission bits like any other user.
+// The superuser passes every access check, yet must not write where the permission bits
+// forbid it (an installed program's folder marked read-only, another user's folder): it is
+// held to them like any other user.
 bool FolderWritable(const std::string& folder) {
     if (folder.empty() || access(folder.c_str(), W_OK) != 0) return false;
     return geteuid() != 0 || ModeAllowsWriting(folder);

@@ -5,11 +5,14 @@
 
 #include <stdlib.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace tovrin {
 
@@ -123,11 +126,36 @@ void ReadControls(const ProfileFile& file, StoredControls& controls) {
         controls.FormVisibleChecked = *checked;
 }
 
+bool InOwnGroups(gid_t group) {
+    if (group == getegid()) return true;
+    std::vector<gid_t> groups(static_cast<size_t>(std::max(getgroups(0, nullptr), 0)));
+    const int count = getgroups(static_cast<int>(groups.size()), groups.data());
+    groups.resize(static_cast<size_t>(std::max(count, 0)));
+    return std::find(groups.begin(), groups.end(), group) != groups.end();
+}
+
+// Whether the permission bits that apply to this user allow writing into the folder.
+bool ModeAllowsWriting(const std::string& folder) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) return false;
+    if (info.st_uid == geteuid()) return (info.st_mode & S_IWUSR) != 0;
+    if (InOwnGroups(info.st_gid)) return (info.st_mode & S_IWGRP) != 0;
+    return (info.st_mode & S_IWOTH) != 0;
+}
+
+// The superuser passes every access check, yet must not write where the permission bits
+// forbid it (an installed program's folder marked read-only, another user's folder): it is
+// held to them like any other user.
+bool FolderWritable(const std::string& folder) {
+    if (folder.empty() || access(folder.c_str(), W_OK) != 0) return false;
+    return geteuid() != 0 || ModeAllowsWriting(folder);
+}
+
 }  // namespace
 
 std::optional<std::string> SettingsFilePath(const std::string& executablePath) {
     const std::string folder = std::filesystem::path(executablePath).parent_path().string();
-    if (!folder.empty() && access(folder.c_str(), W_OK) == 0) return executablePath + ".ini";
+    if (FolderWritable(folder)) return executablePath + ".ini";
     if (auto system = SystemFolder()) return *system + "/tovrin.ini";
     return std::nullopt;
 }

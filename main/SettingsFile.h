@@ -7,7 +7,8 @@
 namespace tovrin {
 
 // Where the main window's settings live: "<executable path>.ini" when the executable's
-// folder is writable, else tovrin.ini in the system folder; nothing when neither exists.
+// folder is writable (by its permission bits, for the superuser too), else tovrin.ini in the
+// system folder; nothing when neither exists.
 std::optional<std::string> SettingsFilePath(const std::string& executablePath);
 
 // The main window's place on the screen as the settings file keeps it.

@@ -3,6 +3,8 @@
 #include "platform/Profile.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -96,6 +98,10 @@ TEST(SettingsFileTest, TheFileLivesBesideAWritableExecutableElseInTheSystemFolde
     const std::string folder = test::MakeTempDir("exe");
     EXPECT_EQ(SettingsFilePath(folder + "/tovrin"), folder + "/tovrin.ini");
     EXPECT_EQ(SettingsFilePath("/proc/1/tovrin"), *SystemFolder() + "/tovrin.ini");
+    // A folder marked read-only is left alone even by the superuser, who could write there.
+    const std::string readOnly = test::MakeTempDir("installed");
+    ASSERT_EQ(chmod(readOnly.c_str(), 0555), 0);
+    EXPECT_EQ(SettingsFilePath(readOnly + "/tovrin"), *SystemFolder() + "/tovrin.ini");
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ WindowPlacement PlacementAt(int left, int top) {
 TEST(SettingsFileTest, ValuesComeBackAsTheRulesOfTheFileSay) {
     const std::string path = test::MakeTempDir("ini") + "/tovrin.ini";
     {
-        std::ofstream(path) << "[Other]\nkept=1\n[TFrmTalk]\nLogOff_Time=0.5\n"
+        std::ofstream(path) << "[Other]\nkept=1\n[TFrmTalk]\nFuture_Key=0.5\n"
                             << "[TFrmTalk.TestRes_Items]\nCount=9\nItem8=stale\n";
     }
     StoredControls saved;
@@ -39,7 +39,7 @@ TEST(SettingsFileTest, ValuesComeBackAsTheRulesOfTheFileSay) {
 
     const ProfileFile file(path);
     EXPECT_EQ(file.ReadString("Other", "kept"), "1");
-    EXPECT_EQ(file.ReadString("TFrmTalk", "LogOff_Time"), "0.5");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "Future_Key"), "0.5");
     EXPECT_EQ(file.ReadString("TFrmTalk", "NormPos(1024x768)"), "40,50,202,487");
     EXPECT_EQ(file.ReadString("TFrmTalk", "BtnRun_Down"), "True");
     EXPECT_EQ(file.KeyNames("TFrmTalk.TestRes_Items").size(), 5u);  // the old list is gone

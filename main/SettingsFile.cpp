@@ -6,6 +6,7 @@
 
 #include <stdlib.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -345,7 +346,10 @@ std::string StoredText(const std::string& text) {
 }
 
 bool SettingsFileReadOnly(const std::string& path) {
-    return access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0;
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return false;
+    // The write bits count even for a user the system would let write anyway.
+    return access(path.c_str(), W_OK) != 0 || (status.st_mode & 0222) == 0;
 }
 
 bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -768,6 +769,8 @@ void TFrmTalk::StartUp() {
             if (program.isEmpty()) break;
             if (setup_.OpenProgram)
                 setup_.OpenProgram(program);
+            else if (QFileInfo(program).isExecutable())
+                QProcess::startDetached(program, {});  // a program is started, not opened
             else
                 QDesktopServices::openUrl(QUrl::fromLocalFile(program));
             break;

@@ -468,6 +468,8 @@ void TFrmTalk::BuildEventPage(QWidget* page) {
         auto* line = new QHBoxLayout;
         check = Check(box, (std::string(pickerName) + "Check").c_str(), title.trimmed(), true);
         check->setObjectName(QString::fromLatin1(pickerName) + QStringLiteral("_Checked"));
+        check->setText(QString());  // the group's title names it; the name stays accessible
+        check->setToolTip(hint);
         picker = TimePicker(box, pickerName, title.trimmed(), time);
         line->addWidget(check);
         line->addWidget(picker, 1);

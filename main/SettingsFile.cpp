@@ -108,6 +108,8 @@ KeyList PropertyKeys(const StoredControls& c) {
     list.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
     list.Font("PnlPlayerSetup", c.Look.WindowFont);
     list.Number("EditorSetup_Color", c.Look.EditorColor);
+    // The text colour of the player's editor is kept from one run to the next as well.
+    list.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
     list.Font("StyleWin", c.Look.StyleWin);
     list.Font("StyleDos", c.Look.StyleDos);
     list.Number("ReadingType_ItemIndex", c.ReadingType);
@@ -263,6 +265,7 @@ void ReadControls(const ProfileFile& file, StoredControls& c) {
     read.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
     read.Font("PnlPlayerSetup", c.Look.WindowFont);
     read.Number("EditorSetup_Color", c.Look.EditorColor);
+    read.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
     read.Font("StyleWin", c.Look.StyleWin);
     read.Font("StyleDos", c.Look.StyleDos);
     read.Index("ReadingType_ItemIndex", c.ReadingType, 3);

@@ -481,6 +481,7 @@ TEST_F(FrmTalkTest, ThePlayerPanelHandsOutNormalisedOptionsAndTheLookAndKeepsThe
     Start();
     EXPECT_EQ(frm_->GetAppearance().StyleWin, look.StyleWin);
     EXPECT_EQ(frm_->GetAppearance().StyleDos, look.StyleDos);
+    EXPECT_EQ(frm_->GetAppearance().EditorFont.Color, 0x332211);
     EXPECT_EQ(Child<QComboBox>("BlockSize")->currentIndex(), 4);
     EXPECT_EQ(Child<PauseEdit>("AbzBegPause")->PauseText(), "20");
     EXPECT_EQ(Child<QLineEdit>("AbzBeg")->text(), "Абзац");

@@ -592,5 +592,24 @@ TEST_F(FrmTalkTest, APositionOnNoScreenIsNotAppliedAndAReadOnlyFileIsLeftAlone) 
     EXPECT_EQ(test::ReadWholeFile(path), before);
 }
 
+TEST_F(FrmTalkTest, AFirstStartHibernatesAtTwoAndResumesAtSeven) {
+    Seed("");  // a file without the events' keys: their layout values hold
+    MakeWindow();
+    Start();
+    const QDate today = wall_.now.date();
+    EXPECT_EQ(frm_->LogOffDue(), QDateTime(today.addDays(1), QTime(2, 0)));
+    EXPECT_EQ(frm_->LogOnDue(), QDateTime(today.addDays(1), QTime(7, 0)));
+    wall_.now = QDateTime(today.addDays(1), QTime(2, 0, 1));
+    frm_->CheckEvents();
+    EXPECT_EQ(power_.calls, std::vector<std::string>{"Hibernate"});
+
+    // Across midnight, and whole days and negative stored times reduced to a time of day.
+    const QDateTime late(QDate(2026, 12, 31), QTime(23, 59, 59, 500));
+    EXPECT_EQ(NextOccurrence(late, QTime(0, 0)), QDateTime(QDate(2027, 1, 1), QTime(0, 0)));
+    EXPECT_EQ(TimeOfDayFromFraction(46000.5), QTime(12, 0));
+    EXPECT_EQ(TimeOfDayFromFraction(-0.25), QTime(18, 0));
+    EXPECT_EQ(TimeOfDayFromFraction(0.99999999999), QTime(0, 0));
+}
+
 }  // namespace
 }  // namespace tovrin

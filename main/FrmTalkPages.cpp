@@ -545,9 +545,13 @@ void TFrmTalk::BuildEventPage(QWidget* page) {
 void TFrmTalk::SetTestValues(VoiceSender sender) {
     if (sender == VoiceSender::TestStyle) {
         controller_->SelectPreset(testStyle_->currentRow());
-        // The controls show the preset without their handlers, so showing it stores nothing.
+        // The controls show the preset without their handlers, so showing it stores nothing;
+        // the handlers come back however the showing ends.
         ConnectVoiceHandlers(false);
-        const QSignalBlocker blocker(testVoice_);
+        struct Reattach {
+            TFrmTalk* window;
+            ~Reattach() { window->ConnectVoiceHandlers(true); }
+        } reattach{this};
         // The preset as stored, not its low bytes: 256 shows as no voice and bars at the top.
         const VoiceParams& params = controller_->Preset(controller_->CurrentPreset());
         const bool known = params.Voice >= 0 && params.Voice < testVoice_->count();
@@ -557,7 +561,6 @@ void TFrmTalk::SetTestValues(VoiceSender sender) {
         trBarTempo_->setValue(9 - params.Tempo);
         trBarMelody_->setValue(9 - params.Melody);
         trBarVolume_->setValue(255 - controller_->GetVolume());
-        ConnectVoiceHandlers(true);
         return;
     }
     controller_->SetVoice(testVoice_->currentRow());

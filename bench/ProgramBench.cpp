@@ -98,6 +98,8 @@ int main() {
     fs::copy_file(built / "tovrin", root + "/app/tovrin");
     fs::create_directory_symlink(built / "ZalLib", root + "/app/ZalLib");
     const std::string program = root + "/app/tovrin";
+    // Both daily events off: a run never pauses the speech or asks for the power to go.
+    std::ofstream(program + ".ini") << "[TFrmTalk]\nLogOff_Checked=False\nLogOn_Checked=False\n";
     const std::string document = root + "/document.txt";
     // "Good day. The program reads the text aloud." in Windows-1251.
     std::ofstream(document, std::ios::binary)

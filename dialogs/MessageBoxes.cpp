@@ -1,5 +1,8 @@
 #include "dialogs/MessageBoxes.h"
 
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -73,6 +76,66 @@ BoxButton ScriptedMessageBoxes::Show(QWidget*, BoxKind kind, const QString& text
     if (answers.empty()) return defaultButton;
     const BoxButton answer = answers.front();
     answers.pop_front();
+    return answer;
+}
+
+std::optional<QColor> MessageBoxes::PickColor(QWidget*, const QColor&) {
+    return std::nullopt;
+}
+
+std::optional<QFont> MessageBoxes::PickFont(QWidget*, const QFont&) {
+    return std::nullopt;
+}
+
+std::optional<QString> MessageBoxes::PickOpenFile(QWidget*, const QString&, const QString&,
+                                                  const QString&) {
+    return std::nullopt;
+}
+
+std::optional<QString> QtMessageBoxes::PickOpenFile(QWidget* parent, const QString& title,
+                                                    const QString& folder, const QString& filter) {
+    if (RunsOffscreen()) return std::nullopt;
+    const QString chosen = QFileDialog::getOpenFileName(parent, title, folder, filter);
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen;
+}
+
+std::optional<QString> ScriptedMessageBoxes::PickOpenFile(QWidget*, const QString&, const QString&,
+                                                          const QString&) {
+    if (fileAnswers.empty()) return std::nullopt;
+    const auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QColor> QtMessageBoxes::PickColor(QWidget* parent, const QColor& initial) {
+    if (RunsOffscreen()) return std::nullopt;  // nobody could answer: cancelled
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid()) return std::nullopt;
+    return chosen;
+}
+
+std::optional<QFont> QtMessageBoxes::PickFont(QWidget* parent, const QFont& initial) {
+    if (RunsOffscreen()) return std::nullopt;
+    bool chosen = false;
+    const QFont font = QFontDialog::getFont(&chosen, initial, parent);
+    if (!chosen) return std::nullopt;
+    return font;
+}
+
+std::optional<QColor> ScriptedMessageBoxes::PickColor(QWidget*, const QColor& initial) {
+    colorsOffered.push_back(initial);
+    if (colorAnswers.empty()) return std::nullopt;
+    const auto answer = colorAnswers.front();
+    colorAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QFont> ScriptedMessageBoxes::PickFont(QWidget*, const QFont& initial) {
+    fontsOffered.push_back(initial);
+    if (fontAnswers.empty()) return std::nullopt;
+    const auto answer = fontAnswers.front();
+    fontAnswers.pop_front();
     return answer;
 }
 

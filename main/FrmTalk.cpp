@@ -3,6 +3,7 @@
 #include "dialogs/AccessibleToggles.h"
 #include "engine/WholeNumber.h"
 #include "main/CommandText.h"
+#include "main/ControlNames.h"
 #include "main/StartFile.h"
 #include "platform/Desktop.h"
 #include "text/CodePages.h"
@@ -11,6 +12,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QSlider>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -22,6 +27,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
 #include <exception>
 
 namespace tovrin {
@@ -57,11 +63,6 @@ QIcon ProgramIcon() {
     painter.drawRect(10, 12, 5, 8);
     painter.drawPolygon(QPolygon({QPoint(15, 12), QPoint(22, 6), QPoint(22, 26), QPoint(15, 20)}));
     return QIcon(picture);
-}
-
-void Name(QWidget* widget, const char* objectName, const QString& accessibleName) {
-    widget->setObjectName(QString::fromLatin1(objectName));
-    widget->setAccessibleName(accessibleName);
 }
 
 }  // namespace
@@ -156,10 +157,12 @@ void TFrmTalk::BuildPages() {
         {"TabText", QStringLiteral("Текст")},
         {"TabShutDown", QStringLiteral("События")},
     };
+    std::vector<QWidget*> made;
     for (const auto& [name, caption] : pages) {
         auto* page = new QWidget(pageControl_);
         Name(page, name, caption);
         pageControl_->addTab(page, caption);
+        made.push_back(page);
     }
 
     // Hidden controls that only carry stored values.
@@ -170,6 +173,11 @@ void TFrmTalk::BuildPages() {
     blockItem_ = new QLineEdit(QStringLiteral("0"), client_);
     Name(blockItem_, "BlockItem", QStringLiteral("BlockItem"));
     blockItem_->hide();
+
+    BuildVoicePage(made[0]);
+    BuildImagePage(made[1]);
+    BuildTextPage(made[2]);
+    BuildEventPage(made[3]);
 }
 
 void TFrmTalk::BuildMenu() {
@@ -262,8 +270,15 @@ bool TFrmTalk::FormCreate() {
     LoadSettings();
     controller_->ResetController();
     SelectBlockItem();
+    TextChange();
     controller_->LoadPresets(testRes_.empty() ? nullptr : &testRes_);
+    {
+        const QSignalBlocker blocker(testStyle_);
+        testStyle_->setCurrentRow(controller_->CurrentPreset());
+    }
+    Guarded([this] { SetTestValues(VoiceSender::TestStyle); });
     firstActivation_ = true;
+    EventChangeDate();
     return true;
 }
 
@@ -336,9 +351,10 @@ void TFrmTalk::RestoreMainWindow() {
 }
 
 void TFrmTalk::SelectBlockItem() {
-    // Until the block-size list exists the index is only kept in its normal form.
+    // The list takes the index kept as text; the first entry when it holds no number.
     const auto index = ParseWholeNumber(blockItem_->text().toStdString());
-    blockItem_->setText(QString::number(index && *index >= 0 ? *index : 0));
+    blockSize_->setCurrentIndex(index && *index >= 0 && *index < blockSize_->count() ? *index : 0);
+    blockItem_->setText(QString::number(blockSize_->currentIndex()));
 }
 
 PlayerWindow* TFrmTalk::OpenPlayer(const std::string& fileName) {
@@ -472,6 +488,8 @@ void TFrmTalk::TimerUpdateEvent() {
         const EngineState state = controller_->GetEngineState();
         if (state.Holder && state.Holder->IsPlayerWindow() && IsOpenPlayer(state.Holder))
             state.Holder->PlayerPoll(state);
+        if ((state.Holder == &startUpHolder_ || state.Holder == &testHolder_) && !state.Busy)
+            SpeakStartUp(PhraseSender::None);
         SetDown(btnPlayer_, state.PlayerMode);
         SetDown(btnSpy_, state.SpyMode);
         SetDown(btnPause_, state.Paused);
@@ -483,6 +501,8 @@ void TFrmTalk::TimerUpdateEvent() {
             }
             SetDown(btnVisible_, false);
         }
+        // A volume changed by another program moves the bar, and so goes into the preset.
+        trBarVolume_->setValue(255 - controller_->GetVolume());
         lastTimerError_.clear();
     } catch (const std::exception& error) {
         ReportTimerError(error.what());
@@ -549,11 +569,6 @@ SpeakResult TFrmTalk::SpeakRequest(const std::string& text, SpeechHolder* window
     return controller_->SpeakText(text, window);
 }
 
-void TFrmTalk::GetTextOptions(PlayerOptions&) {
-    // The reading options of the text pages come with those pages; until then new windows
-    // keep the defaults their caller filled in.
-}
-
 void TFrmTalk::NewClient() {
     OpenPlayer({});
 }
@@ -577,26 +592,32 @@ void TFrmTalk::Guarded(const std::function<void()>& handler) {
 void TFrmTalk::LoadSettings() {
     if (!setup_.SettingsPath) return;
     StoredControls controls;
-    controls.BlockItemText = blockItem_->text().toStdString();
-    controls.BtnRunDown = btnRun_->isChecked();
-    controls.FormVisibleChecked = formVisible_->isChecked();
-    controls.TestResItems = testRes_;
+    StoreControls(controls);
     const QScreen* display = screen();
     ScreenInfo info{display->geometry().width(), display->geometry().height(),
                     qRound(display->logicalDotsPerInch())};
+    const QSize size = this->size();
     const auto position = LoadSettingsFile(*setup_.SettingsPath, info, controls);
-    blockItem_->setText(QString::fromStdString(controls.BlockItemText));
-    btnRun_->setChecked(controls.BtnRunDown);
-    formVisible_->setChecked(controls.FormVisibleChecked);
-    testRes_ = controls.TestResItems;
-    if (position) move(position->Left, position->Top);
+    RestoreControls(controls);
+    // A position that lies on no screen would leave the window out of reach.
+    if (position && QGuiApplication::screenAt(QPoint(position->Left, position->Top)))
+        move(position->Left, position->Top);
+    resize(size);
 }
 
 void TFrmTalk::SaveSettings() {
     formVisible_->setChecked(shown_);
-    SelectBlockItem();
+    TextChange();
+    SetTestValues(VoiceSender::None);
     controller_->SavePresets(&testRes_);
+    ShowTestRes();
     if (!setup_.SettingsPath) return;
+    const std::string& path = *setup_.SettingsPath;
+    if (SettingsFileReadOnly(path)) {
+        std::fprintf(stderr, "tovrin: the settings file %s is read-only; it is left unchanged\n",
+                     path.c_str());
+        return;
+    }
     const QRect frame = frameGeometry();
     const QScreen* display = screen();
     WindowPlacement placement;
@@ -609,10 +630,10 @@ void TFrmTalk::SaveSettings() {
     placement.PixelsPerInch = qRound(display->logicalDotsPerInch());
     placement.ShowCmd = isMinimized() ? 2 : (isVisible() ? 1 : 0);
     placement.Visible = isVisible();
-    StoredControls controls{testRes_, blockItem_->text().toStdString(), btnRun_->isChecked(),
-                            formVisible_->isChecked()};
+    StoredControls controls;
+    StoreControls(controls);
     // A settings file that cannot be written is given up without a message.
-    SaveSettingsFile(*setup_.SettingsPath, placement, controls);
+    SaveSettingsFile(path, placement, controls, setup_.WriteSettings);
 }
 
 void TFrmTalk::FormDestroy() {

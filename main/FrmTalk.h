@@ -2,6 +2,7 @@
 
 #include "dialogs/MessageBoxes.h"
 #include "engine/TalkServ.h"
+#include "main/DailyEvent.h"
 #include "main/PlayerFactory.h"
 #include "main/SettingsFile.h"
 #include "platform/Dde.h"
@@ -16,8 +17,16 @@
 #include <vector>
 
 class QAction;
+class QButtonGroup;
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QListWidget;
+class QSlider;
+class QTextEdit;
+class QTimeEdit;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
@@ -39,7 +48,29 @@ struct FrmTalkSetup {
         MakeDdeServer;
     // The pause before the deferred start-up runs when no activation event arrives.
     int ActivationFallbackMs = 300;
+    // The clock the daily events are due by (the system's when none).
+    const WallClock* Clock = nullptr;
+    // Asks the desktop to open a program or file; the system's way when none.
+    std::function<bool(const QString& file)> OpenProgram;
+    // Writes the settings file (one atomic replacement when none).
+    SettingsWriter WriteSettings;
 };
+
+// A phrase field of the main window as the engine's holder.
+class PhraseHolder final : public SpeechHolder {
+  public:
+    bool IsPlayerWindow() const override { return false; }
+    void PlayerPoll(const EngineState&) override {}
+};
+
+class PauseEdit;
+
+// Who changed the voice controls: a preset chosen, a voice or bar moved, or the program.
+enum class VoiceSender { TestStyle, Control, None };
+// Who asked for a phrase: its button, or the timer repeating the current one.
+enum class PhraseSender { TestBtn, StartUpBtn, None };
+// The buttons of the appearance panel.
+enum class ViewButton { WinBkCol, WinBkFont, EditBkCol, EditCol, Win1251, DosAlt };
 
 // Who pressed a switch: its own button, the menu item that mirrors it, or the program.
 enum class Sender { Button, MenuItem, Program };
@@ -92,8 +123,27 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     ProgressInfo GetProgress() override;
     SpeakResult SpeakRequest(const std::string& text, SpeechHolder* window) override;
     void GetTextOptions(PlayerOptions& options) override;
+    bool AutoCalc() override;
+    PlayerAppearance GetAppearance() override { return appearance_; }
     void NewClient() override;
     void ReportError(const std::string& text) override;
+
+    // Voice tab.
+    void SetTestValues(VoiceSender sender);
+    void SpeakStartUp(PhraseSender sender);
+    // Player panel.
+    void BtnViewSetup(ViewButton button);
+    void TextChange();
+    // Timed events: re-arms both events; runs each due action.
+    void EventChangeDate();
+    void CheckEvents();
+    void ShutDown();
+    void StartUp();
+    void StartUpProcBtnClick();
+    std::optional<QDateTime> LogOffDue() const { return logOff_.Due(); }
+    std::optional<QDateTime> LogOnDue() const { return logOn_.Due(); }
+    SpeechHolder* TestHolder() { return &testHolder_; }
+    SpeechHolder* StartUpHolder() { return &startUpHolder_; }
 
     TTalkServ& Controller() { return *controller_; }
     QMenu* PopupMenu() const { return menu_; }
@@ -107,6 +157,17 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void BuildSwitches();
     void BuildPages();
     void BuildMenu();
+    void BuildVoicePage(QWidget* page);
+    void BuildImagePage(QWidget* page);
+    void BuildTextPage(QWidget* page);
+    void BuildEventPage(QWidget* page);
+    void ShowAppearance();
+    void ShowTestRes();
+    QDateTime Now() const;
+    void ReArm(DailyEvent& event, const QTimeEdit* picker);
+    bool ConnectVoiceHandlers(bool on);
+    void StoreControls(StoredControls& controls) const;
+    void RestoreControls(const StoredControls& controls);
     void CreateTrayIcon();
     void LoadSettings();
     void SaveSettings();
@@ -134,6 +195,13 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool inTimer_ = false;
     std::string lastTimerError_;
     std::vector<std::string> testRes_;
+    PhraseHolder testHolder_;
+    PhraseHolder startUpHolder_;
+    PlayerAppearance appearance_;
+    DailyEvent logOff_;
+    DailyEvent logOn_;
+    SystemWallClock systemClock_;
+    bool voiceHandlersOn_ = true;
 
     QWidget* client_ = nullptr;
     QToolButton* btnRun_ = nullptr;
@@ -155,6 +223,49 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QAction* itemExit_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* frmTimer_ = nullptr;
+
+    QListWidget* testStyle_ = nullptr;
+    QListWidget* testVoice_ = nullptr;
+    QSlider* trBarTempo_ = nullptr;
+    QSlider* trBarTimbre_ = nullptr;
+    QSlider* trBarMelody_ = nullptr;
+    QSlider* trBarVolume_ = nullptr;
+    QLineEdit* testEdit_ = nullptr;
+    QToolButton* testBtn_ = nullptr;
+    QListWidget* testResList_ = nullptr;
+
+    QWidget* pnlPlayerSetup_ = nullptr;
+    QTextEdit* editorSetup_ = nullptr;
+    QLineEdit* styleWin_ = nullptr;
+    QLineEdit* styleDos_ = nullptr;
+
+    QButtonGroup* readingType_ = nullptr;
+    QCheckBox* autoCalc_ = nullptr;
+    QLineEdit* abzBeg_ = nullptr;
+    QCheckBox* abzBegP_ = nullptr;
+    PauseEdit* abzBegPause_ = nullptr;
+    QLineEdit* abzEnd_ = nullptr;
+    QCheckBox* abzEndP_ = nullptr;
+    PauseEdit* abzEndPause_ = nullptr;
+    QLineEdit* blockMsg_ = nullptr;
+    QComboBox* blockSize_ = nullptr;
+    QLineEdit* dictScript_ = nullptr;
+    QCheckBox* dictOver_ = nullptr;
+    QCheckBox* dictRep_ = nullptr;
+
+    QTimeEdit* logOffTime_ = nullptr;
+    QCheckBox* logOffCheck_ = nullptr;
+    QButtonGroup* rgLogOff_ = nullptr;
+    QTimeEdit* logOnTime_ = nullptr;
+    QCheckBox* logOnCheck_ = nullptr;
+    QButtonGroup* rgLogOn_ = nullptr;
+    QLineEdit* startUpProcess_ = nullptr;
+    QToolButton* startUpProcBtn_ = nullptr;
+    QToolButton* startUpBtn_ = nullptr;
+    QLineEdit* startUpEdit_ = nullptr;
+    QString openDialogFolder_;
+    QTimer* logOffTimer_ = nullptr;
+    QTimer* logOnTimer_ = nullptr;
 };
 
 }  // namespace tovrin

@@ -1,6 +1,7 @@
 #include "main/SettingsFile.h"
 
 #include "engine/WholeNumber.h"
+#include "platform/AtomicFile.h"
 #include "platform/Profile.h"
 
 #include <stdlib.h>
@@ -9,9 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace tovrin {
@@ -20,6 +24,9 @@ namespace {
 
 constexpr const char* kSection = "TFrmTalk";
 constexpr const char* kPresetSection = "TFrmTalk.TestRes_Items";
+
+constexpr const char* kStyleNames[] = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+constexpr const char* kPitchNames[] = {"fpDefault", "fpVariable", "fpFixed"};
 
 std::string Trimmed(const std::string& text) {
     const size_t begin = text.find_first_not_of(" \t");
@@ -37,56 +44,138 @@ std::string ScreenSuffix(int width, int height) {
     return "(" + std::to_string(width) + "x" + std::to_string(height) + ")";
 }
 
+const char* FormatBoolean(bool value) {
+    return value ? "True" : "False";
+}
+
 std::optional<bool> ParseBoolean(const std::string& text) {
     if (strcasecmp(text.c_str(), "True") == 0) return true;
     if (strcasecmp(text.c_str(), "False") == 0) return false;
     return std::nullopt;
 }
 
-// A copy of the settings file to change and then rename over it in one step.
-std::optional<std::string> WorkingCopy(const std::string& path) {
-    std::string pattern = path + ".XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) return std::nullopt;
-    close(fd);
-    std::error_code error;
-    if (std::filesystem::exists(path, error))
-        std::filesystem::copy_file(path, pattern, std::filesystem::copy_options::overwrite_existing,
-                                   error);
-    if (error && error != std::errc::no_such_file_or_directory) {
-        std::filesystem::remove(pattern, error);
-        return std::nullopt;
+// The keys of one section in the order they are written.
+class KeyList {
+  public:
+    void Add(const std::string& key, const std::string& value) { keys_.emplace_back(key, value); }
+    void Text(const std::string& key, const std::string& value) { Add(key, StoredText(value)); }
+    void Flag(const std::string& key, bool value) { Add(key, FormatBoolean(value)); }
+    void Number(const std::string& key, int64_t value) { Add(key, std::to_string(value)); }
+    void Font(const std::string& control, const FontRecord& font) {
+        const std::string key = control + "_Font";
+        Number(key + "Charset", font.Charset);
+        Number(key + "Color", font.Color);
+        Number(key + "Height", font.Height);
+        Text(key + "Name", font.Name);
+        Add(key + "Pitch", font.Pitch);
+        Number(key + "Size", font.Size);
+        Add(key + "Style", FormatFontStyle(font.Style));
     }
-    return pattern;
-}
+    const std::vector<std::pair<std::string, std::string>>& Keys() const { return keys_; }
 
-bool WriteAll(ProfileFile& file, const WindowPlacement& placement, const StoredControls& controls) {
+  private:
+    std::vector<std::pair<std::string, std::string>> keys_;
+};
+
+KeyList PlacementKeys(const WindowPlacement& placement) {
+    KeyList list;
     const std::string suffix = ScreenSuffix(placement.ScreenWidth, placement.ScreenHeight);
     const std::string minMax = FourNumbers(-1, -1, -1, -1);
     const std::string norm =
         FourNumbers(placement.Left, placement.Top, placement.Right, placement.Bottom);
-    bool ok =
-        file.WriteString(kSection, "FormVersion", "0") &&
-        file.WriteString(kSection, "Flags", "0") &&
-        file.WriteString(kSection, "ShowCmd", std::to_string(placement.ShowCmd)) &&
-        file.WriteString(kSection, "PixelsPerInch", std::to_string(placement.PixelsPerInch)) &&
-        file.WriteString(kSection, "MinMaxPos", minMax) &&
-        file.WriteString(kSection, "MinMaxPos" + suffix, minMax) &&
-        file.WriteString(kSection, "NormPos", norm) &&
-        file.WriteString(kSection, "NormPos" + suffix, norm) &&
-        file.WriteString(kSection, "Visible", placement.Visible ? "1" : "0");
+    list.Add("FormVersion", "0");
+    list.Add("Flags", "0");
+    list.Number("ShowCmd", placement.ShowCmd);
+    list.Number("PixelsPerInch", placement.PixelsPerInch);
+    list.Add("MinMaxPos", minMax);
+    list.Add("MinMaxPos" + suffix, minMax);
+    list.Add("NormPos", norm);
+    list.Add("NormPos" + suffix, norm);
+    list.Add("Visible", placement.Visible ? "1" : "0");
+    return list;
+}
+
+// The stored properties in the order of the stored list, TestRes.Items excepted.
+KeyList PropertyKeys(const StoredControls& c) {
+    KeyList list;
+    list.Add("LogOff_Time", FormatDateTime(c.LogOffTime));
+    list.Number("RGLogOff_ItemIndex", c.RGLogOffIndex);
+    list.Flag("LogOff_Checked", c.LogOffChecked);
+    list.Add("LogOn_Time", FormatDateTime(c.LogOnTime));
+    list.Number("RGLogOn_ItemIndex", c.RGLogOnIndex);
+    list.Flag("LogOn_Checked", c.LogOnChecked);
+    list.Text("StartUpProcess_Text", c.StartUpProcess);
+    list.Text("StartUpEdit_Text", c.StartUpEdit);
+    list.Text("TestEdit_Text", c.TestEdit);
+    list.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
+    list.Font("PnlPlayerSetup", c.Look.WindowFont);
+    list.Number("EditorSetup_Color", c.Look.EditorColor);
+    // The text colour of the player's editor is kept from one run to the next as well.
+    list.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
+    list.Font("StyleWin", c.Look.StyleWin);
+    list.Font("StyleDos", c.Look.StyleDos);
+    list.Number("ReadingType_ItemIndex", c.ReadingType);
+    list.Flag("AutoCalc_Checked", c.AutoCalc);
+    list.Text("AbzBeg_Text", c.AbzBeg);
+    list.Flag("AbzBegP_Checked", c.AbzBegP);
+    list.Text("AbzBegPause_Text", c.AbzBegPause);
+    list.Text("AbzEnd_Text", c.AbzEnd);
+    list.Flag("AbzEndP_Checked", c.AbzEndP);
+    list.Text("AbzEndPause_Text", c.AbzEndPause);
+    list.Text("BlockMsg_Text", c.BlockMsg);
+    list.Text("BlockItem_Text", c.BlockItemText);
+    list.Text("DictScript_Text", c.DictScript);
+    list.Flag("DictRep_Checked", c.DictRep);
+    list.Flag("DictOver_Checked", c.DictOver);
+    list.Flag("BtnRun_Down", c.BtnRunDown);
+    list.Flag("FormVisible_Checked", c.FormVisibleChecked);
+    return list;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Applies every change to a private copy of the file, so that the file itself is replaced
+// once, with everything, or not at all.
+std::optional<std::string> NewContent(const std::string& path, const WindowPlacement& placement,
+                                      const StoredControls& controls) {
+    std::error_code error;
+    std::string copy = (std::filesystem::temp_directory_path(error) / "tovrin-ini.XXXXXX").string();
+    const int fd = mkstemp(copy.data());
+    if (fd < 0) return std::nullopt;
+    close(fd);
+    if (std::filesystem::exists(path, error)) {
+        std::ofstream(copy, std::ios::binary | std::ios::trunc) << ReadWholeFile(path);
+    }
+    ProfileFile file(copy);
+    bool ok = true;
+    const KeyList placementKeys = PlacementKeys(placement);
+    for (const auto& [key, value] : placementKeys.Keys())
+        ok = ok && file.WriteString(kSection, key, value);
+    const KeyList properties = PropertyKeys(controls);
+    const auto& keys = properties.Keys();
+    // TestRes.Items stands ninth in the stored list, after StartUpEdit.Text.
+    size_t i = 0;
+    for (; ok && i < keys.size() && keys[i].first != "TestEdit_Text"; ++i)
+        ok = file.WriteString(kSection, keys[i].first, keys[i].second);
     ok = ok && file.EraseSection(kPresetSection);
     if (ok && !controls.TestResItems.empty()) {
         ok =
             file.WriteString(kPresetSection, "Count", std::to_string(controls.TestResItems.size()));
-        for (size_t i = 0; ok && i < controls.TestResItems.size(); ++i)
-            ok = file.WriteString(kPresetSection, "Item" + std::to_string(i),
-                                  StoredText(controls.TestResItems[i]));
+        for (size_t line = 0; ok && line < controls.TestResItems.size(); ++line)
+            ok = file.WriteString(kPresetSection, "Item" + std::to_string(line),
+                                  StoredText(controls.TestResItems[line]));
     }
-    return ok && file.WriteString(kSection, "BlockItem_Text", StoredText(controls.BlockItemText)) &&
-           file.WriteString(kSection, "BtnRun_Down", controls.BtnRunDown ? "True" : "False") &&
-           file.WriteString(kSection, "FormVisible_Checked",
-                            controls.FormVisibleChecked ? "True" : "False");
+    for (; ok && i < keys.size(); ++i)
+        ok = file.WriteString(kSection, keys[i].first, keys[i].second);
+    std::optional<std::string> content;
+    if (ok) content = ReadWholeFile(copy);
+    std::filesystem::remove(copy, error);
+    return content;
 }
 
 std::optional<std::string> ReadKey(const ProfileFile& file, const std::string& section,
@@ -111,19 +200,91 @@ std::optional<WindowPosition> ReadPosition(const ProfileFile& file, const Screen
     return position;
 }
 
-void ReadControls(const ProfileFile& file, StoredControls& controls) {
-    if (auto count = ParseWholeNumber(ReadKey(file, kPresetSection, "Count").value_or(""));
-        count && *count > 0) {
-        controls.TestResItems.clear();
-        for (int32_t i = 0; i < *count; ++i)
-            controls.TestResItems.push_back(
-                ReadKey(file, kPresetSection, "Item" + std::to_string(i)).value_or(""));
+// Reads the keys of the main section, each into its control when its value has the right
+// form.
+class KeyReader {
+  public:
+    explicit KeyReader(const ProfileFile& file) : file_(file) {}
+
+    std::optional<std::string> Value(const std::string& key) const {
+        return ReadKey(file_, kSection, key);
     }
-    if (auto text = ReadKey(file, kSection, "BlockItem_Text")) controls.BlockItemText = *text;
-    if (auto down = ParseBoolean(ReadKey(file, kSection, "BtnRun_Down").value_or("")))
-        controls.BtnRunDown = *down;
-    if (auto checked = ParseBoolean(ReadKey(file, kSection, "FormVisible_Checked").value_or("")))
-        controls.FormVisibleChecked = *checked;
+    void Text(const std::string& key, std::string& target) const {
+        if (auto value = Value(key)) target = *value;
+    }
+    void Flag(const std::string& key, bool& target) const {
+        if (auto value = ParseBoolean(Value(key).value_or(""))) target = *value;
+    }
+    void Number(const std::string& key, int32_t& target) const {
+        if (auto value = ParseWholeNumber(Value(key).value_or(""))) target = *value;
+    }
+    // An item index outside its group is a damaged value: skipped, never clamped.
+    void Index(const std::string& key, int32_t& target, int32_t count) const {
+        auto value = ParseWholeNumber(Value(key).value_or(""));
+        if (value && *value >= -1 && *value < count) target = *value;
+    }
+    void TimeOfDay(const std::string& key, double& target) const {
+        if (auto value = ParseDateTime(Value(key).value_or(""))) target = *value;
+    }
+    void Font(const std::string& control, FontRecord& font) const {
+        const std::string key = control + "_Font";
+        Number(key + "Charset", font.Charset);
+        Number(key + "Color", font.Color);
+        Number(key + "Height", font.Height);
+        Text(key + "Name", font.Name);
+        if (auto pitch = Value(key + "Pitch"))
+            for (const char* name : kPitchNames)
+                if (strcasecmp(pitch->c_str(), name) == 0) font.Pitch = name;
+        Number(key + "Size", font.Size);
+        if (auto style = ParseFontStyle(Value(key + "Style").value_or(""))) font.Style = *style;
+    }
+
+  private:
+    const ProfileFile& file_;
+};
+
+void ReadPresets(const ProfileFile& file, StoredControls& controls) {
+    const auto count = ParseWholeNumber(ReadKey(file, kPresetSection, "Count").value_or(""));
+    if (!count || *count <= 0) return;
+    controls.TestResItems.clear();
+    for (int32_t i = 0; i < std::min(*count, kMaxStoredListLines); ++i)
+        controls.TestResItems.push_back(
+            ReadKey(file, kPresetSection, "Item" + std::to_string(i)).value_or(""));
+}
+
+void ReadControls(const ProfileFile& file, StoredControls& c) {
+    const KeyReader read(file);
+    read.TimeOfDay("LogOff_Time", c.LogOffTime);
+    read.Index("RGLogOff_ItemIndex", c.RGLogOffIndex, 3);
+    read.Flag("LogOff_Checked", c.LogOffChecked);
+    read.TimeOfDay("LogOn_Time", c.LogOnTime);
+    read.Index("RGLogOn_ItemIndex", c.RGLogOnIndex, 3);
+    read.Flag("LogOn_Checked", c.LogOnChecked);
+    read.Text("StartUpProcess_Text", c.StartUpProcess);
+    read.Text("StartUpEdit_Text", c.StartUpEdit);
+    ReadPresets(file, c);
+    read.Text("TestEdit_Text", c.TestEdit);
+    read.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
+    read.Font("PnlPlayerSetup", c.Look.WindowFont);
+    read.Number("EditorSetup_Color", c.Look.EditorColor);
+    read.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
+    read.Font("StyleWin", c.Look.StyleWin);
+    read.Font("StyleDos", c.Look.StyleDos);
+    read.Index("ReadingType_ItemIndex", c.ReadingType, 3);
+    read.Flag("AutoCalc_Checked", c.AutoCalc);
+    read.Text("AbzBeg_Text", c.AbzBeg);
+    read.Flag("AbzBegP_Checked", c.AbzBegP);
+    read.Text("AbzBegPause_Text", c.AbzBegPause);
+    read.Text("AbzEnd_Text", c.AbzEnd);
+    read.Flag("AbzEndP_Checked", c.AbzEndP);
+    read.Text("AbzEndPause_Text", c.AbzEndPause);
+    read.Text("BlockMsg_Text", c.BlockMsg);
+    read.Text("BlockItem_Text", c.BlockItemText);
+    read.Text("DictScript_Text", c.DictScript);
+    read.Flag("DictRep_Checked", c.DictRep);
+    read.Flag("DictOver_Checked", c.DictOver);
+    read.Flag("BtnRun_Down", c.BtnRunDown);
+    read.Flag("FormVisible_Checked", c.FormVisibleChecked);
 }
 
 bool InOwnGroups(gid_t group) {
@@ -153,6 +314,49 @@ bool FolderWritable(const std::string& folder) {
 
 }  // namespace
 
+std::string FormatDateTime(double days) {
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, days, std::chars_format::general, 15);
+    return std::string(buffer, result.ptr);
+}
+
+std::optional<double> ParseDateTime(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string FormatFontStyle(int32_t style) {
+    std::string text = "[";
+    for (int bit = 0; bit < 4; ++bit) {
+        if (!(style & (1 << bit))) continue;
+        if (text.size() > 1) text += ",";
+        text += kStyleNames[bit];
+    }
+    return text + "]";
+}
+
+std::optional<int32_t> ParseFontStyle(const std::string& text) {
+    if (text.size() < 2 || text.front() != '[' || text.back() != ']') return std::nullopt;
+    int32_t style = 0;
+    std::istringstream members(text.substr(1, text.size() - 2));
+    std::string member;
+    while (std::getline(members, member, ',')) {
+        member = Trimmed(member);
+        if (member.empty()) continue;
+        int bit = 0;
+        while (bit < 4 && strcasecmp(member.c_str(), kStyleNames[bit]) != 0)
+            ++bit;
+        if (bit == 4) return std::nullopt;
+        style |= 1 << bit;
+    }
+    return style;
+}
+
 std::optional<std::string> SettingsFilePath(const std::string& executablePath) {
     const std::string folder = std::filesystem::path(executablePath).parent_path().string();
     if (FolderWritable(folder)) return executablePath + ".ini";
@@ -161,22 +365,28 @@ std::optional<std::string> SettingsFilePath(const std::string& executablePath) {
 }
 
 std::string StoredText(const std::string& text) {
-    const std::string trimmed = Trimmed(text);
+    std::string flat = text;
+    for (char& c : flat)
+        if (c == '\r' || c == '\n') c = ' ';
+    const std::string trimmed = Trimmed(flat);
     const bool quoted = trimmed.size() >= 2 &&
                         (trimmed.front() == '"' || trimmed.front() == '\'') &&
                         trimmed.back() == trimmed.front();
     return quoted ? "\"" + trimmed + "\"" : trimmed;
 }
 
+bool SettingsFileReadOnly(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return false;
+    // The write bits count even for a user the system would let write anyway.
+    return access(path.c_str(), W_OK) != 0 || (status.st_mode & 0222) == 0;
+}
+
 bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,
-                      const StoredControls& controls) {
-    const auto copy = WorkingCopy(path);
-    if (!copy) return false;
-    ProfileFile file(*copy);
-    const bool written =
-        WriteAll(file, placement, controls) && std::rename(copy->c_str(), path.c_str()) == 0;
-    if (!written) std::remove(copy->c_str());
-    return written;
+                      const StoredControls& controls, const SettingsWriter& writer) {
+    const auto content = NewContent(path, placement, controls);
+    if (!content) return false;
+    return writer ? writer(path, *content) : WriteFileAtomically(path, *content);
 }
 
 std::optional<WindowPosition> LoadSettingsFile(const std::string& path, const ScreenInfo& screen,

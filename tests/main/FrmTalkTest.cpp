@@ -1,8 +1,13 @@
 #include "main/FrmTalk.h"
 
 #include "dialogs/AccessibleToggles.h"
+#include "dialogs/PauseEdit.h"
 
 #include "main/CommandText.h"
+#include "platform/Power.h"
+#include "platform/Profile.h"
+#include "platform/WaveVolume.h"
+#include "text/CodePages.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
 #include "tests/main/FakePlayers.h"
@@ -11,7 +16,14 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimeEdit>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -45,22 +57,43 @@ class QtEnvironment : public testing::Environment {
 [[maybe_unused]] testing::Environment* const qtEnvironment =
     testing::AddGlobalTestEnvironment(new QtEnvironment);
 
+// The wall clock of the daily events, set by the test.
+class FakeWallClock final : public WallClock {
+  public:
+    QDateTime Now() const override { return now; }
+    QDateTime now = QDateTime(QDate(2026, 6, 1), QTime(12, 0));
+};
+
 // A main window over a controller with a test clock, fake player windows and scripted boxes.
+// Its settings file starts with both daily events off, unless a test seeds its own.
 class FrmTalkTest : public testing::Test {
   protected:
     void SetUp() override {
         folder_ = test::MakeTempDir("frm");
+        InstallPowerControl(&power_);
         MakeWindow();
     }
     // The window goes first: its shutdown still talks to the engine.
     void TearDown() override {
         frm_.reset();
         engine_.reset();
+        InstallPowerControl(nullptr);
+    }
+
+    void Seed(const std::string& keys) {
+        std::ofstream(folder_ + "/tovrin.ini") << "[TFrmTalk]\n" << keys;
     }
 
     void MakeWindow(std::vector<std::string> arguments = {}, MessageBoxes* boxes = nullptr) {
         frm_.reset();
+        if (!std::filesystem::exists(folder_ + "/tovrin.ini"))
+            Seed("LogOff_Checked=False\nLogOn_Checked=False\n");
         FrmTalkSetup setup;
+        setup.Clock = &wall_;
+        setup.OpenProgram = [this](const QString& file) {
+            opened_.push_back(file.toStdString());
+            return true;
+        };
         setup.ExecutablePath = folder_ + "/tovrin";
         setup.Arguments = std::move(arguments);
         setup.SettingsPath = folder_ + "/tovrin.ini";
@@ -95,7 +128,17 @@ class FrmTalkTest : public testing::Test {
         return path;
     }
 
+    template <typename T>
+    T* Child(const char* name) {
+        auto* child = frm_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
     std::string folder_;
+    FakeWallClock wall_;
+    RecordingPowerControl power_;
+    std::vector<std::string> opened_;
     test::FakeClock clock_;
     FakePlayers players_;
     ScriptedMessageBoxes boxes_;
@@ -309,6 +352,263 @@ TEST_F(FrmTalkTest, APlayerWindowClosedWhileHoldingTheEngineGivesItBack) {
     EXPECT_EQ(frm_->GetHolder(), nullptr);
     frm_->TimerUpdateEvent();
     EXPECT_TRUE(boxes_.texts.empty());
+}
+
+TEST_F(FrmTalkTest, VoiceControlsDriveTheEngineFollowTheDeviceAndKeepThePresets) {
+    Start();
+    auto* style = Child<QListWidget>("TestStyle");
+    auto* voice = Child<QListWidget>("TestVoice");
+    auto* tempo = Child<QSlider>("TrBarTempo");
+    auto* volume = Child<QSlider>("TrBarVolume");
+    // The built-in presets read as 256 everywhere: no voice, bars at the top, full volume.
+    EXPECT_EQ(voice->currentRow(), -1);
+    EXPECT_EQ(tempo->value(), 0);
+    EXPECT_EQ(volume->value(), 0);
+    EXPECT_EQ(frm_->Controller().GetVolume(), 255);
+
+    FakeEngine& engine = engine_.emplace();
+    Button("BtnRun")->click();
+    engine.ClearRecords();
+    tempo->setValue(5);  // tempo 4
+    // Every value that differs from the stored 256 goes out: voice none (0), timbre 9 from the
+    // top, tempo 4, melody 9.
+    EXPECT_EQ(engine.Commands(), (std::vector<uint64_t>{171, 150, 155, 170}));
+    EXPECT_EQ(frm_->Controller().Preset(0).Tempo, 4);
+    // Showing another preset stores nothing into it; coming back shows the change.
+    style->setCurrentRow(4);
+    EXPECT_EQ(tempo->value(), 0);
+    EXPECT_EQ(frm_->Controller().Preset(4).Tempo, 256);
+    style->setCurrentRow(0);
+    EXPECT_EQ(tempo->value(), 5);
+
+    // Another program turns the device down: the next tick moves the bar and the preset.
+    ASSERT_TRUE(WriteWaveVolume(0x40004000));
+    frm_->TimerUpdateEvent();
+    EXPECT_EQ(volume->value(), 255 - 64);
+    EXPECT_EQ(frm_->Controller().Preset(0).Volume, 64);
+
+    Button("BtnRun")->click();
+    frm_->close();
+    EXPECT_EQ(ProfileFile(folder_ + "/tovrin.ini").ReadString("TFrmTalk.TestRes_Items", "Count"),
+              "6");
+    MakeWindow();
+    Start();
+    EXPECT_EQ(Child<QSlider>("TrBarTempo")->value(), 5);
+    EXPECT_EQ(frm_->Controller().Preset(0), (VoiceParams{255, 9, 4, 9, 64}));
+    EXPECT_TRUE(boxes_.texts.empty());
+}
+
+TEST_F(FrmTalkTest, PhrasesRepeatUntilTheirButtonAndAnAlarmThatCannotStartIsReportedOnce) {
+    Start();
+    // No engine can be started here: one box, the holder given back, no retry at each tick.
+    Button("StartUpBtn")->click();
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_EQ(boxes_.texts[0].rfind("Create process error: ", 0), 0u);
+    EXPECT_EQ(frm_->GetHolder(), nullptr);
+    for (int tick = 0; tick < 3; ++tick)
+        frm_->TimerUpdateEvent();
+    EXPECT_EQ(boxes_.texts.size(), 1u);
+
+    FakeEngine& engine = engine_.emplace();
+    engine.speakAtOnce = true;
+    Button("StartUpBtn")->click();
+    EXPECT_EQ(frm_->GetHolder(), frm_->StartUpHolder());
+    EXPECT_TRUE(frm_->Controller().IsPlayerMode());
+    EXPECT_EQ(Child<QListWidget>("TestStyle")->currentRow(), 4);
+    ASSERT_FALSE(engine.Texts().empty());
+    EXPECT_EQ(engine.Texts().back(), Utf8ToWindows1251("Ро'та', по-дъё'м '! {wait 3}"));
+    const size_t spoken = engine.Texts().size();
+    frm_->TimerUpdateEvent();  // silent engine: said again
+    EXPECT_GT(engine.Texts().size(), spoken);
+    Button("StartUpBtn")->click();
+    EXPECT_EQ(frm_->GetHolder(), nullptr);
+    EXPECT_EQ(Child<QListWidget>("TestStyle")->currentRow(), 4);
+
+    Child<QLineEdit>("TestEdit")->setText("проба");
+    Button("TestBtn")->click();
+    EXPECT_EQ(frm_->GetHolder(), frm_->TestHolder());
+    EXPECT_EQ(engine.Texts().back(), Utf8ToWindows1251("проба"));
+    Button("TestBtn")->click();
+    frm_->TimerUpdateEvent();
+    EXPECT_EQ(frm_->GetHolder(), nullptr);
+    EXPECT_EQ(boxes_.texts.size(), 1u);
+}
+
+TEST_F(FrmTalkTest, ThePlayerPanelHandsOutNormalisedOptionsAndTheLookAndKeepsThem) {
+    Start();
+    auto* begPause = Child<PauseEdit>("AbzBegPause");
+    ASSERT_TRUE(begPause->SetPauseText("2 "));
+    Child<QComboBox>("BlockSize")->setCurrentIndex(4);
+    Child<QCheckBox>("AbzBegP")->setChecked(true);
+    Child<QLineEdit>("AbzBeg")->setText("Абзац");
+    PlayerOptions options;
+    DefaultPlayerOptions(options);
+    options.CodePage = 3;
+    frm_->GetTextOptions(options);
+    EXPECT_EQ(options.BlockSize, 4096);
+    EXPECT_EQ(options.AbzBegPause, 20);
+    EXPECT_EQ(options.AbzEndPause, 5);
+    EXPECT_TRUE(options.AbzBegP);
+    EXPECT_EQ(options.AbzBeg, Utf8ToWindows1251("Абзац"));
+    EXPECT_EQ(options.DictScript, "E1R1");
+    EXPECT_EQ(options.CodePage, 3);  // not the panel's business
+    EXPECT_TRUE(frm_->AutoCalc());
+    frm_->TextChange();
+    EXPECT_EQ(Child<QLineEdit>("BlockItem")->text(), "4");
+    EXPECT_EQ(begPause->PauseText(), "20");
+    EXPECT_EQ(begPause->text(), "2.0");
+
+    // The text colour survives a new code-page font; a DOS font takes the OEM character set;
+    // a cancelled dialog changes nothing.
+    boxes_.colorAnswers = {QColor(0x11, 0x22, 0x33)};
+    Child<QPushButton>("BtnEditCol")->click();
+    boxes_.fontAnswers = {QFont("DejaVu Sans", 12)};
+    Child<QPushButton>("BtnWin1251")->click();
+    Child<QPushButton>("BtnWinBkCol")->click();
+    boxes_.fontAnswers = {QFont("DejaVu Sans Mono", 10)};
+    Child<QPushButton>("BtnDosAlt")->click();
+    PlayerAppearance look = frm_->GetAppearance();
+    EXPECT_EQ(look.StyleWin.Name, "DejaVu Sans");
+    EXPECT_EQ(look.StyleWin.Size, 12);
+    EXPECT_EQ(look.StyleWin.Color, 0x332211);
+    EXPECT_EQ(look.EditorFont.Name, "DejaVu Sans Mono");
+    EXPECT_EQ(look.EditorFont.Color, 0x332211);
+    EXPECT_EQ(look.EditorFont.Charset, 255);
+    EXPECT_EQ(look.WindowColor, PlayerAppearance().WindowColor);
+
+    frm_->close();
+    MakeWindow();
+    Start();
+    EXPECT_EQ(frm_->GetAppearance().StyleWin, look.StyleWin);
+    EXPECT_EQ(frm_->GetAppearance().StyleDos, look.StyleDos);
+    EXPECT_EQ(frm_->GetAppearance().EditorFont.Color, 0x332211);
+    EXPECT_EQ(Child<QComboBox>("BlockSize")->currentIndex(), 4);
+    EXPECT_EQ(Child<PauseEdit>("AbzBegPause")->PauseText(), "20");
+    EXPECT_EQ(Child<QLineEdit>("AbzBeg")->text(), "Абзац");
+}
+
+// Local time of a zone with daylight-saving time, for the life of one test.
+class BerlinTime {
+  public:
+    BerlinTime() : old_(qgetenv("TZ")) {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+    ~BerlinTime() {
+        qputenv("TZ", old_);
+        tzset();
+    }
+
+  private:
+    QByteArray old_;
+};
+
+TEST_F(FrmTalkTest, DailyEventsAreDueByTheWallClockAndComeBackTheNextDay) {
+    const BerlinTime zone;
+    // Clocks go forward at 02:00 on 29 March 2026 in Berlin.
+    wall_.now = QDateTime(QDate(2026, 3, 28), QTime(22, 0));
+    Seed(
+        "LogOff_Time=0.958333333333333\nRGLogOff_ItemIndex=0\nLogOn_Time=0.291666666666667\n"
+        "RGLogOn_ItemIndex=2\n");
+    MakeWindow();
+    Start();
+    FakeEngine& engine = engine_.emplace();
+    Button("BtnRun")->click();
+    Button("BtnPlayer")->click();
+    frm_->AcquireEngine(&players_.Last());
+    ASSERT_EQ(frm_->SpeakRequest("Текст.", &players_.Last()), SpeakResult::Accepted);
+    auto at = [](int day, int hour, int minute = 0) {
+        return QDateTime(QDate(2026, 3, day), QTime(hour, minute));
+    };
+    EXPECT_EQ(frm_->LogOffDue(), at(28, 23));
+    EXPECT_EQ(frm_->LogOnDue(), at(29, 7));  // 07:00 on the clock, 8 real hours after 22:00
+    EXPECT_EQ(wall_.now.secsTo(*frm_->LogOnDue()), 8 * 3600);
+
+    frm_->CheckEvents();  // nothing due yet
+    EXPECT_FALSE(engine.Paused());
+    wall_.now = at(28, 23);
+    frm_->CheckEvents();
+    EXPECT_TRUE(engine.Paused());
+    EXPECT_EQ(frm_->LogOffDue(), at(29, 23));  // the next day, not after the same interval
+
+    // The machine slept through 07:00: the alarm sounds on waking, and is due again at 07:00.
+    wall_.now = at(29, 9, 30);
+    frm_->CheckEvents();
+    EXPECT_EQ(frm_->GetHolder(), frm_->StartUpHolder());
+    EXPECT_EQ(frm_->LogOnDue(), at(30, 7));
+    Button("StartUpBtn")->click();
+    Child<QRadioButton>("RGLogOn_0")->click();  // the mornings below only resume reading
+
+    // Hibernation is asked for once a day; power-off every 2 seconds until the system is down.
+    Child<QRadioButton>("RGLogOff_1")->click();
+    wall_.now = at(29, 23);
+    frm_->CheckEvents();
+    EXPECT_EQ(power_.calls, std::vector<std::string>{"Hibernate"});
+    EXPECT_EQ(frm_->LogOffDue(), at(30, 23));
+    Child<QRadioButton>("RGLogOff_2")->click();
+    wall_.now = at(30, 23);
+    frm_->CheckEvents();
+    EXPECT_TRUE(engine.Destroyed());
+    wall_.now = wall_.now.addSecs(2);
+    frm_->CheckEvents();
+    EXPECT_EQ(power_.calls, (std::vector<std::string>{"Hibernate", "PowerOff", "PowerOff"}));
+    EXPECT_EQ(frm_->LogOffDue(), wall_.now.addSecs(2));
+
+    // A program to start, chosen in the dialog, is opened at the next 07:00.
+    boxes_.fileAnswers = {QString::fromStdString(folder_ + "/wake.sh")};
+    Button("StartUpProcBtn")->click();
+    Child<QRadioButton>("RGLogOn_1")->click();
+    wall_.now = at(31, 7);
+    frm_->CheckEvents();
+    EXPECT_EQ(opened_, std::vector<std::string>{folder_ + "/wake.sh"});
+
+    // A time equal to now is a whole day away; an event switched off is not due at all.
+    Child<QTimeEdit>("LogOn")->setTime(QTime(7, 0));
+    auto* logOnTime = Child<QTimeEdit>("LogOn");
+    logOnTime->setTime(QTime(7, 0, 0));
+    Child<QCheckBox>("LogOff_Checked")->setChecked(false);
+    frm_->EventChangeDate();
+    EXPECT_EQ(frm_->LogOnDue(), QDateTime(QDate(2026, 4, 1), QTime(7, 0)));
+    EXPECT_FALSE(frm_->LogOffDue());
+    EXPECT_EQ(boxes_.texts.size(), 0u);
+}
+
+TEST_F(FrmTalkTest, APositionOnNoScreenIsNotAppliedAndAReadOnlyFileIsLeftAlone) {
+    Start();
+    frm_->close();
+    const std::string path = folder_ + "/tovrin.ini";
+    ProfileFile file(path);
+    for (const std::string& key : file.KeyNames("TFrmTalk"))
+        if (key.rfind("NormPos", 0) == 0)
+            file.WriteString("TFrmTalk", key, "30000,30000,30162,30437");
+    MakeWindow();
+    Start();
+    EXPECT_LT(frm_->pos().x(), 30000);
+
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    const std::string before = test::ReadWholeFile(path);
+    Button("BtnRun")->setChecked(true);
+    frm_->FormDestroy();
+    EXPECT_EQ(test::ReadWholeFile(path), before);
+}
+
+TEST_F(FrmTalkTest, AFirstStartHibernatesAtTwoAndResumesAtSeven) {
+    Seed("");  // a file without the events' keys: their layout values hold
+    MakeWindow();
+    Start();
+    const QDate today = wall_.now.date();
+    EXPECT_EQ(frm_->LogOffDue(), QDateTime(today.addDays(1), QTime(2, 0)));
+    EXPECT_EQ(frm_->LogOnDue(), QDateTime(today.addDays(1), QTime(7, 0)));
+    wall_.now = QDateTime(today.addDays(1), QTime(2, 0, 1));
+    frm_->CheckEvents();
+    EXPECT_EQ(power_.calls, std::vector<std::string>{"Hibernate"});
+
+    // Across midnight, and whole days and negative stored times reduced to a time of day.
+    const QDateTime late(QDate(2026, 12, 31), QTime(23, 59, 59, 500));
+    EXPECT_EQ(NextOccurrence(late, QTime(0, 0)), QDateTime(QDate(2027, 1, 1), QTime(0, 0)));
+    EXPECT_EQ(TimeOfDayFromFraction(46000.5), QTime(12, 0));
+    EXPECT_EQ(TimeOfDayFromFraction(-0.25), QTime(18, 0));
+    EXPECT_EQ(TimeOfDayFromFraction(0.99999999999), QTime(0, 0));
 }
 
 }  // namespace

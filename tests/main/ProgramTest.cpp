@@ -3,6 +3,7 @@
 // its own (the settings file lands beside it) with fresh runtime and configuration folders.
 
 #include "main/CommandText.h"
+#include "main/SettingsFile.h"
 #include "platform/Dde.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -83,9 +85,13 @@ class ProgramTest : public testing::Test {
         fs::create_directory_symlink(test::BinaryDir() + "/ZalLib", root_ + "/app/ZalLib");
     }
 
-    std::string Install(const std::string& name) {
+    // A copy of the program whose settings file has both daily events off, so that no run
+    // of a test pauses the speech or asks for the power to go at the events' times.
+    std::string Install(const std::string& name,
+                        const std::string& keys = "LogOff_Checked=False\nLogOn_Checked=False\n") {
         const std::string path = root_ + "/app/" + name;
         fs::copy_file(test::BinaryDir() + "/tovrin", path);
+        std::ofstream(path + ".ini") << "[TFrmTalk]\n" << keys;
         return path;
     }
     std::string Folder(const std::string& name) {
@@ -154,7 +160,8 @@ TEST_F(ProgramTest, ARenamedProgramOrOneWithoutConfigurationFolderRefusesToRun) 
     EXPECT_NE(test::ReadWholeFile(ErrorFile("renamed"))
                   .find("tovrin: Программа была переименована!\r\nЕё правильное имя - tovrin\r\n"),
               std::string::npos);
-    EXPECT_FALSE(fs::exists(renamed + ".ini"));
+    const std::string seeded = "[TFrmTalk]\nLogOff_Checked=False\nLogOn_Checked=False\n";
+    EXPECT_EQ(test::ReadWholeFile(renamed + ".ini"), seeded);
     EXPECT_FALSE(fs::exists(*WinIniPath()));
 
     const std::string program = Install("tovrin");
@@ -163,7 +170,51 @@ TEST_F(ProgramTest, ARenamedProgramOrOneWithoutConfigurationFolderRefusesToRun) 
     EXPECT_NE(test::ReadWholeFile(ErrorFile("homeless"))
                   .find("tovrin: Can not define \\WINDOWS directory."),
               std::string::npos);
-    EXPECT_FALSE(fs::exists(program + ".ini"));
+    EXPECT_EQ(test::ReadWholeFile(program + ".ini"), seeded);
+}
+
+// True once the recording holds sound that is not silence.
+bool Heard(const std::string& recording) {
+    const std::string bytes = test::ReadWholeFile(recording);
+    constexpr size_t kHeader = 44;
+    for (size_t i = kHeader; i + 1 < bytes.size(); i += 2) {
+        const auto sample = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
+                                                 (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        if (sample > 1000 || sample < -1000) return true;
+    }
+    return false;
+}
+
+TEST_F(ProgramTest, TheAlarmIsHeardAndTheSettingsAreWrittenAfterASignal) {
+    const std::string recording = root_ + "/heard.wav";
+    setenv("TOVRIN_AUDIO", ("wav:" + recording).c_str(), 1);
+    // The alarm a few seconds from now, as a time of day on the local clock.
+    const time_t soon = time(nullptr) + 3;
+    tm local{};
+    localtime_r(&soon, &local);
+    const double alarm = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+    const std::string program =
+        Install("tovrin",
+                "LogOff_Checked=False\nLogOn_Checked=True\nRGLogOn_ItemIndex=2\n"
+                "StartUpEdit_Text=Подъём, подъём!\nLogOn_Time=" +
+                    FormatDateTime(alarm) + "\n");
+    Program running(program, {}, Folder("home"), ErrorFile("alarm"));
+    const bool heard = Eventually([&] { return Heard(recording); });
+    setenv("TOVRIN_AUDIO", "null", 1);
+    ASSERT_TRUE(heard) << test::ReadWholeFile(ErrorFile("alarm"));
+
+    running.Signal(SIGTERM);
+    EXPECT_EQ(running.Exit(), 0);
+    const ProfileFile settings(program + ".ini");
+    EXPECT_EQ(settings.ReadString("TFrmTalk", "LogOn_Checked"), "True");
+    EXPECT_EQ(settings.ReadString("TFrmTalk", "LogOff_Checked"), "False");
+    EXPECT_EQ(settings.ReadString("TFrmTalk", "RGLogOn_ItemIndex"), "2");
+    EXPECT_EQ(settings.ReadString("TFrmTalk", "StartUpEdit_Text"), "Подъём, подъём!");
+    EXPECT_NEAR(ParseDateTime(settings.ReadString("TFrmTalk", "LogOn_Time")).value_or(-1), alarm,
+                1e-6);
+    // The alarm left its preset chosen: "Будильник" is the current one.
+    EXPECT_EQ(settings.ReadString("TFrmTalk.TestRes_Items", "Item0"), "4");
+    EXPECT_EQ(settings.ReadString("TFrmTalk.TestRes_Items", "Count"), "6");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 
@@ -29,7 +30,7 @@ WindowPlacement PlacementAt(int left, int top) {
 TEST(SettingsFileTest, ValuesComeBackAsTheRulesOfTheFileSay) {
     const std::string path = test::MakeTempDir("ini") + "/tovrin.ini";
     {
-        std::ofstream(path) << "[Other]\nkept=1\n[TFrmTalk]\nLogOff_Time=0.5\n"
+        std::ofstream(path) << "[Other]\nkept=1\n[TFrmTalk]\nFuture_Key=0.5\n"
                             << "[TFrmTalk.TestRes_Items]\nCount=9\nItem8=stale\n";
     }
     StoredControls saved;
@@ -41,7 +42,7 @@ TEST(SettingsFileTest, ValuesComeBackAsTheRulesOfTheFileSay) {
 
     const ProfileFile file(path);
     EXPECT_EQ(file.ReadString("Other", "kept"), "1");
-    EXPECT_EQ(file.ReadString("TFrmTalk", "LogOff_Time"), "0.5");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "Future_Key"), "0.5");
     EXPECT_EQ(file.ReadString("TFrmTalk", "NormPos(1024x768)"), "40,50,202,487");
     EXPECT_EQ(file.ReadString("TFrmTalk", "BtnRun_Down"), "True");
     EXPECT_EQ(file.KeyNames("TFrmTalk.TestRes_Items").size(), 5u);  // the old list is gone
@@ -92,6 +93,87 @@ TEST(SettingsFileTest, BadOrMissingValuesLeaveTheControlsAlone) {
     StoredControls untouched;
     EXPECT_FALSE(LoadSettingsFile(path + ".missing", kScreen, untouched));
     EXPECT_TRUE(untouched.FormVisibleChecked);
+}
+
+// Every type of stored value, written under a comma-decimal locale and read back.
+TEST(SettingsFileTest, EveryStoredControlRoundTripsInTheFilesFormatsWhateverTheLocale) {
+    // The user's locale must not reach the file: a comma-decimal one must be there to prove it.
+    ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr)
+        << "the ru_RU.UTF-8 locale is missing: run scripts/setup";
+    const std::string path = test::MakeTempDir("ini") + "/tovrin.ini";
+    StoredControls saved;
+    saved.LogOffTime = 23.0 / 24 + 30.0 / 1440;  // 23:30
+    saved.RGLogOffIndex = 2;
+    saved.LogOnChecked = false;
+    saved.StartUpEdit = "два\r\nряда";
+    saved.AbzBeg = " \"в кавычках\" ";
+    saved.AbzEndPause = "15";
+    saved.Look.WindowColor = -2147483633;
+    saved.Look.StyleDos = {"DejaVu Sans Mono", -19, 14, 1 | 2, 255, 255, "fpFixed"};
+    saved.TestResItems = {"1", "3,85,0,7,5"};
+    ASSERT_TRUE(SaveSettingsFile(path, PlacementAt(0, 0), saved));
+    std::setlocale(LC_ALL, "C");
+
+    const ProfileFile file(path);
+    EXPECT_EQ(file.ReadString("TFrmTalk", "LogOff_Time"), "0.979166666666667");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "LogOn_Checked"), "False");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "StartUpEdit_Text"), "два  ряда");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "PnlPlayerSetup_Color"), "-2147483633");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "StyleDos_FontStyle"), "[fsBold,fsItalic]");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "StyleDos_FontPitch"), "fpFixed");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "StyleWin_FontStyle"), "[fsBold]");
+    EXPECT_EQ(file.ReadString("TFrmTalk", "AutoCalc_Checked"), "True");
+    // The keys stand in the stored list's order, the presets' section after StartUpEdit.
+    const std::string text = test::ReadWholeFile(path);
+    EXPECT_LT(text.find("LogOff_Time"), text.find("StartUpEdit_Text"));
+    EXPECT_LT(text.find("StartUpEdit_Text"), text.find("[TFrmTalk.TestRes_Items]"));
+    EXPECT_LT(text.find("DictOver_Checked"), text.find("FormVisible_Checked"));
+
+    StoredControls loaded;
+    LoadSettingsFile(path, kScreen, loaded);
+    EXPECT_DOUBLE_EQ(loaded.LogOffTime, std::stod("0.979166666666667"));
+    EXPECT_EQ(loaded.RGLogOffIndex, 2);
+    EXPECT_FALSE(loaded.LogOnChecked);
+    EXPECT_EQ(loaded.AbzBeg, "\"в кавычках\"");
+    EXPECT_EQ(loaded.AbzEndPause, "15");
+    EXPECT_EQ(loaded.Look, saved.Look);
+    EXPECT_EQ(loaded.TestResItems, saved.TestResItems);
+}
+
+TEST(SettingsFileTest, DamagedValuesAreSkippedNeverClampedAndAFailedWriteKeepsTheOldFile) {
+    const std::string path = test::MakeTempDir("ini") + "/tovrin.ini";
+    std::ofstream(path)
+        << "[TFrmTalk]\nRGLogOff_ItemIndex=7\nRGLogOn_ItemIndex=2\n"
+        << "LogOn_Time=7,5\nReadingType_ItemIndex=-5\nStyleWin_FontStyle=[fsBold,x]\n"
+        << "StyleWin_FontHeight=big\nStyleWin_FontPitch=fpOdd\n"
+        << "[TFrmTalk.TestRes_Items]\nCount=2000000000\nItem0=3\n";
+    StoredControls controls;
+    LoadSettingsFile(path, kScreen, controls);
+    EXPECT_EQ(controls.RGLogOffIndex, 1);  // not the power-off action
+    EXPECT_EQ(controls.RGLogOnIndex, 2);
+    EXPECT_DOUBLE_EQ(controls.LogOnTime, 7.0 / 24);
+    EXPECT_EQ(controls.ReadingType, 0);
+    EXPECT_EQ(controls.Look.StyleWin, StoredControls().Look.StyleWin);
+    EXPECT_EQ(controls.TestResItems.size(), static_cast<size_t>(kMaxStoredListLines));
+    EXPECT_EQ(controls.TestResItems[0], "3");
+
+    const std::string before = test::ReadWholeFile(path);
+    EXPECT_FALSE(SaveSettingsFile(path, PlacementAt(0, 0), controls,
+                                  [](const std::string&, const std::string&) { return false; }));
+    EXPECT_EQ(test::ReadWholeFile(path), before);
+    // The writer is given the whole new file at once.
+    std::string written;
+    EXPECT_TRUE(SaveSettingsFile(path, PlacementAt(0, 0), controls,
+                                 [&](const std::string&, const std::string& content) {
+                                     written = content;
+                                     return true;
+                                 }));
+    EXPECT_NE(written.find("RGLogOff_ItemIndex=1"), std::string::npos);
+    EXPECT_NE(written.find("FormVisible_Checked=True"), std::string::npos);
+
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    EXPECT_TRUE(SettingsFileReadOnly(path));
+    EXPECT_FALSE(SettingsFileReadOnly(path + ".missing"));
 }
 
 TEST(SettingsFileTest, TheFileLivesBesideAWritableExecutableElseInTheSystemFolder) {

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QWidget>
+
+namespace tovrin {
+
+// Every control carries its name as its object name, and a name for assistive technology.
+inline void Name(QWidget* widget, const char* objectName, const QString& accessibleName) {
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setAccessibleName(accessibleName);
+}
+
+}  // namespace tovrin

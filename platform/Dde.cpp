@@ -1,5 +1,7 @@
 #include "platform/Dde.h"
 
+#include "platform/Win1251Case.h"
+
 namespace tovrin {
 
 namespace {
@@ -7,28 +9,11 @@ namespace {
 // The message that carries an execute transaction's macro to the server's window.
 constexpr uint32_t kDdeExecuteMessage = 0x03E8;
 
-// Letter case of ASCII and of the Windows-1251 Cyrillic letters (Ё/ё included).
-unsigned char FoldCase(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
-    if (c >= 0xC0 && c <= 0xDF) return static_cast<unsigned char>(c + 32);
-    if (c == 0xA8) return 0xB8;
-    return c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(static_cast<unsigned char>(a[i])) !=
-            FoldCase(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool NamesTopic(std::string_view caption, std::string_view service, std::string_view topic) {
     const size_t bar = caption.find('|');
     if (bar == std::string_view::npos) return false;
-    return EqualIgnoringCase(caption.substr(0, bar), service) &&
-           EqualIgnoringCase(caption.substr(bar + 1), topic);
+    return EqualIgnoringCaseWin1251(caption.substr(0, bar), service) &&
+           EqualIgnoringCaseWin1251(caption.substr(bar + 1), topic);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "synth/OwnDictionary.h"
 
 #include "synth/SmallFile.h"
-#include "synth/Win1251Letters.h"
+#include "platform/Win1251Case.h"
 
 #include <algorithm>
 

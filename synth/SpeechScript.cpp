@@ -2,7 +2,7 @@
 
 #include "synth/SpokenClock.h"
 #include "synth/VoiceSettings.h"
-#include "synth/Win1251Letters.h"
+#include "platform/Win1251Case.h"
 #include "text/CodePages.h"
 #include "text/EngineCommands.h"
 

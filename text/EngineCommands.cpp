@@ -1,5 +1,6 @@
 #include "text/EngineCommands.h"
 
+#include "platform/Win1251Case.h"
 #include "text/CodePages.h"
 
 #include <array>
@@ -35,21 +36,13 @@ constexpr std::array kFileEndings = {W1251(".wav}"), W1251(".mid}"), W1251(".rmi
 
 constexpr char kPlaceholderLength = 5;
 
-bool IsGroupSpace(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-unsigned char ToLower(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDF)) return c + 32;
-    return c == 0xA8 ? 0xB8 : c;  // Ё
-}
-
 // Copies a brace group without its white space and in small letters.
 std::string_view Normalise(const char* group, std::size_t length, char* scratch) {
     std::size_t size = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(group[i]);
-        if (!IsGroupSpace(c)) scratch[size++] = static_cast<char>(ToLower(c));
+        if (!IsBlankWin1251(static_cast<char>(c)))
+            scratch[size++] = static_cast<char>(ToLowerWin1251(c));
     }
     return {scratch, size};
 }

@@ -1,5 +1,6 @@
 #include "text/TextFilters.h"
 
+#include "platform/Win1251Case.h"
 #include "text/CodePages.h"
 #include "text/EngineCommands.h"
 
@@ -23,8 +24,9 @@ enum CharClass : unsigned char { kLatin = 1, kCyrillic = 2, kWhite = 4 };
 constexpr auto kCharClasses = [] {
     std::array<unsigned char, 256> classes{};
     for (int c = 0; c < 256; ++c) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) classes[c] = kLatin;
-        if (c >= 0xC0 || c == 0xA8 || c == 0xB8) classes[c] = kCyrillic;
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsLatinLetterWin1251(byte)) classes[c] = kLatin;
+        if (IsCyrillicLetterWin1251(byte)) classes[c] = kCyrillic;
         if (c == ' ' || c == '\t' || c == '\n' || c == '\f') classes[c] = kWhite;
     }
     return classes;

@@ -1,5 +1,6 @@
 #include "text/TextSearch.h"
 
+#include "platform/Win1251Case.h"
 #include "text/CodePages.h"
 #include "text/TextFinder.h"
 
@@ -12,17 +13,6 @@ namespace {
 
 // Only this much of one line is copied, recoded and searched at a time.
 constexpr size_t kLineWindow = 1024;
-
-bool IsLetter(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == 0xA8 || c == 0xB8 || c >= 0xC0;
-}
-
-char ToUpper(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || u >= 0xE0) return static_cast<char>(u - 0x20);
-    if (u == 0xB8) return static_cast<char>(0xA8);  // ё
-    return c;
-}
 
 void ReplaceUntilGone(std::string& text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from))
@@ -62,7 +52,7 @@ struct Pattern {
 };
 
 bool IsWordLike(char c, bool wild) {
-    return IsLetter(static_cast<unsigned char>(c)) || (wild && c == '?');
+    return IsLetterWin1251(static_cast<unsigned char>(c)) || (wild && c == '?');
 }
 
 Pattern PreparePattern(const FindRequest& request) {
@@ -72,7 +62,8 @@ Pattern PreparePattern(const FindRequest& request) {
     pattern.Wild = request.AsMask && pattern.Text.find('?') != std::string::npos;
     const bool starred = request.AsMask && pattern.Text.find('*') != std::string::npos;
     if (!request.CaseOnly)
-        std::transform(pattern.Text.begin(), pattern.Text.end(), pattern.Text.begin(), ToUpper);
+        std::transform(pattern.Text.begin(), pattern.Text.end(), pattern.Text.begin(),
+                       [](char c) { return ToUpperWin1251(c); });
     if (!request.Down) {
         std::reverse(pattern.Text.begin(), pattern.Text.end());
         std::swap(mask.OpenStart, mask.OpenEnd);
@@ -114,7 +105,9 @@ struct LineMatch {
 
 bool PassesWordTest(const Pattern& pattern, const char* line, size_t n, LineMatch match,
                     bool edgeIsLetter) {
-    const auto letter = [&](size_t i) { return IsLetter(static_cast<unsigned char>(line[i])); };
+    const auto letter = [&](size_t i) {
+        return IsLetterWin1251(static_cast<unsigned char>(line[i]));
+    };
     const size_t last = match.At + match.Length - 1;
     if (pattern.WordStart) {
         const bool before = match.At == 0 ? edgeIsLetter : letter(match.At - 1);
@@ -166,7 +159,7 @@ size_t LoadLine(const char* from, const char* to, const LayoutParams& layout,
     RecodeToWindows(layout.CodePage, buffer, n);
     for (size_t i = 0; i < n; ++i) {
         if (buffer[i] == '\t' || buffer[i] == '\f') buffer[i] = ' ';
-        if (!request.CaseOnly) buffer[i] = ToUpper(buffer[i]);
+        if (!request.CaseOnly) buffer[i] = ToUpperWin1251(buffer[i]);
     }
     if (!request.Down) std::reverse(buffer, buffer + n);
     return n;
@@ -207,8 +200,8 @@ FindResult FindMatch(const LayoutParams& layout, const char* position, const Fin
         stretchEnd = c;
         edge = *c;
     }
-    bool edgeIsLetter =
-        IsLetter(RecodeChar(layout.CodePage, kCodePageWindows, static_cast<unsigned char>(edge)));
+    bool edgeIsLetter = IsLetterWin1251(
+        RecodeChar(layout.CodePage, kCodePageWindows, static_cast<unsigned char>(edge)));
 
     char line[kLineWindow];
     for (;;) {

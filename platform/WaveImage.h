@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/RiffWave.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -24,11 +26,5 @@ std::optional<WaveImage> ParseWaveImage(const void* data, size_t size);
 
 // The image's samples as 16-bit signed, interleaved.
 std::vector<int16_t> ToPcm16(const WaveImage& image);
-
-// Little-endian fields as RIFF stores them.
-uint32_t ReadLe32(const uint8_t* at);
-uint16_t ReadLe16(const uint8_t* at);
-void WriteLe32(uint8_t* at, uint32_t value);
-void WriteLe16(uint8_t* at, uint16_t value);
 
 }  // namespace tovrin

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <limits>
 #include <vector>
 
 namespace tovrin {
@@ -22,12 +24,6 @@ std::string ResolveTarget(const std::string& path) {
     return resolved;
 }
 
-mode_t ModeForNewFile() {
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
 bool WriteAll(int fd, const std::string& content) {
     size_t done = 0;
     while (done < content.size()) {
@@ -39,13 +35,33 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
+// Without /proc the usual mask is assumed.
+constexpr mode_t kUsualMask = 022;
+
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "Umask:") {
+            unsigned mask = 0;
+            if (status >> std::oct >> mask) return mode_t(mask & 0777);
+            break;
+        }
+        status.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    return kUsualMask;
+}
+
 }  // namespace
+
+mode_t NewFileMode() {
+    return 0666 & ~CurrentUmask();
+}
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
     std::string target = ResolveTarget(path);
     struct stat existing;
-    mode_t mode =
-        stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : ModeForNewFile();
+    mode_t mode = stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
     std::string pattern = target + ".XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');

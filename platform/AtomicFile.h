@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace tovrin {
@@ -9,5 +11,10 @@ namespace tovrin {
 // either the old content or the new, never a mixture. An existing file keeps its mode; a
 // symbolic link is followed. False (and the file untouched) when any step fails.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+// The mode a file created now with mode 0666 would get under the process's file-creation
+// mask, for files made through mkstemp (always 0600). The mask is read from
+// /proc/self/status: umask() can only read it by changing it for every thread meanwhile.
+mode_t NewFileMode();
 
 }  // namespace tovrin

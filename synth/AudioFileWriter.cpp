@@ -1,5 +1,7 @@
 #include "synth/AudioFileWriter.h"
 
+#include "platform/AtomicFile.h"
+
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -52,9 +54,7 @@ int CreateTemporary(const std::string& path, std::string& temporaryPath) {
     temporaryPath = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(temporaryPath.data());
     if (fd < 0) return -1;
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, NewFileMode());
     return fd;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include "platform/AtomicFile.h"
+
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -112,6 +115,24 @@ TEST(ProfileTest, CreatesMissingFileAndRefusesStructureBreakingText) {
     EXPECT_FALSE(ini.WriteString("", "K", "v"));
     EXPECT_EQ(test::ReadWholeFile(path), "[S]\nK=v\n");
     EXPECT_EQ(FilesBeside(path), 1) << "no temporary file is left";
+}
+
+TEST(ProfileTest, NewFileGetsTheCreationMaskAndAnOldOneKeepsItsMode) {
+    const mode_t saved = umask(027);
+    const std::string path = NewIniPath();
+    const bool written = WriteFileAtomically(path, "a");
+    const mode_t underMask = NewFileMode();
+    umask(saved);
+    struct stat made {};
+    ASSERT_TRUE(written);
+    ASSERT_EQ(stat(path.c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 0777, 0640u);
+    EXPECT_EQ(underMask, 0640u);
+
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, "b"));
+    ASSERT_EQ(stat(path.c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 0777, 0600u);
 }
 
 TEST(ProfileTest, FailingWriteLosesNothing) {

@@ -13,16 +13,6 @@ std::atomic<PowerControl*>& Installed() {
 
 }  // namespace
 
-bool RecordingPowerControl::PowerOff() {
-    calls.push_back("PowerOff");
-    return result;
-}
-
-bool RecordingPowerControl::Hibernate() {
-    calls.push_back("Hibernate");
-    return result;
-}
-
 void InstallPowerControl(PowerControl* control) {
     Installed().store(control);
 }

@@ -1,27 +1,15 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
 namespace tovrin {
 
 // Switching the computer off or into hibernation. The real backend (logind over D-Bus) is
 // made only by a program's entry point and installed with InstallPowerControl; tests install
-// RecordingPowerControl. With nothing installed every call fails and nothing happens.
+// a recording fake. With nothing installed every call fails and nothing happens.
 class PowerControl {
   public:
     virtual ~PowerControl() = default;
     virtual bool PowerOff() = 0;
     virtual bool Hibernate() = 0;
-};
-
-class RecordingPowerControl : public PowerControl {
-  public:
-    bool PowerOff() override;
-    bool Hibernate() override;
-
-    std::vector<std::string> calls;  // "PowerOff", "Hibernate" in order
-    bool result = true;
 };
 
 void InstallPowerControl(PowerControl* control);

@@ -35,18 +35,6 @@ std::atomic<WaveClock*>& Installed() {
 
 }  // namespace
 
-void ManualWaveClock::WaitUntil(std::unique_lock<std::mutex>& lock,
-                                std::condition_variable& condition,
-                                std::optional<int64_t> deadlineNs) {
-    if (!deadlineNs) {
-        condition.wait(lock);
-        return;
-    }
-    int64_t now = now_.load();
-    while (now < *deadlineNs && !now_.compare_exchange_weak(now, *deadlineNs)) {
-    }
-}
-
 void InstallWaveClock(WaveClock* clock) {
     Installed().store(clock);
 }

@@ -10,7 +10,7 @@ namespace tovrin {
 
 // The time the wave device paces and records by: nanoseconds of the system's real-time
 // clock, which every process of the user shares (a recording's end is stored as a file time).
-// Tests install a ManualWaveClock so that playing takes no real time.
+// Tests install a clock that stands still so that playing takes no real time.
 class WaveClock {
   public:
     virtual ~WaveClock() = default;
@@ -19,20 +19,6 @@ class WaveClock {
     // deadline passes; without a deadline only a notification ends the wait.
     virtual void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& condition,
                            std::optional<int64_t> deadlineNs) = 0;
-};
-
-// A clock that stands still until advanced; a wait with a deadline moves it to the deadline
-// at once, as if the time had passed.
-class ManualWaveClock : public WaveClock {
-  public:
-    explicit ManualWaveClock(int64_t startNs = 1'000'000'000'000) : now_(startNs) {}
-    int64_t NowNs() override { return now_.load(); }
-    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& condition,
-                   std::optional<int64_t> deadlineNs) override;
-    void Advance(int64_t ns) { now_ += ns; }
-
-  private:
-    std::atomic<int64_t> now_;
 };
 
 // The clock streams opened from now on use; nullptr restores the system clock.

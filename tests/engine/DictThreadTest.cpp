@@ -1,7 +1,7 @@
 #include "engine/DictThread.h"
 
 #include "engine/EngineError.h"
-#include "platform/WaveClock.h"
+#include "tests/support/ManualWaveClock.h"
 #include "platform/WaveImage.h"
 #include "tests/engine/RecordingWorkerHost.h"
 #include "tests/support/TestEnvironment.h"

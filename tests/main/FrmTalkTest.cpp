@@ -4,7 +4,7 @@
 #include "dialogs/PauseEdit.h"
 
 #include "main/CommandText.h"
-#include "platform/Power.h"
+#include "tests/support/RecordingPowerControl.h"
 #include "platform/Profile.h"
 #include "platform/WaveVolume.h"
 #include "text/CodePages.h"

@@ -1,6 +1,6 @@
 #include "platform/DesktopHost.h"
 #include "platform/Dispatcher.h"
-#include "platform/Power.h"
+#include "tests/support/RecordingPowerControl.h"
 #include "platform/SystemInfo.h"
 #include "platform/WaveDevice.h"
 #include "text/SysOps.h"

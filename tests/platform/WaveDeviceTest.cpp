@@ -2,7 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/RuntimeFolder.h"
-#include "platform/WaveClock.h"
+#include "tests/support/ManualWaveClock.h"
 #include "platform/WaveImage.h"
 #include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"

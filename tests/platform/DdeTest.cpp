@@ -5,6 +5,7 @@
 
 #include "platform/Dde.h"
 #include "platform/Dispatcher.h"
+#include "tests/platform/Eventually.h"
 #include "tests/platform/HostProcess.h"
 
 namespace tovrin {
@@ -78,8 +79,11 @@ TEST(DdeTest, ServerInThisProcessIsRemovedWithIt) {
         if (conversation.Connect("TOVRIN", "TovrinProcess")) result = conversation.Execute("m");
         done = true;
     });
-    while (!done)
+    // The conversation has time-outs of its own, so the join below is bounded either way.
+    EXPECT_TRUE(test::Eventually([&] {
         dispatcher.ProcessPending();
+        return done.load();
+    })) << "the client's execute was not served";
     client.join();
     EXPECT_EQ(result, DdeResult::Processed);
     EXPECT_EQ(received, std::vector<std::string>{"m"});

@@ -359,10 +359,10 @@ TEST(DesktopTest, AConnectionFromAnotherUserGetsNoAnswer) {
         stranger.TrySend(LengthPrefix(static_cast<uint32_t>(body.size())) + body);
         _exit(stranger.ReadToEnd().empty() ? 0 : 12);
     }
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::optional<int> status = test::WaitStatusOfChild(child);
+    ASSERT_TRUE(status) << "the stranger process did not end";
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_TRUE(desktop::IsWindow(host.mainWindow()));
 }
 
@@ -407,8 +407,11 @@ TEST(DesktopTest, OwnWindowsAnswerFromEveryThreadWithoutDeadlock) {
         fromWorker = desktop::SendMessage(window, WM_COMMAND, 5);
         done = true;
     });
-    while (!done)
+    // The send has a time-out of its own, so the join below is bounded either way.
+    EXPECT_TRUE(test::Eventually([&] {
         dispatcher.ProcessPending();
+        return done.load();
+    })) << "the worker's message was not handled";
     worker.join();
     EXPECT_EQ(fromWorker, 10);
     ASSERT_EQ(handledOn.size(), 2u);

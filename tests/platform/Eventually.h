@@ -1,6 +1,11 @@
 #pragma once
 
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace tovrin::test {
@@ -15,6 +20,22 @@ bool Eventually(Condition condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// Waits (bounded as above) for a child process to end and reaps it: its wait status, or
+// nullopt when it is not a child or has not ended in time; one that overran is killed and
+// reaped, so that no test waits for it again.
+inline std::optional<int> WaitStatusOfChild(pid_t pid) {
+    int status = 0;
+    pid_t reaped = 0;
+    const bool ended = Eventually([&] { return (reaped = waitpid(pid, &status, WNOHANG)) != 0; });
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return std::nullopt;
+    }
+    if (reaped != pid) return std::nullopt;
+    return status;
 }
 
 }  // namespace tovrin::test

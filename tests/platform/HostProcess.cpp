@@ -11,6 +11,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 extern char** environ;
@@ -73,9 +74,9 @@ bool AllThreadsStopped(const std::string& tasks) {
 }
 
 int Reap(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::optional<int> status = WaitStatusOfChild(pid);
+    if (!status) return -1;
+    return WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
 #include "tools/PortionLoop.h"
@@ -62,9 +63,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& input =
         _exit(127);
     }
     ToolRun run;
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
-        run.Status = WEXITSTATUS(status);
+    const std::optional<int> status = child > 0 ? test::WaitStatusOfChild(child) : std::nullopt;
+    if (status && WIFEXITED(*status)) run.Status = WEXITSTATUS(*status);
     run.Out = test::ReadWholeFile(outPath);
     run.Err = test::ReadWholeFile(errPath);
     return run;

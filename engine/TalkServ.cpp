@@ -157,11 +157,19 @@ bool TTalkServ::SearchEngine() {
     const WindowHandle main = desktop::FindWindow(kEngineWindowClass, std::nullopt);
     if (main == kNoWindow) {
         windows_.Clear();
+        failedMain_ = kNoWindow;
         return false;
     }
     if (main == windows_.Main) return true;
+    // A window whose controls were not found is not searched again: the search waits, and a
+    // broken engine would otherwise cost that wait on every poll.
+    if (main == failedMain_) {
+        windows_.Clear();
+        return false;
+    }
     if (!BindControls(main)) {
         windows_.Clear();
+        failedMain_ = main;
         return false;
     }
     return true;
@@ -233,17 +241,19 @@ void TTalkServ::StartEngine() {
     process_ = started;
 
     SetDeadline(kStartTimeoutSeconds);
-    // An engine program that has ended without a window will never show one: waiting out
-    // the deadline would only freeze the caller for two minutes.
-    bool engineEnded = false;
-    while (!BindEngine() && !DeadlinePassed()) {
+    bool bound = BindEngine();
+    while (!bound && !DeadlinePassed()) {
+        // An engine program that has ended without a window will never show one: waiting out
+        // the deadline would only freeze the caller for two minutes.
         if (!IsProcessRunning(process_)) {
-            engineEnded = !BindEngine();
+            bound = BindEngine();
             break;
         }
         clock_.Sleep(kPollInterval);
+        bound = BindEngine();
     }
-    timedOut_ = DeadlinePassed() || engineEnded;
+    // An engine bound in the last poll is kept: it is there, and killing it helps nobody.
+    timedOut_ = !bound;
     if (timedOut_) {
         TerminateProcess(process_, 0);
         throw EngineError(std::string(kCreateProcessError) + "main window not found (Timeout)");
@@ -302,8 +312,8 @@ bool TTalkServ::CaptionIs(WindowHandle button,
     return std::find(captions.begin(), captions.end(), caption) != captions.end();
 }
 
-void TTalkServ::SendCommand(uint32_t command) const {
-    desktop::SendMessage(windows_.Main, WM_COMMAND, command);
+bool TTalkServ::SendCommand(uint32_t command) const {
+    return desktop::SendMessage(windows_.Main, WM_COMMAND, command).has_value();
 }
 
 bool TTalkServ::IsSpeaking() {
@@ -319,10 +329,9 @@ bool TTalkServ::IsBusy() {
 }
 
 bool TTalkServ::SendText(const std::string& text) {
-    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, "");
-    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, UpToZero(text));
-    SendCommand(kCommandTalk);
-    return true;
+    const WindowHandle edit = windows_.Edit;
+    return desktop::SendMessage(edit, WM_SETTEXT, 0, "") &&
+           desktop::SendMessage(edit, WM_SETTEXT, 0, UpToZero(text)) && SendCommand(kCommandTalk);
 }
 
 // Polls until the condition fails or the 1 s deadline passes; true when it timed out.
@@ -434,7 +443,7 @@ SpeakResult TTalkServ::SpeakText(const std::string& text, SpeechHolder* window) 
     if (UpToZero(text).size() > kMaxSpokenText) return SpeakResult::TooLong;
     requestMode_ = "TXT";
     if (IsBusy()) StopSpeech();
-    SendText(text);
+    if (!SendText(text)) return SpeakResult::PlatformError;
     return SpeakResult::Accepted;
 }
 
@@ -506,10 +515,12 @@ int32_t TTalkServ::GetVolume() const {
     return static_cast<int32_t>((volume & 0xFFFF) / 256);
 }
 
-void TTalkServ::SetVolume(int32_t value) {
-    if (value == GetVolume()) return;
+bool TTalkServ::SetVolume(int32_t value) {
+    uint32_t current = 0;
+    const bool readable = GetWaveOutVolume(current);
+    if (value == GetVolume()) return readable;
     const auto channel = static_cast<uint32_t>(std::clamp(value, 0, 255)) * 256;
-    SetWaveOutVolume(channel | (channel << 16));
+    return SetWaveOutVolume(channel | (channel << 16));
 }
 
 void TTalkServ::ReapplyVoice() {

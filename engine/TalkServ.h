@@ -52,6 +52,23 @@ std::string DefaultEngineFolder();
 // engine's win.ini sections, starts and binds to the engine, speaks for one holder at a time,
 // pauses, stops, switches player and spy mode, sets the voice and volume, keeps five presets
 // and runs the dictionary worker. Everything but the worker's calls runs on the GUI thread.
+//
+// Calls that may wait, and how long at most (every desktop call also waits for a peer that
+// does not answer, up to the desktop's own timeout):
+// - SetEngineRunning(true): up to 120 s for the started engine's window; returns as soon as
+//   the started program ends without one.
+// - SetEngineRunning(false): until the engine has handled WM_DESTROY.
+// - BindEngine, and every call that begins with it (IsBusy, IsPaused, GetEngineState,
+//   GetProgress, SpeakText, ...): up to 5 s per control when a new engine window lacks one
+//   of its controls; that window is then not searched again, so a sick engine costs this
+//   wait once, not once per poll.
+// - StopSpeech, and the calls that stop the speech (SpeakText and SpeakDictionaryEntry while
+//   busy, AcquireEngine, ReleaseEngine, SetPlayerMode, SetSpyMode): 1 s for the engine to
+//   fall silent, after ending the dictionary worker (a sound being played plays to its end).
+// - SetPaused: 1 s for the pause button to confirm.
+// - Creation, destruction, WriteEngineConfig, SetEngineRunning: the lock that lets several
+//   controllers share win.ini and the engine, held by others only for one short file edit.
+// Nothing else waits: GetVolume, SetVolume, the voice parameters and presets return at once.
 class TTalkServ : public DictWorkerHost {
   public:
     // Saves the win.ini sections; throws EngineError when there is no system folder.
@@ -108,7 +125,8 @@ class TTalkServ : public DictWorkerHost {
     void SetTempo(int32_t value);
     void SetMelody(int32_t value);
     int32_t GetVolume() const;
-    void SetVolume(int32_t value);
+    // True when the device has the volume afterwards.
+    bool SetVolume(int32_t value);
     void ReapplyVoice();
     VoiceParams GetVoiceParams() const;
     void SetVoiceParams(const VoiceParams& params);
@@ -145,7 +163,7 @@ class TTalkServ : public DictWorkerHost {
     void StartEngine();
     void CloseEngine();
     bool CaptionIs(WindowHandle button, std::initializer_list<std::string_view> captions) const;
-    void SendCommand(uint32_t command) const;
+    bool SendCommand(uint32_t command) const;
     void SetVoiceParameter(int32_t& stored, int32_t value, uint32_t commandBase);
     bool WaitWhile(const std::function<bool()>& condition);
     bool SearchEngine();
@@ -156,6 +174,8 @@ class TTalkServ : public DictWorkerHost {
     std::string libraryFolder_;
     std::string windowsFolder_;
     EngineWindows windows_;
+    // The last engine window whose controls were not found; not searched again.
+    WindowHandle failedMain_ = kNoWindow;
     // Set while one state snapshot is taken: its parts share one search of the desktop.
     std::optional<bool> snapshotBound_;
     ProcessInfo process_;

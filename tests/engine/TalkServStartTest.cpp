@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "platform/Profile.h"
 #include "tests/engine/FakeClock.h"
+#include "tests/engine/FakeEngine.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,24 @@ TEST_F(TalkServStartTest, AnEngineThatNeverShowsItsWindowIsEndedAfterTheDeadline
     EXPECT_GT(clock.Now() - before, std::chrono::seconds(120));
     AwaitProcessEnd(serv.EngineProcess());
     EXPECT_EQ(serv.GetVoiceParams().Voice, 4);  // a failed start leaves the voice alone
+}
+
+TEST_F(TalkServStartTest, AnEngineBoundInTheLastPollIsKept) {
+    const std::string folder = EngineFolderWithFake("ZalLib");
+    std::ofstream(folder + "/no-window") << "hang";
+    test::FakeClock clock;
+    TTalkServ serv(folder, clock);
+    std::unique_ptr<test::FakeEngine> late;
+    // The window appears in the sleep that carries the clock past the deadline.
+    clock.At(clock.Now() + std::chrono::seconds(120),
+             [&] { late = std::make_unique<test::FakeEngine>(); });
+    EXPECT_EQ(StartFailure(serv), "started");
+    EXPECT_FALSE(serv.TimedOut());
+    ASSERT_TRUE(late);
+    EXPECT_EQ(serv.Windows().Main, late->Main());
+    EXPECT_TRUE(IsProcessRunning(serv.EngineProcess()));
+    TerminateProcess(serv.EngineProcess(), 0);
+    AwaitProcessEnd(serv.EngineProcess());
 }
 
 TEST_F(TalkServStartTest, AnEngineThatEndsWithoutAWindowFailsWithoutWaitingOutTheDeadline) {

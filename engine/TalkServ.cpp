@@ -1,8 +1,12 @@
 #include "engine/TalkServ.h"
 
+#include "engine/ControllerRegistry.h"
 #include "engine/EngineError.h"
 #include "engine/WholeNumber.h"
+#include "engine/WinIniKeeper.h"
+#include "platform/InstanceLock.h"
 #include "platform/Profile.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/WaveDevice.h"
 #include "text/CodePages.h"
 #include "text/SysOps.h"
@@ -37,6 +41,8 @@ constexpr int kConfirmTimeoutSeconds = 1;
 // engine creates them right after its window, so only a broken engine ever reaches this.
 constexpr auto kControlSearchLimit = std::chrono::seconds(5);
 constexpr auto kPollInterval = std::chrono::milliseconds(4);
+// How long a close waits for the closed engine's program to end.
+constexpr auto kEngineEndLimit = std::chrono::seconds(2);
 constexpr size_t kCaptionCompareLength = 10;
 constexpr int32_t kDefaultVolume = 85;
 
@@ -54,23 +60,18 @@ std::string ModuleCommandLine(const std::string& modulePath) {
     return "\"" + modulePath + "\"";
 }
 
-void SaveSection(const ProfileFile& profile, const char* section, std::vector<std::string>& into) {
-    const auto keys = profile.KeyNames(section);
+void SaveSection(const std::string& content, const char* section, std::vector<std::string>& into) {
     into.clear();
-    for (const auto& key : keys) {
+    for (const auto& [key, value] : ProfileSectionEntries(content, section)) {
         if (key.empty()) continue;
-        into.push_back(key + "=" + profile.ReadString(section, key, ""));
+        into.push_back(key + "=" + value);
     }
 }
 
-void RestoreSection(ProfileFile& profile, const char* section, std::vector<std::string>& from) {
-    profile.EraseSection(section);
-    for (const auto& line : from) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        profile.WriteString(section, line.substr(0, equals), line.substr(equals + 1));
-    }
-    from.clear();
+// Whether another engine program is starting or running: it holds the engine's lock.
+bool AnotherEngineLives() {
+    const auto path = EngineLockPath();
+    return path && InstanceLock::IsHeld(*path);
 }
 
 }  // namespace
@@ -84,8 +85,11 @@ std::string DefaultEngineFolder() {
     return ExecutableFolder() + "/ZalLib";
 }
 
-TTalkServ::TTalkServ(std::string engineFolder, Clock& clock)
-    : engineFolder_(std::move(engineFolder)), clock_(clock) {
+TTalkServ::TTalkServ(std::string engineFolder, Clock& clock, FileStore& store)
+    : id_(ControllerId::NewForThisProcess()),
+      engineFolder_(std::move(engineFolder)),
+      clock_(clock),
+      store_(store) {
     LocateEngine();
     SaveEngineSections();
 }
@@ -94,9 +98,14 @@ TTalkServ::~TTalkServ() {
     try {
         RestoreEngineSections();
     } catch (...) {
-        // A destructor must not throw; the profile layer reports failures by its results.
+        // A destructor must not throw; the side file keeps the user's sections for later.
     }
     StopWorker();
+    try {
+        CloseEngineLeftToUs();
+    } catch (...) {
+        // The engine then stays; a later controller can close it.
+    }
 }
 
 // ---- configuration and launch ----
@@ -120,28 +129,47 @@ std::string TTalkServ::WinIniFile() const {
     return windowsFolder_ + "/win.ini";
 }
 
+WinIniKeeper TTalkServ::Keeper() const {
+    return WinIniKeeper(WinIniFile(), {kHostSection, kEngineSection}, store_);
+}
+
 void TTalkServ::SaveEngineSections() {
-    const ProfileFile profile(WinIniFile());
-    SaveSection(profile, kHostSection, savedHostSection_);
-    SaveSection(profile, kEngineSection, savedEngineSection_);
+    ControllerRegistry registry(RuntimeFolder());
+    WinIniKeeper keeper = Keeper();
+    // A controller that ended while the engine's configuration stood (killed, power lost)
+    // left the user's sections in the side file: they go back before anything else.
+    if (!registry.OthersLive(id_)) keeper.PutBackUserSections();
+    registry.Join(id_);
+    const std::string content = keeper.UserContent().value_or("");
+    SaveSection(content, kHostSection, savedHostSection_);
+    SaveSection(content, kEngineSection, savedEngineSection_);
 }
 
-void TTalkServ::RestoreEngineSections() {
-    ProfileFile profile(WinIniFile());
-    RestoreSection(profile, kHostSection, savedHostSection_);
-    RestoreSection(profile, kEngineSection, savedEngineSection_);
+bool TTalkServ::RestoreEngineSections() {
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Leave(id_);
+    savedHostSection_.clear();
+    savedEngineSection_.clear();
+    // The user's sections are put back by the last controller to leave.
+    if (registry.OthersLive(id_)) return true;
+    return Keeper().PutBackUserSections();
 }
 
-void TTalkServ::WriteEngineConfig() {
-    ProfileFile profile(WinIniFile());
-    profile.WriteString(kHostSection, "Files", libraryFolder_);
-    profile.WriteString(kHostSection, "UserName", "DEFAULT");
-    profile.WriteString(kHostSection, "WorkingDirectory", workingFolder_);
-    profile.DeleteKey(kHostSection, "Macro");
-    profile.DeleteKey(kHostSection, "Engine");
-    profile.WriteString(kEngineSection, "Path", libraryFolder_ + "/owndict/owndict.dic");
-    profile.WriteString(kEngineSection, "StartupFile", libraryFolder_ + "/startup.zal");
-    profile.WriteString(kEngineSection, "StrFile", "No");
+bool TTalkServ::WriteEngineConfig() {
+    using Kind = ProfileChange::Kind;
+    const std::vector<ProfileChange> changes{
+        {Kind::Write, kHostSection, "Files", libraryFolder_},
+        {Kind::Write, kHostSection, "UserName", "DEFAULT"},
+        {Kind::Write, kHostSection, "WorkingDirectory", workingFolder_},
+        {Kind::DeleteKey, kHostSection, "Macro", ""},
+        {Kind::DeleteKey, kHostSection, "Engine", ""},
+        {Kind::Write, kEngineSection, "Path", libraryFolder_ + "/owndict/owndict.dic"},
+        {Kind::Write, kEngineSection, "StartupFile", libraryFolder_ + "/startup.zal"},
+        {Kind::Write, kEngineSection, "StrFile", "No"},
+    };
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Join(id_);  // a controller that restored early takes part again
+    return Keeper().WriteConfiguration(changes);
 }
 
 bool TTalkServ::HasWaveDevice() const {
@@ -218,18 +246,38 @@ bool TTalkServ::BindControls(WindowHandle main) {
 }
 
 void TTalkServ::SetEngineRunning(bool run) {
-    if (BindEngine() == run) return;
-    if (run) {
-        StartEngine();
-    } else {
-        CloseEngine();
+    if (!run) {
+        if (BindEngine()) CloseEngine();
+        return;
     }
+    // Marked before the engine is looked for, so that no other controller closes the engine
+    // this one is about to bind.
+    RecordEngineUse(kAnyEngine);
+    try {
+        if (!BindEngine()) StartEngine();
+    } catch (...) {
+        RecordEngineUse(kNoWindow);
+        throw;
+    }
+    RecordEngineUse(windows_.Main);
+}
+
+void TTalkServ::RecordEngineUse(WindowHandle engine) {
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Use(id_, engine);
+}
+
+void TTalkServ::AwaitEngineEnd() {
+    const auto limit = clock_.Now() + kEngineEndLimit;
+    while (AnotherEngineLives() && clock_.Now() <= limit)
+        clock_.Sleep(kPollInterval);
 }
 
 void TTalkServ::StartEngine() {
     if (!HasWaveDevice())
         throw EngineError(std::string(kCreateProcessError) + "wave device not found");
-    WriteEngineConfig();
+    if (!WriteEngineConfig())
+        throw EngineError(std::string(kCreateProcessError) + "can not write " + WinIniFile());
     const std::string module = EngineModulePath();
     if (!FileExists(module)) throw EngineError(kCreateProcessError + module + " not found");
     ProcessInfo started;
@@ -245,7 +293,9 @@ void TTalkServ::StartEngine() {
     while (!bound && !DeadlinePassed()) {
         // An engine program that has ended without a window will never show one: waiting out
         // the deadline would only freeze the caller for two minutes.
-        if (!IsProcessRunning(process_)) {
+        // Unless it gave way to another engine started at the same moment, whose window
+        // serves as well.
+        if (!IsProcessRunning(process_) && !AnotherEngineLives()) {
             bound = BindEngine();
             break;
         }
@@ -264,11 +314,34 @@ void TTalkServ::StartEngine() {
     DetachEditBox();
 }
 
+// The engine is closed under the controllers' lock, and its program given time to end, so
+// that a controller starting next neither binds the dying window nor sees its own engine give
+// way to it.
 void TTalkServ::CloseEngine() {
-    AttachEditBox();
-    desktop::SendMessage(windows_.Main, WM_DESTROY, 0);
+    const WindowHandle main = windows_.Main;
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Use(id_, kNoWindow);
+    if (registry.OthersUse(id_, main)) {
+        // Another controller still speaks through this engine: the last of them closes it.
+        registry.SetPendingClose(main);
+    } else {
+        if (registry.PendingClose() == main) registry.SetPendingClose(kNoWindow);
+        AttachEditBox();
+        desktop::SendMessage(main, WM_DESTROY, 0);
+        AwaitEngineEnd();
+    }
     windows_.Clear();
     spyMode_ = false;
+}
+
+void TTalkServ::CloseEngineLeftToUs() {
+    ControllerRegistry registry(RuntimeFolder());
+    const WindowHandle pending = registry.PendingClose();
+    if (pending == kNoWindow || registry.OthersUse(id_, pending)) return;
+    registry.SetPendingClose(kNoWindow);
+    if (!desktop::IsWindow(pending)) return;
+    desktop::SendMessage(pending, WM_DESTROY, 0);
+    AwaitEngineEnd();
 }
 
 void TTalkServ::DetachEditBox() {
@@ -429,6 +502,7 @@ void TTalkServ::AcquireEngine(SpeechHolder* window) {
     StopSpeech();
     SetPlayerMode(true);
     holder_ = window;
+    if (windows_.Main != kNoWindow) RecordEngineUse(windows_.Main);
 }
 
 void TTalkServ::ReleaseEngine() {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/Clock.h"
+#include "engine/ControllerRegistry.h"
 #include "engine/DictThread.h"
 #include "engine/DictWorkerHost.h"
 #include "engine/EngineState.h"
+#include "engine/FileStore.h"
 #include "engine/SpeechHolder.h"
 #include "engine/VoiceParams.h"
+#include "engine/WinIniKeeper.h"
 #include "platform/Desktop.h"
 #include "platform/Process.h"
 
@@ -57,7 +60,8 @@ std::string DefaultEngineFolder();
 // does not answer, up to the desktop's own timeout):
 // - SetEngineRunning(true): up to 120 s for the started engine's window; returns as soon as
 //   the started program ends without one.
-// - SetEngineRunning(false): until the engine has handled WM_DESTROY.
+// - SetEngineRunning(false): until the engine has handled WM_DESTROY, then up to 2 s for its
+//   program to end; the destructor likewise when it closes an engine left to it.
 // - BindEngine, and every call that begins with it (IsBusy, IsPaused, GetEngineState,
 //   GetProgress, SpeakText, ...): up to 5 s per control when a new engine window lacks one
 //   of its controls; that window is then not searched again, so a sick engine costs this
@@ -73,20 +77,31 @@ class TTalkServ : public DictWorkerHost {
   public:
     // Saves the win.ini sections; throws EngineError when there is no system folder.
     explicit TTalkServ(std::string engineFolder = DefaultEngineFolder(),
-                       Clock& clock = SystemClock::Instance());
-    // Writes the saved sections back and ends the worker.
+                       Clock& clock = SystemClock::Instance(),
+                       FileStore& store = DiskFileStore::Instance());
+    // Writes the saved sections back (see RestoreEngineSections), ends the worker, and closes
+    // an engine whose close waited for this controller to leave.
     ~TTalkServ() override;
     TTalkServ(const TTalkServ&) = delete;
     TTalkServ& operator=(const TTalkServ&) = delete;
 
-    // Configuration and launch.
+    // Configuration and launch. The controllers of the user share win.ini: the user's own
+    // sections are saved once, by the first controller that writes the engine's configuration,
+    // kept in a side file beside win.ini while it stands, and put back, as they were, by the
+    // last controller to leave; a controller that starts while a side file is left over from
+    // one that ended without putting them back (killed) puts them back first.
     void LocateEngine();
     void SaveEngineSections();
-    void RestoreEngineSections();
-    void WriteEngineConfig();
+    // Leaves the shared use of win.ini; false when this controller was the last and the
+    // user's sections could not be put back (they stay in the side file for the next start).
+    bool RestoreEngineSections();
+    // One edit of win.ini; false when it could not be made (win.ini is then as it was).
+    bool WriteEngineConfig();
     bool HasWaveDevice() const;
     bool BindEngine();
     // Throws EngineError with the "Create process error: ..." message when a start fails.
+    // Closing leaves an engine that another controller uses running; the last of its users
+    // to close it or to leave closes it.
     void SetEngineRunning(bool run);
     void DetachEditBox();
     void AttachEditBox();
@@ -162,12 +177,17 @@ class TTalkServ : public DictWorkerHost {
     WindowHandle WaitForControl(const std::function<WindowHandle()>& find);
     void StartEngine();
     void CloseEngine();
+    void CloseEngineLeftToUs();
+    void RecordEngineUse(WindowHandle engine);
+    void AwaitEngineEnd();
+    WinIniKeeper Keeper() const;
     bool CaptionIs(WindowHandle button, std::initializer_list<std::string_view> captions) const;
     bool SendCommand(uint32_t command) const;
     void SetVoiceParameter(int32_t& stored, int32_t value, uint32_t commandBase);
     bool WaitWhile(const std::function<bool()>& condition);
     bool SearchEngine();
 
+    const ControllerId id_;
     std::vector<std::string> savedEngineSection_;
     std::vector<std::string> savedHostSection_;
     std::string workingFolder_;
@@ -197,6 +217,7 @@ class TTalkServ : public DictWorkerHost {
 
     const std::string engineFolder_;
     Clock& clock_;
+    FileStore& store_;
 };
 
 }  // namespace tovrin

@@ -3,6 +3,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/DesktopHost.h"
+#include "platform/InstanceLock.h"
 #include "platform/Process.h"
 #include "platform/qt/QtDispatcher.h"
 #include "synth/EngineWindow.h"
@@ -40,7 +41,11 @@ int main(int argc, char** argv) {
     using namespace tovrin;
     // A peer that vanishes mid-reply must not end this program.
     std::signal(SIGPIPE, SIG_IGN);
-    // One engine per desktop: a second copy leaves the running one alone.
+    // One engine per desktop: a second copy leaves the running one alone, even when both
+    // start at once and neither has shown its window yet.
+    const auto lockPath = EngineLockPath();
+    const auto onlyCopy = lockPath ? InstanceLock::TryAcquire(*lockPath) : nullptr;
+    if (lockPath && !onlyCopy) return 0;
     if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
     const bool showAtStart = HasArgument(argc, argv, "--show");
     ChooseOffscreenWithoutDisplay();

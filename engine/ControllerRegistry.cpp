@@ -45,6 +45,8 @@ std::optional<uint64_t> ProcessStartTime(int64_t pid) {
     std::istringstream fields(line.substr(close + 1));
     std::string field;
     for (int number = 3; fields >> field; ++number) {
+        // A process that has ended but is not yet collected runs no more.
+        if (number == 3 && (field == "Z" || field == "X")) return std::nullopt;
         if (number == 22) return std::stoull(field);
     }
     return std::nullopt;

@@ -44,6 +44,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(4);
 // How long a close waits for the closed engine's program to end.
 constexpr auto kEngineEndLimit = std::chrono::seconds(2);
 constexpr size_t kCaptionCompareLength = 10;
+constexpr size_t kCaptionReadBack = 254;
 constexpr int32_t kDefaultVolume = 85;
 
 const char* const kCreateProcessError = "Create process error: ";
@@ -127,6 +128,10 @@ std::string TTalkServ::EngineModulePath() const {
 
 std::string TTalkServ::WinIniFile() const {
     return windowsFolder_ + "/win.ini";
+}
+
+std::string TTalkServ::UserSectionsFile() const {
+    return Keeper().SideFile();
 }
 
 WinIniKeeper TTalkServ::Keeper() const {
@@ -254,8 +259,10 @@ void TTalkServ::SetEngineRunning(bool run) {
     // this one is about to bind.
     RecordEngineUse(kAnyEngine);
     try {
-        if (!BindEngine()) StartEngine();
+        startedEngine_ = !BindEngine();
+        if (startedEngine_) StartEngine();
     } catch (...) {
+        startedEngine_ = false;
         RecordEngineUse(kNoWindow);
         throw;
     }
@@ -304,6 +311,10 @@ void TTalkServ::StartEngine() {
     }
     // An engine bound in the last poll is kept: it is there, and killing it helps nobody.
     timedOut_ = !bound;
+    // Bound to another engine started at the same moment: this one's program, if still
+    // starting, would find the lock free once that engine closes and stay on its own.
+    if (bound && static_cast<pid_t>(windows_.Main >> 32) != process_.pid)
+        TerminateProcess(process_, 0);
     if (timedOut_) {
         TerminateProcess(process_, 0);
         throw EngineError(std::string(kCreateProcessError) + "main window not found (Timeout)");
@@ -519,6 +530,13 @@ SpeakResult TTalkServ::SpeakText(const std::string& text, SpeechHolder* window) 
     if (IsBusy()) StopSpeech();
     if (!SendText(text)) return SpeakResult::PlatformError;
     return SpeakResult::Accepted;
+}
+
+bool TTalkServ::EngineHoldsText(const std::string& text) const {
+    const WindowHandle edit = windows_.Edit;
+    if (edit == kNoWindow) return false;
+    const auto caption = desktop::GetWindowText(edit);
+    return caption && *caption == UpToZero(text).substr(0, kCaptionReadBack);
 }
 
 // ---- dictionary worker ----

@@ -126,6 +126,9 @@ class TTalkServ : public DictWorkerHost {
     void ReleaseEngine();
     SpeechHolder* GetHolder() const { return holder_; }
     SpeakResult SpeakText(const std::string& text, SpeechHolder* window);
+    // Whether the engine's edit box still holds `text` (as far as a caption is read back):
+    // false once another controller has given the engine a text of its own, or stopped it.
+    bool EngineHoldsText(const std::string& text) const;
 
     // Dictionary worker.
     SpeakResult SpeakDictionaryEntry(const DictionaryRequest& request, SpeechHolder* window);
@@ -152,12 +155,18 @@ class TTalkServ : public DictWorkerHost {
 
     // Read-only views for the main window and for checks.
     bool TimedOut() const { return timedOut_; }
+    // Whether the engine now bound was started by this controller's SetEngineRunning(true)
+    // (its own program, or one started at the same moment that its own gave way to), rather
+    // than found running.
+    bool StartedEngine() const { return startedEngine_; }
     const ProcessInfo& EngineProcess() const { return process_; }
     const std::string& WorkingFolder() const { return workingFolder_; }
     const std::string& LibraryFolder() const { return libraryFolder_; }
     const std::string& WindowsFolder() const { return windowsFolder_; }
     std::string EngineModulePath() const;
     std::string WinIniFile() const;
+    // Where the user's sections are kept while the engine's configuration stands.
+    std::string UserSectionsFile() const;
     const EngineWindows& Windows() const { return windows_; }
     const std::vector<std::string>& SavedEngineSection() const { return savedEngineSection_; }
     const std::vector<std::string>& SavedHostSection() const { return savedHostSection_; }
@@ -200,6 +209,7 @@ class TTalkServ : public DictWorkerHost {
     std::optional<bool> snapshotBound_;
     ProcessInfo process_;
     bool timedOut_ = false;
+    bool startedEngine_ = false;
     Clock::TimePoint deadline_{};
     std::unique_ptr<TDictThread> worker_;
     std::atomic<bool> dictionaryPaused_{false};

@@ -131,7 +131,10 @@ bool SpeakAndWait(TTalkServ& serv, const std::string& text, SpeechHolder& holder
         if (interrupted) return false;
         const EngineState state = serv.GetEngineState();
         if (!state.Running) throw EngineError("the engine has been closed");
-        if (!state.Busy) return true;
+        if (state.Busy) continue;
+        if (!serv.EngineHoldsText(text))
+            throw EngineError("the portion was cut short by another program");
+        return true;
     }
 }
 
@@ -174,8 +177,8 @@ int Run(const CommandLine& line) {
 
     TTalkServ serv;
     serv.ResetController();
-    const bool startedHere = !serv.BindEngine();
     serv.SetEngineRunning(true);
+    const bool startedHere = serv.StartedEngine();
     ApplyVoiceChoice(serv, voice, startedHere);
     ShellHolder holder;
     serv.AcquireEngine(&holder);
@@ -192,6 +195,10 @@ int Run(const CommandLine& line) {
     serv.SetPaused(false);
     serv.ReleaseEngine();
     if (startedHere) serv.SetEngineRunning(false);
+    if (!serv.RestoreEngineSections()) {
+        throw EngineError("can not restore " + serv.WinIniFile() + "; your sections are kept in " +
+                          serv.UserSectionsFile() + " for the next start");
+    }
     return completed ? 0 : kExitInterrupted;
 }
 

@@ -115,9 +115,20 @@ TEST_F(TalkServStartTest, StartFailuresCarryTheirMessages) {
     const std::string broken = test::MakeTempDir("engine") + "/ZalLib";
     fs::create_directories(broken);
     std::ofstream(broken + "/zalwin") << "not a program";
-    TTalkServ serv(broken);
-    EXPECT_EQ(StartFailure(serv).rfind("Create process error: ", 0), 0u);
-    EXPECT_EQ(serv.Windows().Main, kNoWindow);
+    {
+        TTalkServ serv(broken);
+        EXPECT_EQ(StartFailure(serv).rfind("Create process error: ", 0), 0u);
+        EXPECT_EQ(serv.Windows().Main, kNoWindow);
+    }
+
+    // A win.ini that is a link leading nowhere is refused, not replaced by a file.
+    fs::create_symlink(test::MakeTempDir("gone") + "/win.ini", *WinIniPath());
+    {
+        TTalkServ serv(EngineFolderWithFake("ZalLib"));
+        EXPECT_EQ(StartFailure(serv), "Create process error: can not write " + *WinIniPath());
+    }
+    EXPECT_TRUE(fs::is_symlink(*WinIniPath()));
+    fs::remove(*WinIniPath());
 }
 
 TEST_F(TalkServStartTest, AnEngineThatNeverShowsItsWindowIsEndedAfterTheDeadline) {

@@ -69,6 +69,11 @@ void SaveSection(const std::string& content, const char* section, std::vector<st
     }
 }
 
+// The device volume as 0..255: its left channel's 16 bits divided by 256.
+int32_t LeftChannelLevel(uint32_t volume) {
+    return static_cast<int32_t>((volume & 0xFFFF) / 256);
+}
+
 // Whether another engine program is starting or running: it holds the engine's lock.
 bool AnotherEngineLives() {
     const auto path = EngineLockPath();
@@ -259,10 +264,11 @@ void TTalkServ::SetEngineRunning(bool run) {
     // this one is about to bind.
     RecordEngineUse(kAnyEngine);
     try {
-        startedEngine_ = !BindEngine();
-        if (startedEngine_) StartEngine();
+        if (!BindEngine()) {
+            StartEngine();
+            startedMain_ = windows_.Main;
+        }
     } catch (...) {
-        startedEngine_ = false;
         RecordEngineUse(kNoWindow);
         throw;
     }
@@ -298,10 +304,9 @@ void TTalkServ::StartEngine() {
     SetDeadline(kStartTimeoutSeconds);
     bool bound = BindEngine();
     while (!bound && !DeadlinePassed()) {
-        // An engine program that has ended without a window will never show one: waiting out
-        // the deadline would only freeze the caller for two minutes.
-        // Unless it gave way to another engine started at the same moment, whose window
-        // serves as well.
+        // An engine program that has ended without a window will never show one (unless it
+        // gave way to another engine started at the same moment, whose window serves as
+        // well): waiting out the deadline would only freeze the caller for two minutes.
         if (!IsProcessRunning(process_) && !AnotherEngineLives()) {
             bound = BindEngine();
             break;
@@ -604,13 +609,13 @@ void TTalkServ::SetMelody(int32_t value) {
 int32_t TTalkServ::GetVolume() const {
     uint32_t volume = 0;
     if (!GetWaveOutVolume(volume)) return 0;
-    return static_cast<int32_t>((volume & 0xFFFF) / 256);
+    return LeftChannelLevel(volume);
 }
 
 bool TTalkServ::SetVolume(int32_t value) {
     uint32_t current = 0;
     const bool readable = GetWaveOutVolume(current);
-    if (value == GetVolume()) return readable;
+    if (value == (readable ? LeftChannelLevel(current) : 0)) return readable;
     const auto channel = static_cast<uint32_t>(std::clamp(value, 0, 255)) * 256;
     return SetWaveOutVolume(channel | (channel << 16));
 }

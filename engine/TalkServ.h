@@ -70,8 +70,9 @@ std::string DefaultEngineFolder();
 //   busy, AcquireEngine, ReleaseEngine, SetPlayerMode, SetSpyMode): 1 s for the engine to
 //   fall silent, after ending the dictionary worker (a sound being played plays to its end).
 // - SetPaused: 1 s for the pause button to confirm.
-// - Creation, destruction, WriteEngineConfig, SetEngineRunning: the lock that lets several
-//   controllers share win.ini and the engine, held by others only for one short file edit.
+// - Creation, destruction, WriteEngineConfig, SetEngineRunning, AcquireEngine: the lock that
+//   lets the user's controllers share win.ini and the engine; others hold it for one short
+//   file edit, or while they close the engine (see SetEngineRunning(false) above).
 // Nothing else waits: GetVolume, SetVolume, the voice parameters and presets return at once.
 class TTalkServ : public DictWorkerHost {
   public:
@@ -158,7 +159,9 @@ class TTalkServ : public DictWorkerHost {
     // Whether the engine now bound was started by this controller's SetEngineRunning(true)
     // (its own program, or one started at the same moment that its own gave way to), rather
     // than found running.
-    bool StartedEngine() const { return startedEngine_; }
+    bool StartedEngine() const {
+        return startedMain_ != kNoWindow && startedMain_ == windows_.Main;
+    }
     const ProcessInfo& EngineProcess() const { return process_; }
     const std::string& WorkingFolder() const { return workingFolder_; }
     const std::string& LibraryFolder() const { return libraryFolder_; }
@@ -209,7 +212,8 @@ class TTalkServ : public DictWorkerHost {
     std::optional<bool> snapshotBound_;
     ProcessInfo process_;
     bool timedOut_ = false;
-    bool startedEngine_ = false;
+    // The engine window this controller's last start bound.
+    WindowHandle startedMain_ = kNoWindow;
     Clock::TimePoint deadline_{};
     std::unique_ptr<TDictThread> worker_;
     std::atomic<bool> dictionaryPaused_{false};

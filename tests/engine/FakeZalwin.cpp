@@ -22,8 +22,7 @@ int main() {
         for (;;)
             pause();
     }
-    tovrin::test::FakeEngine engine;
-    engine.speakAtOnce = tovrin::FileExists("speak-at-once");
+    tovrin::test::FakeEngine engine({}, {}, tovrin::FileExists("speak-at-once"));
     engine.WaitUntilDestroyed();
     std::ofstream log("commands.log");
     for (const auto command : engine.Commands())

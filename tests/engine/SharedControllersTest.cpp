@@ -212,12 +212,12 @@ TEST_F(SharedControllersTest, TwoControllerProcessesAtOnceManyTimes) {
         // Each speaks through the one engine; one may find its text replaced by the other's
         // (4), but neither fails.
         const int firstStatus = AwaitClient(first), secondStatus = AwaitClient(second);
-        EXPECT_TRUE(firstStatus == 0 || firstStatus == 4) << firstStatus << " in " << round;
-        EXPECT_TRUE(secondStatus == 0 || secondStatus == 4) << secondStatus << " in " << round;
+        ASSERT_TRUE(firstStatus == 0 || firstStatus == 4) << firstStatus << " in " << round;
+        ASSERT_TRUE(secondStatus == 0 || secondStatus == 4) << secondStatus << " in " << round;
         ASSERT_EQ(test::ReadWholeFile(WinIni()), kUserFile) << round;
-        EXPECT_FALSE(fs::exists(SideFile())) << round;
-        EXPECT_EQ(desktop::FindWindow(kEngineWindowClass, std::nullopt), kNoWindow) << round;
-        EXPECT_FALSE(InstanceLock::IsHeld(*EngineLockPath())) << "an engine stayed, " << round;
+        ASSERT_FALSE(fs::exists(SideFile())) << round;
+        ASSERT_EQ(desktop::FindWindow(kEngineWindowClass, std::nullopt), kNoWindow) << round;
+        ASSERT_FALSE(InstanceLock::IsHeld(*EngineLockPath())) << "an engine stayed, " << round;
     }
 }
 

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     // One engine per desktop: a second copy leaves the running one alone, even when both
     // start at once and neither has shown its window yet.
     const auto lockPath = EngineLockPath();
-    const auto onlyCopy = lockPath ? InstanceLock::TryAcquire(*lockPath) : nullptr;
+    auto onlyCopy = lockPath ? InstanceLock::TryAcquire(*lockPath) : nullptr;
     if (lockPath && !onlyCopy) return 0;
     if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
     const bool showAtStart = HasArgument(argc, argv, "--show");
@@ -64,5 +64,7 @@ int main(int argc, char** argv) {
     }
     EngineWindow window(*host, std::move(synthesizer), ExecutableFolder(), showAtStart);
     if (showAtStart) window.ShowOnScreen();
-    return app.exec();
+    const int status = app.exec();
+    onlyCopy.reset();  // the window is gone: a new engine may start while this one winds down
+    return status;
 }

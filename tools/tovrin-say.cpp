@@ -178,7 +178,10 @@ bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, Speech
         if (interrupted) return false;
         const EngineState state = serv.GetEngineState();
         if (!state.Running) throw EngineError("the engine has been closed");
-        if (!state.Busy) return true;
+        if (state.Busy) continue;
+        if (!serv.EngineHoldsText(text))
+            throw EngineError("the portion was cut short by another program");
+        return true;
     }
 }
 
@@ -327,15 +330,23 @@ int Run(const CommandLine& line) {
     InterruptibleClock clock;
     TTalkServ serv(DefaultEngineFolder(), clock);
     serv.ResetController();
-    const bool startedHere = !serv.BindEngine();
     serv.SetEngineRunning(true);
-    EngineSession session(serv, startedHere);
-    if (interrupted) return kExitInterrupted;
-    ApplyVoiceChoice(serv, voice, startedHere);
+    const bool startedHere = serv.StartedEngine();
     ShellHolder holder;
-    serv.AcquireEngine(&holder);
-    const bool completed = fromFile ? ReadBookAloud(serv, clock, book, options, holder)
-                                    : SpeakAndWait(serv, clock, book.Text, holder);
+    bool completed = false;
+    {
+        EngineSession session(serv, startedHere);
+        if (!interrupted) {
+            ApplyVoiceChoice(serv, voice, startedHere);
+            serv.AcquireEngine(&holder);
+            completed = fromFile ? ReadBookAloud(serv, clock, book, options, holder)
+                                 : SpeakAndWait(serv, clock, book.Text, holder);
+        }
+    }
+    if (!serv.RestoreEngineSections()) {
+        throw EngineError("can not restore " + serv.WinIniFile() + "; your sections are kept in " +
+                          serv.UserSectionsFile() + " for the next start");
+    }
     return completed && !interrupted ? 0 : kExitInterrupted;
 }
 

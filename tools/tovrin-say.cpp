@@ -281,6 +281,13 @@ std::optional<AudioFileType> OutputType(const CommandLine& line) {
 }
 #endif
 
+// The user's win.ini could not be put back: reported and failed even after an interruption,
+// since the user has to know where the sections are kept.
+class RestoreFailed : public EngineError {
+  public:
+    using EngineError::EngineError;
+};
+
 // Leaves the engine as the tool found it, however the reading ends: not paused, released (which
 // silences it), and closed when the tool started it.
 class EngineSession {
@@ -344,8 +351,9 @@ int Run(const CommandLine& line) {
         }
     }
     if (!serv.RestoreEngineSections()) {
-        throw EngineError("can not restore " + serv.WinIniFile() + "; your sections are kept in " +
-                          serv.UserSectionsFile() + " for the next start");
+        throw RestoreFailed("can not restore " + serv.WinIniFile() +
+                            "; your sections are kept in " + serv.UserSectionsFile() +
+                            " for the next start");
     }
     return completed && !interrupted ? 0 : kExitInterrupted;
 }
@@ -370,6 +378,9 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         Warn(e.what());
         status = kExitUsage;
+    } catch (const RestoreFailed& e) {
+        Warn(e.what());
+        return kExitFailure;
     } catch (const std::exception& e) {
         // A wait cut short by the signal fails as a timeout would; that is no failure to report.
         if (!interrupted) Warn(e.what());

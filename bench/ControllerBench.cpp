@@ -1,9 +1,11 @@
-// Controller speed against the real engine program: one state query, one engine start, and
-// the silence between two paragraphs read by tovrin-say. Runs in private runtime and config
-// folders with the wave device recording into a temporary file, so it touches nothing of the
-// user's. Prints "name value unit" lines.
+// Controller speed against the real engine program: one state query, the work of one 100 ms
+// tick of the main window, one engine start, and the silence between two paragraphs read by
+// tovrin-say; and the tick beside a sick engine window, one that lacks a control. Runs in private
+// runtime and config folders with the wave device recording into a temporary file, so it touches
+// nothing of the user's. Prints "name value unit" lines.
 #include "engine/TalkServ.h"
 #include "platform/Process.h"
+#include "tests/engine/FakeEngine.h"
 #include "text/CodePages.h"
 
 #include <algorithm>
@@ -25,17 +27,33 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kSampleRate = 22050;
 constexpr int kStateQueries = 2000;
+constexpr int kTicks = 1000;
+constexpr int kSickTicks = 50;
 constexpr int kStarts = 5;
 constexpr int kParagraphs = 8;
 
-double Median(std::vector<double> values) {
+double Percentile(std::vector<double> values, double fraction) {
     if (values.empty()) return -1;
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return values[std::min(values.size() - 1, static_cast<size_t>(values.size() * fraction))];
+}
+
+double Median(std::vector<double> values) {
+    return Percentile(std::move(values), 0.5);
 }
 
 double ElapsedSince(Clock::time_point start, double unitsPerSecond) {
     return std::chrono::duration<double>(Clock::now() - start).count() * unitsPerSecond;
+}
+
+// What the main window's timer asks of the controller on every tick, in ms.
+double TimeTick(TTalkServ& serv) {
+    const auto start = Clock::now();
+    serv.GetEngineState();
+    serv.GetProgress();
+    serv.GetVolume();
+    if (serv.WorkerFinished()) serv.StopWorker();
+    return ElapsedSince(start, 1e3);
 }
 
 std::string Isolate() {
@@ -53,6 +71,7 @@ void MeasureController() {
     setenv("TOVRIN_AUDIO", "null", 1);
     std::vector<double> starts;
     std::vector<double> queries;
+    std::vector<double> ticks;
     TTalkServ serv;
     for (int i = 0; i < kStarts; ++i) {
         const auto start = Clock::now();
@@ -64,6 +83,8 @@ void MeasureController() {
                 serv.GetEngineState();
                 queries.push_back(ElapsedSince(before, 1e6));
             }
+            for (int t = 0; t < kTicks; ++t)
+                ticks.push_back(TimeTick(serv) * 1e3);
         }
         serv.SetEngineRunning(false);
         // Let the closed engine leave the desktop before the next start is timed.
@@ -71,7 +92,23 @@ void MeasureController() {
             std::this_thread::yield();
     }
     std::printf("engine_state_us_p50 %.1f us\n", Median(queries));
+    std::printf("engine_state_us_p99 %.1f us\n", Percentile(queries, 0.99));
+    std::printf("tick_us_p50 %.1f us\n", Median(ticks));
+    std::printf("tick_us_p99 %.1f us\n", Percentile(ticks, 0.99));
     std::printf("start_engine_ms %.1f ms\n", Median(starts));
+}
+
+// After the one bounded search of its controls, a sick engine window costs a tick nothing
+// more than a healthy one.
+void MeasureSickEngine() {
+    TTalkServ serv;
+    test::FakeEngine sick;
+    sick.DestroyControl(sick.Pause());
+    TimeTick(serv);  // the one bounded search
+    std::vector<double> ticks;
+    for (int t = 0; t < kSickTicks; ++t)
+        ticks.push_back(TimeTick(serv));
+    std::printf("sick_engine_tick_ms %.2f ms\n", *std::max_element(ticks.begin(), ticks.end()));
 }
 
 std::vector<int16_t> ReadWaveSamples(const std::string& path) {
@@ -151,6 +188,7 @@ int main() {
     const std::string root = tovrin::Isolate();
     try {
         tovrin::MeasureController();
+        tovrin::MeasureSickEngine();
         tovrin::MeasurePortionGap(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "controller_bench: %s\n", e.what());

@@ -14,8 +14,8 @@ struct EngineState {
     bool SpyMode = false;
 };
 
-// The answer to a speak request. PlatformError and ChannelTaken are never returned by the
-// controller; the player window has messages for them all the same.
+// The answer to a speak request. PlatformError: the text did not reach the engine. ChannelTaken
+// is never returned by the controller; the player window has a message for it all the same.
 enum class SpeakResult : int {
     Accepted = 0,
     PlatformError = 1,

@@ -1,8 +1,12 @@
 #include "engine/TalkServ.h"
 
+#include "engine/ControllerRegistry.h"
 #include "engine/EngineError.h"
 #include "engine/WholeNumber.h"
+#include "engine/WinIniKeeper.h"
+#include "platform/InstanceLock.h"
 #include "platform/Profile.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/WaveDevice.h"
 #include "text/CodePages.h"
 #include "text/SysOps.h"
@@ -37,7 +41,10 @@ constexpr int kConfirmTimeoutSeconds = 1;
 // engine creates them right after its window, so only a broken engine ever reaches this.
 constexpr auto kControlSearchLimit = std::chrono::seconds(5);
 constexpr auto kPollInterval = std::chrono::milliseconds(4);
+// How long a close waits for the closed engine's program to end.
+constexpr auto kEngineEndLimit = std::chrono::seconds(2);
 constexpr size_t kCaptionCompareLength = 10;
+constexpr size_t kCaptionReadBack = 254;
 constexpr int32_t kDefaultVolume = 85;
 
 const char* const kCreateProcessError = "Create process error: ";
@@ -54,23 +61,23 @@ std::string ModuleCommandLine(const std::string& modulePath) {
     return "\"" + modulePath + "\"";
 }
 
-void SaveSection(const ProfileFile& profile, const char* section, std::vector<std::string>& into) {
-    const auto keys = profile.KeyNames(section);
+void SaveSection(const std::string& content, const char* section, std::vector<std::string>& into) {
     into.clear();
-    for (const auto& key : keys) {
+    for (const auto& [key, value] : ProfileSectionEntries(content, section)) {
         if (key.empty()) continue;
-        into.push_back(key + "=" + profile.ReadString(section, key, ""));
+        into.push_back(key + "=" + value);
     }
 }
 
-void RestoreSection(ProfileFile& profile, const char* section, std::vector<std::string>& from) {
-    profile.EraseSection(section);
-    for (const auto& line : from) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        profile.WriteString(section, line.substr(0, equals), line.substr(equals + 1));
-    }
-    from.clear();
+// The device volume as 0..255: its left channel's 16 bits divided by 256.
+int32_t LeftChannelLevel(uint32_t volume) {
+    return static_cast<int32_t>((volume & 0xFFFF) / 256);
+}
+
+// Whether another engine program is starting or running: it holds the engine's lock.
+bool AnotherEngineLives() {
+    const auto path = EngineLockPath();
+    return path && InstanceLock::IsHeld(*path);
 }
 
 }  // namespace
@@ -84,8 +91,11 @@ std::string DefaultEngineFolder() {
     return ExecutableFolder() + "/ZalLib";
 }
 
-TTalkServ::TTalkServ(std::string engineFolder, Clock& clock)
-    : engineFolder_(std::move(engineFolder)), clock_(clock) {
+TTalkServ::TTalkServ(std::string engineFolder, Clock& clock, FileStore& store)
+    : id_(ControllerId::NewForThisProcess()),
+      engineFolder_(std::move(engineFolder)),
+      clock_(clock),
+      store_(store) {
     LocateEngine();
     SaveEngineSections();
 }
@@ -94,9 +104,14 @@ TTalkServ::~TTalkServ() {
     try {
         RestoreEngineSections();
     } catch (...) {
-        // A destructor must not throw; the profile layer reports failures by its results.
+        // A destructor must not throw; the side file keeps the user's sections for later.
     }
     StopWorker();
+    try {
+        CloseEngineLeftToUs();
+    } catch (...) {
+        // The engine then stays; a later controller can close it.
+    }
 }
 
 // ---- configuration and launch ----
@@ -120,28 +135,51 @@ std::string TTalkServ::WinIniFile() const {
     return windowsFolder_ + "/win.ini";
 }
 
+std::string TTalkServ::UserSectionsFile() const {
+    return Keeper().SideFile();
+}
+
+WinIniKeeper TTalkServ::Keeper() const {
+    return WinIniKeeper(WinIniFile(), {kHostSection, kEngineSection}, store_);
+}
+
 void TTalkServ::SaveEngineSections() {
-    const ProfileFile profile(WinIniFile());
-    SaveSection(profile, kHostSection, savedHostSection_);
-    SaveSection(profile, kEngineSection, savedEngineSection_);
+    ControllerRegistry registry(RuntimeFolder());
+    WinIniKeeper keeper = Keeper();
+    // A controller that ended while the engine's configuration stood (killed, power lost)
+    // left the user's sections in the side file: they go back before anything else.
+    if (!registry.OthersLive(id_)) keeper.PutBackUserSections();
+    registry.Join(id_);
+    const std::string content = keeper.UserContent().value_or("");
+    SaveSection(content, kHostSection, savedHostSection_);
+    SaveSection(content, kEngineSection, savedEngineSection_);
 }
 
-void TTalkServ::RestoreEngineSections() {
-    ProfileFile profile(WinIniFile());
-    RestoreSection(profile, kHostSection, savedHostSection_);
-    RestoreSection(profile, kEngineSection, savedEngineSection_);
+bool TTalkServ::RestoreEngineSections() {
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Leave(id_);
+    savedHostSection_.clear();
+    savedEngineSection_.clear();
+    // The user's sections are put back by the last controller to leave.
+    if (registry.OthersLive(id_)) return true;
+    return Keeper().PutBackUserSections();
 }
 
-void TTalkServ::WriteEngineConfig() {
-    ProfileFile profile(WinIniFile());
-    profile.WriteString(kHostSection, "Files", libraryFolder_);
-    profile.WriteString(kHostSection, "UserName", "DEFAULT");
-    profile.WriteString(kHostSection, "WorkingDirectory", workingFolder_);
-    profile.DeleteKey(kHostSection, "Macro");
-    profile.DeleteKey(kHostSection, "Engine");
-    profile.WriteString(kEngineSection, "Path", libraryFolder_ + "/owndict/owndict.dic");
-    profile.WriteString(kEngineSection, "StartupFile", libraryFolder_ + "/startup.zal");
-    profile.WriteString(kEngineSection, "StrFile", "No");
+bool TTalkServ::WriteEngineConfig() {
+    using Kind = ProfileChange::Kind;
+    const std::vector<ProfileChange> changes{
+        {Kind::Write, kHostSection, "Files", libraryFolder_},
+        {Kind::Write, kHostSection, "UserName", "DEFAULT"},
+        {Kind::Write, kHostSection, "WorkingDirectory", workingFolder_},
+        {Kind::DeleteKey, kHostSection, "Macro", ""},
+        {Kind::DeleteKey, kHostSection, "Engine", ""},
+        {Kind::Write, kEngineSection, "Path", libraryFolder_ + "/owndict/owndict.dic"},
+        {Kind::Write, kEngineSection, "StartupFile", libraryFolder_ + "/startup.zal"},
+        {Kind::Write, kEngineSection, "StrFile", "No"},
+    };
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Join(id_);  // a controller that restored early takes part again
+    return Keeper().WriteConfiguration(changes);
 }
 
 bool TTalkServ::HasWaveDevice() const {
@@ -157,11 +195,19 @@ bool TTalkServ::SearchEngine() {
     const WindowHandle main = desktop::FindWindow(kEngineWindowClass, std::nullopt);
     if (main == kNoWindow) {
         windows_.Clear();
+        failedMain_ = kNoWindow;
         return false;
     }
     if (main == windows_.Main) return true;
+    // A window whose controls were not found is not searched again: the search waits, and a
+    // broken engine would otherwise cost that wait on every poll.
+    if (main == failedMain_) {
+        windows_.Clear();
+        return false;
+    }
     if (!BindControls(main)) {
         windows_.Clear();
+        failedMain_ = main;
         return false;
     }
     return true;
@@ -210,18 +256,41 @@ bool TTalkServ::BindControls(WindowHandle main) {
 }
 
 void TTalkServ::SetEngineRunning(bool run) {
-    if (BindEngine() == run) return;
-    if (run) {
-        StartEngine();
-    } else {
-        CloseEngine();
+    if (!run) {
+        if (BindEngine()) CloseEngine();
+        return;
     }
+    // Marked before the engine is looked for, so that no other controller closes the engine
+    // this one is about to bind.
+    RecordEngineUse(kAnyEngine);
+    try {
+        if (!BindEngine()) {
+            StartEngine();
+            startedMain_ = windows_.Main;
+        }
+    } catch (...) {
+        RecordEngineUse(kNoWindow);
+        throw;
+    }
+    RecordEngineUse(windows_.Main);
+}
+
+void TTalkServ::RecordEngineUse(WindowHandle engine) {
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Use(id_, engine);
+}
+
+void TTalkServ::AwaitEngineEnd() {
+    const auto limit = clock_.Now() + kEngineEndLimit;
+    while (AnotherEngineLives() && clock_.Now() <= limit)
+        clock_.Sleep(kPollInterval);
 }
 
 void TTalkServ::StartEngine() {
     if (!HasWaveDevice())
         throw EngineError(std::string(kCreateProcessError) + "wave device not found");
-    WriteEngineConfig();
+    if (!WriteEngineConfig())
+        throw EngineError(std::string(kCreateProcessError) + "can not write " + WinIniFile());
     const std::string module = EngineModulePath();
     if (!FileExists(module)) throw EngineError(kCreateProcessError + module + " not found");
     ProcessInfo started;
@@ -233,17 +302,24 @@ void TTalkServ::StartEngine() {
     process_ = started;
 
     SetDeadline(kStartTimeoutSeconds);
-    // An engine program that has ended without a window will never show one: waiting out
-    // the deadline would only freeze the caller for two minutes.
-    bool engineEnded = false;
-    while (!BindEngine() && !DeadlinePassed()) {
-        if (!IsProcessRunning(process_)) {
-            engineEnded = !BindEngine();
+    bool bound = BindEngine();
+    while (!bound && !DeadlinePassed()) {
+        // An engine program that has ended without a window will never show one (unless it
+        // gave way to another engine started at the same moment, whose window serves as
+        // well): waiting out the deadline would only freeze the caller for two minutes.
+        if (!IsProcessRunning(process_) && !AnotherEngineLives()) {
+            bound = BindEngine();
             break;
         }
         clock_.Sleep(kPollInterval);
+        bound = BindEngine();
     }
-    timedOut_ = DeadlinePassed() || engineEnded;
+    // An engine bound in the last poll is kept: it is there, and killing it helps nobody.
+    timedOut_ = !bound;
+    // Bound to another engine started at the same moment: this one's program, if still
+    // starting, would find the lock free once that engine closes and stay on its own.
+    if (bound && static_cast<pid_t>(windows_.Main >> 32) != process_.pid)
+        TerminateProcess(process_, 0);
     if (timedOut_) {
         TerminateProcess(process_, 0);
         throw EngineError(std::string(kCreateProcessError) + "main window not found (Timeout)");
@@ -254,11 +330,34 @@ void TTalkServ::StartEngine() {
     DetachEditBox();
 }
 
+// The engine is closed under the controllers' lock, and its program given time to end, so
+// that a controller starting next neither binds the dying window nor sees its own engine give
+// way to it.
 void TTalkServ::CloseEngine() {
-    AttachEditBox();
-    desktop::SendMessage(windows_.Main, WM_DESTROY, 0);
+    const WindowHandle main = windows_.Main;
+    ControllerRegistry registry(RuntimeFolder());
+    registry.Use(id_, kNoWindow);
+    if (registry.OthersUse(id_, main)) {
+        // Another controller still speaks through this engine: the last of them closes it.
+        registry.SetPendingClose(main);
+    } else {
+        if (registry.PendingClose() == main) registry.SetPendingClose(kNoWindow);
+        AttachEditBox();
+        desktop::SendMessage(main, WM_DESTROY, 0);
+        AwaitEngineEnd();
+    }
     windows_.Clear();
     spyMode_ = false;
+}
+
+void TTalkServ::CloseEngineLeftToUs() {
+    ControllerRegistry registry(RuntimeFolder());
+    const WindowHandle pending = registry.PendingClose();
+    if (pending == kNoWindow || registry.OthersUse(id_, pending)) return;
+    registry.SetPendingClose(kNoWindow);
+    if (!desktop::IsWindow(pending)) return;
+    desktop::SendMessage(pending, WM_DESTROY, 0);
+    AwaitEngineEnd();
 }
 
 void TTalkServ::DetachEditBox() {
@@ -302,8 +401,8 @@ bool TTalkServ::CaptionIs(WindowHandle button,
     return std::find(captions.begin(), captions.end(), caption) != captions.end();
 }
 
-void TTalkServ::SendCommand(uint32_t command) const {
-    desktop::SendMessage(windows_.Main, WM_COMMAND, command);
+bool TTalkServ::SendCommand(uint32_t command) const {
+    return desktop::SendMessage(windows_.Main, WM_COMMAND, command).has_value();
 }
 
 bool TTalkServ::IsSpeaking() {
@@ -319,10 +418,9 @@ bool TTalkServ::IsBusy() {
 }
 
 bool TTalkServ::SendText(const std::string& text) {
-    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, "");
-    desktop::SendMessage(windows_.Edit, WM_SETTEXT, 0, UpToZero(text));
-    SendCommand(kCommandTalk);
-    return true;
+    const WindowHandle edit = windows_.Edit;
+    return desktop::SendMessage(edit, WM_SETTEXT, 0, "") &&
+           desktop::SendMessage(edit, WM_SETTEXT, 0, UpToZero(text)) && SendCommand(kCommandTalk);
 }
 
 // Polls until the condition fails or the 1 s deadline passes; true when it timed out.
@@ -420,6 +518,7 @@ void TTalkServ::AcquireEngine(SpeechHolder* window) {
     StopSpeech();
     SetPlayerMode(true);
     holder_ = window;
+    if (windows_.Main != kNoWindow) RecordEngineUse(windows_.Main);
 }
 
 void TTalkServ::ReleaseEngine() {
@@ -434,8 +533,15 @@ SpeakResult TTalkServ::SpeakText(const std::string& text, SpeechHolder* window) 
     if (UpToZero(text).size() > kMaxSpokenText) return SpeakResult::TooLong;
     requestMode_ = "TXT";
     if (IsBusy()) StopSpeech();
-    SendText(text);
+    if (!SendText(text)) return SpeakResult::PlatformError;
     return SpeakResult::Accepted;
+}
+
+bool TTalkServ::EngineHoldsText(const std::string& text) const {
+    const WindowHandle edit = windows_.Edit;
+    if (edit == kNoWindow) return false;
+    const auto caption = desktop::GetWindowText(edit);
+    return caption && *caption == UpToZero(text).substr(0, kCaptionReadBack);
 }
 
 // ---- dictionary worker ----
@@ -503,13 +609,15 @@ void TTalkServ::SetMelody(int32_t value) {
 int32_t TTalkServ::GetVolume() const {
     uint32_t volume = 0;
     if (!GetWaveOutVolume(volume)) return 0;
-    return static_cast<int32_t>((volume & 0xFFFF) / 256);
+    return LeftChannelLevel(volume);
 }
 
-void TTalkServ::SetVolume(int32_t value) {
-    if (value == GetVolume()) return;
+bool TTalkServ::SetVolume(int32_t value) {
+    uint32_t current = 0;
+    const bool readable = GetWaveOutVolume(current);
+    if (value == (readable ? LeftChannelLevel(current) : 0)) return readable;
     const auto channel = static_cast<uint32_t>(std::clamp(value, 0, 255)) * 256;
-    SetWaveOutVolume(channel | (channel << 16));
+    return SetWaveOutVolume(channel | (channel << 16));
 }
 
 void TTalkServ::ReapplyVoice() {

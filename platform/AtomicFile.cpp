@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace tovrin {
@@ -16,12 +17,14 @@ namespace tovrin {
 namespace {
 
 // The file a write really replaces: the target of a symbolic link, else the path itself.
-std::string ResolveTarget(const std::string& path) {
+// nullopt for a link that leads nowhere: replacing the link by a file would cut the user's
+// link, and creating its target is not what anybody asked for.
+std::optional<std::string> ResolveTarget(const std::string& path) {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
     char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return path;
-    return resolved;
+    if (!realpath(path.c_str(), resolved)) return std::nullopt;
+    return std::string(resolved);
 }
 
 bool WriteAll(int fd, const std::string& content) {
@@ -59,7 +62,9 @@ mode_t NewFileMode() {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    std::string target = ResolveTarget(path);
+    const auto resolved = ResolveTarget(path);
+    if (!resolved) return false;
+    const std::string& target = *resolved;
     struct stat existing;
     mode_t mode = stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
     std::string pattern = target + ".XXXXXX";

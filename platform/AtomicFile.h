@@ -9,7 +9,8 @@ namespace tovrin {
 // Replaces the file's content all at once: the content goes to a temporary file in the same
 // folder, which is flushed to disk and renamed over the file, so readers and a crash see
 // either the old content or the new, never a mixture. An existing file keeps its mode; a
-// symbolic link is followed. False (and the file untouched) when any step fails.
+// symbolic link is followed; one that leads nowhere is refused. False (and the file
+// untouched) when any step fails.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // The mode a file created now with mode 0666 would get under the process's file-creation

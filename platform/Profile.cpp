@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -176,7 +177,85 @@ bool Store(const std::string& path, const ProfileText& text) {
     return WriteFileAtomically(path, JoinLines(text));
 }
 
+bool WriteInText(ProfileText& text, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    if (!ValidSectionName(section) || !ValidKeyName(key) || HasLineBreak(value)) return false;
+    auto range = FirstSection(text, section);
+    if (!range) {
+        if (!text.lines.empty() && !Trim(text.lines.back()).empty()) text.lines.push_back("");
+        text.lines.push_back("[" + Trim(section) + "]");
+        text.lines.push_back(Trim(key) + "=" + value);
+        return true;
+    }
+    if (auto index = FindKey(text, *range, key)) {
+        // The key keeps the spelling it has in the file.
+        text.lines[*index] = ParseKeyLine(text.lines[*index])->key + "=" + value;
+    } else {
+        auto at = InsertionPoint(text, *range);
+        text.lines.insert(text.lines.begin() + long(at), Trim(key) + "=" + value);
+    }
+    return true;
+}
+
+// True when a line went.
+bool DeleteInText(ProfileText& text, const std::string& section, const std::string& key) {
+    auto range = FirstSection(text, section);
+    if (!range) return false;
+    bool changed = false;
+    while (auto index = FindKey(text, *range, key)) {
+        text.lines.erase(text.lines.begin() + long(*index));
+        --range->end;
+        changed = true;
+    }
+    return changed;
+}
+
+// Whether the text changed; nullopt when the change is refused.
+std::optional<bool> ApplyChange(ProfileText& text, const ProfileChange& change) {
+    if (change.kind == ProfileChange::Kind::DeleteKey)
+        return DeleteInText(text, change.section, change.key);
+    if (!WriteInText(text, change.section, change.key, change.value)) return std::nullopt;
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::string> ApplyProfileChanges(const std::string& content,
+                                               const std::vector<ProfileChange>& changes) {
+    ProfileText text = SplitLines(content);
+    bool changed = false;
+    for (const auto& change : changes) {
+        const auto result = ApplyChange(text, change);
+        if (!result) return std::nullopt;
+        changed = changed || *result;
+    }
+    return changed ? JoinLines(text) : content;
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(const std::string& content,
+                                                                       const std::string& section) {
+    const ProfileText text = SplitLines(content);
+    std::vector<std::pair<std::string, std::string>> entries;
+    const auto range = FirstSection(text, section);
+    if (!range) return entries;
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+        const auto line = ParseKeyLine(text.lines[i]);
+        if (!line) continue;
+        const bool seen = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            return SameName(entry.first, line->key);
+        });
+        if (!seen) entries.emplace_back(line->key, StripQuotes(line->value));
+    }
+    return entries;
+}
+
+std::optional<std::string> ProfileSectionName(const std::string& line) {
+    return SectionHeader(line);
+}
+
+bool SameProfileName(std::string_view a, std::string_view b) {
+    return SameName(a, b);
+}
 
 std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
@@ -191,38 +270,22 @@ std::string ProfileFile::ReadString(const std::string& section, const std::strin
 
 bool ProfileFile::WriteString(const std::string& section, const std::string& key,
                               const std::string& value) {
-    if (!ValidSectionName(section) || !ValidKeyName(key) || HasLineBreak(value)) return false;
-    FolderLock lock(FolderLock::FolderOf(path_));
-    auto text = Load(path_);
-    if (!text) return false;
-    auto range = FirstSection(*text, section);
-    if (!range) {
-        if (!text->lines.empty() && !Trim(text->lines.back()).empty()) text->lines.push_back("");
-        text->lines.push_back("[" + Trim(section) + "]");
-        text->lines.push_back(Trim(key) + "=" + value);
-        return Store(path_, *text);
-    }
-    if (auto index = FindKey(*text, *range, key)) {
-        // The key keeps the spelling it has in the file.
-        text->lines[*index] = ParseKeyLine(text->lines[*index])->key + "=" + value;
-    } else {
-        auto at = InsertionPoint(*text, *range);
-        text->lines.insert(text->lines.begin() + long(at), Trim(key) + "=" + value);
-    }
-    return Store(path_, *text);
+    return Apply({{ProfileChange::Kind::Write, section, key, value}});
 }
 
 bool ProfileFile::DeleteKey(const std::string& section, const std::string& key) {
+    return Apply({{ProfileChange::Kind::DeleteKey, section, key, ""}});
+}
+
+bool ProfileFile::Apply(const std::vector<ProfileChange>& changes) {
     FolderLock lock(FolderLock::FolderOf(path_));
     auto text = Load(path_);
     if (!text) return false;
-    auto range = FirstSection(*text, section);
-    if (!range) return true;
     bool changed = false;
-    while (auto index = FindKey(*text, *range, key)) {
-        text->lines.erase(text->lines.begin() + long(*index));
-        --range->end;
-        changed = true;
+    for (const auto& change : changes) {
+        const auto result = ApplyChange(*text, change);
+        if (!result) return false;
+        changed = changed || *result;
     }
     return !changed || Store(path_, *text);
 }

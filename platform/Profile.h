@@ -2,9 +2,20 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tovrin {
+
+// One change of a profile, for several made as one edit.
+struct ProfileChange {
+    enum class Kind { Write, DeleteKey };
+    Kind kind = Kind::Write;
+    std::string section;
+    std::string key;
+    std::string value;
+};
 
 // An INI file with the semantics programs expect of the Windows profile functions: section
 // and key names compare without regard to letter case, one pair of matching quotes around a
@@ -25,6 +36,8 @@ class ProfileFile {
     // section name, an empty name.
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     bool DeleteKey(const std::string& section, const std::string& key);
+    // The changes made in order as one replacement of the file: all of them or none.
+    bool Apply(const std::vector<ProfileChange>& changes);
     bool EraseSection(const std::string& section);
     std::vector<std::string> KeyNames(const std::string& section) const;
     bool SectionExists(const std::string& section) const;
@@ -32,6 +45,18 @@ class ProfileFile {
   private:
     std::string path_;
 };
+
+// The same edits and reads on a file's content in memory. ApplyProfileChanges gives nullopt
+// when a change is refused, and the content unchanged when no change alters it.
+std::optional<std::string> ApplyProfileChanges(const std::string& content,
+                                               const std::vector<ProfileChange>& changes);
+// The keys of the section's first occurrence, each once, with the values ReadString gives.
+std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(const std::string& content,
+                                                                       const std::string& section);
+// The name of the section a line opens; nullopt for any other line.
+std::optional<std::string> ProfileSectionName(const std::string& line);
+// Section and key names compare without regard to letter case.
+bool SameProfileName(std::string_view a, std::string_view b);
 
 // The stand-in for the Windows folder: $XDG_CONFIG_HOME/tovrin (default ~/.config/tovrin),
 // created when missing, without a trailing separator; nullopt when neither variable is set.

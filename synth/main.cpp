@@ -3,6 +3,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/DesktopHost.h"
+#include "platform/InstanceLock.h"
 #include "platform/Process.h"
 #include "platform/WaveDevice.h"
 #include "platform/qt/QtDispatcher.h"
@@ -41,7 +42,11 @@ int main(int argc, char** argv) {
     using namespace tovrin;
     // A peer that vanishes mid-reply must not end this program.
     std::signal(SIGPIPE, SIG_IGN);
-    // One engine per desktop: a second copy leaves the running one alone.
+    // One engine per desktop: a second copy leaves the running one alone, even when both
+    // start at once and neither has shown its window yet.
+    const auto lockPath = EngineLockPath();
+    auto onlyCopy = lockPath ? InstanceLock::TryAcquire(*lockPath) : nullptr;
+    if (lockPath && !onlyCopy) return 0;
     if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
     const bool showAtStart = HasArgument(argc, argv, "--show");
     ChooseOffscreenWithoutDisplay();
@@ -61,6 +66,7 @@ int main(int argc, char** argv) {
     EngineWindow window(*host, std::move(synthesizer), ExecutableFolder(), showAtStart);
     if (showAtStart) window.ShowOnScreen();
     const int status = app.exec();
+    onlyCopy.reset();  // the window is gone: a new engine may start while this one winds down
     // A failed wave device has said why on standard error; the status says that it failed.
     return WaveDeviceFailure() ? 1 : status;
 }

@@ -178,7 +178,10 @@ bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, Speech
         if (interrupted) return false;
         const EngineState state = serv.GetEngineState();
         if (!state.Running) throw EngineError("the engine has been closed");
-        if (!state.Busy) return true;
+        if (state.Busy) continue;
+        if (!serv.EngineHoldsText(text))
+            throw EngineError("the portion was cut short by another program");
+        return true;
     }
 }
 
@@ -278,6 +281,13 @@ std::optional<AudioFileType> OutputType(const CommandLine& line) {
 }
 #endif
 
+// The user's win.ini could not be put back: reported and failed even after an interruption,
+// since the user has to know where the sections are kept.
+class RestoreFailed : public EngineError {
+  public:
+    using EngineError::EngineError;
+};
+
 // Leaves the engine as the tool found it, however the reading ends: not paused, released (which
 // silences it), and closed when the tool started it.
 class EngineSession {
@@ -327,15 +337,24 @@ int Run(const CommandLine& line) {
     InterruptibleClock clock;
     TTalkServ serv(DefaultEngineFolder(), clock);
     serv.ResetController();
-    const bool startedHere = !serv.BindEngine();
     serv.SetEngineRunning(true);
-    EngineSession session(serv, startedHere);
-    if (interrupted) return kExitInterrupted;
-    ApplyVoiceChoice(serv, voice, startedHere);
+    const bool startedHere = serv.StartedEngine();
     ShellHolder holder;
-    serv.AcquireEngine(&holder);
-    const bool completed = fromFile ? ReadBookAloud(serv, clock, book, options, holder)
-                                    : SpeakAndWait(serv, clock, book.Text, holder);
+    bool completed = false;
+    {
+        EngineSession session(serv, startedHere);
+        if (!interrupted) {
+            ApplyVoiceChoice(serv, voice, startedHere);
+            serv.AcquireEngine(&holder);
+            completed = fromFile ? ReadBookAloud(serv, clock, book, options, holder)
+                                 : SpeakAndWait(serv, clock, book.Text, holder);
+        }
+    }
+    if (!serv.RestoreEngineSections()) {
+        throw RestoreFailed("can not restore " + serv.WinIniFile() +
+                            "; your sections are kept in " + serv.UserSectionsFile() +
+                            " for the next start");
+    }
     return completed && !interrupted ? 0 : kExitInterrupted;
 }
 
@@ -359,6 +378,9 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         Warn(e.what());
         status = kExitUsage;
+    } catch (const RestoreFailed& e) {
+        Warn(e.what());
+        return kExitFailure;
     } catch (const std::exception& e) {
         // A wait cut short by the signal fails as a timeout would; that is no failure to report.
         if (!interrupted) Warn(e.what());

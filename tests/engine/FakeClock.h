@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
+#include <utility>
 
 namespace tovrin::test {
 
@@ -18,7 +20,15 @@ class FakeClock final : public Clock {
     void Sleep(std::chrono::milliseconds duration) override {
         now_ += std::chrono::nanoseconds(duration).count();
         ++sleeps_;
+        if (action_ && Now() > actionTime_) std::exchange(action_, nullptr)();
         std::this_thread::yield();  // lets a fake engine thread answer between polls
+    }
+
+    // Runs `action` inside the first sleep that ends later than `when`, on the sleeping
+    // thread, so that a waiter sees its effect exactly at that moment. Set it before the wait.
+    void At(TimePoint when, std::function<void()> action) {
+        actionTime_ = when;
+        action_ = std::move(action);
     }
 
     void Advance(std::chrono::milliseconds duration) {
@@ -35,6 +45,8 @@ class FakeClock final : public Clock {
   private:
     std::atomic<int64_t> now_{int64_t{1} << 40};
     std::atomic<long> sleeps_{0};
+    TimePoint actionTime_{};
+    std::function<void()> action_;
 };
 
 }  // namespace tovrin::test

@@ -14,7 +14,8 @@ constexpr uint32_t kPause = 302;
 
 }  // namespace
 
-FakeEngine::FakeEngine(std::string talkCaption, std::string pauseCaption) {
+FakeEngine::FakeEngine(std::string talkCaption, std::string pauseCaption, bool speakAtOnce) {
+    this->speakAtOnce = speakAtOnce;
     ui_ = std::thread([this, talkCaption, pauseCaption] { RunUi(talkCaption, pauseCaption); });
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return ready_; });

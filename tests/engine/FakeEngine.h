@@ -23,8 +23,9 @@ namespace tovrin::test {
 class FakeEngine {
   public:
     // `talkCaption` and `pauseCaption`: the idle captions the buttons start with
-    // (Windows-1251); empty for the Russian ones.
-    explicit FakeEngine(std::string talkCaption = {}, std::string pauseCaption = {});
+    // (Windows-1251); empty for the Russian ones. `speakAtOnce` holds from the first message.
+    explicit FakeEngine(std::string talkCaption = {}, std::string pauseCaption = {},
+                        bool speakAtOnce = false);
     ~FakeEngine();
     FakeEngine(const FakeEngine&) = delete;
     FakeEngine& operator=(const FakeEngine&) = delete;

@@ -223,6 +223,68 @@ TEST_F(SayToolTest, BesideARunningEngineSendsOnlyTheVoiceNamed) {
     ExpectUserConfigBackAndNoEngine();
 }
 
+class PlayerHolder : public SpeechHolder {
+  public:
+    bool IsPlayerWindow() const override { return true; }
+    void PlayerPoll(const EngineState&) override {}
+};
+
+TEST_F(SayToolTest, APortionCutShortByAnotherProgramIsAFailure) {
+    SayProcess say({"--file", WriteDocument(40)});
+    ASSERT_TRUE(say.AwaitOutput("portion 1,")) << say.Output();
+    {
+        // Another controller takes the engine and speaks a text of its own.
+        TTalkServ other(test::BinaryDir() + "/ZalLib");
+        other.SetEngineRunning(true);
+        PlayerHolder holder;
+        other.AcquireEngine(&holder);
+        EXPECT_EQ(other.SpeakText("words", &holder), SpeakResult::Accepted);
+        ASSERT_TRUE(say.AwaitOutput("cut short")) << say.Output();
+        // The engine that tovrin-say started is not closed under this controller; the last
+        // of them to leave closes it.
+        EXPECT_TRUE(other.GetEngineState().Running);
+        other.ReleaseEngine();
+    }
+    EXPECT_EQ(say.Wait(), 1);
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, AWinIniThatCannotBePutBackIsReportedAndKept) {
+    const std::string user = test::ReadWholeFile(*WinIniPath());
+    SayProcess say({"--file", WriteDocument(40)});
+    ASSERT_TRUE(say.AwaitOutput("portion 1,")) << say.Output();
+    // A folder in win.ini's place cannot be replaced by a file.
+    std::filesystem::remove(*WinIniPath());
+    std::filesystem::create_directories(*WinIniPath() + "/blocked");
+    say.Interrupt();
+    EXPECT_EQ(say.Wait(), 1);
+    EXPECT_NE(say.Output().find("tovrin-say: can not restore "), std::string::npos) << say.Output();
+    EXPECT_TRUE(std::filesystem::exists(*WinIniPath() + ".tovrin-saved"));
+    std::filesystem::remove_all(*WinIniPath());
+    { TTalkServ next(test::BinaryDir() + "/ZalLib"); }  // the next start puts it back
+    EXPECT_EQ(test::ReadWholeFile(*WinIniPath()), user);
+    ExpectUserConfigBackAndNoEngine();
+}
+
+TEST_F(SayToolTest, OfTwoEngineProgramsStartedAtOnceOneStays) {
+    const std::string program = test::BinaryDir() + "/ZalLib/zalwin";
+    ProcessInfo first, second;
+    ASSERT_EQ(StartHiddenProcess(program, {}, test::BinaryDir() + "/ZalLib", first), 0);
+    ASSERT_EQ(StartHiddenProcess(program, {}, test::BinaryDir() + "/ZalLib", second), 0);
+    ASSERT_TRUE(
+        test::Eventually([&] { return IsProcessRunning(first) != IsProcessRunning(second); }));
+    WindowHandle engine = kNoWindow;
+    ASSERT_TRUE(test::Eventually([&] {
+        engine = desktop::FindWindow("Speech Synthesizer", std::nullopt);
+        return engine != kNoWindow;
+    }));
+    const pid_t stayed = IsProcessRunning(first) ? first.pid : second.pid;
+    EXPECT_EQ(static_cast<pid_t>(engine >> 32), stayed);
+    desktop::SendMessage(engine, WM_DESTROY, 0);
+    EXPECT_TRUE(
+        test::Eventually([&] { return !IsProcessRunning(first) && !IsProcessRunning(second); }));
+}
+
 TEST_F(SayToolTest, FailuresEndWithTheirMessage) {
     setenv("TOVRIN_AUDIO", "none", 1);
     SayProcess noDevice({"Привет"});

@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "platform/Profile.h"
 #include "tests/engine/FakeClock.h"
+#include "tests/engine/FakeEngine.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -114,9 +115,20 @@ TEST_F(TalkServStartTest, StartFailuresCarryTheirMessages) {
     const std::string broken = test::MakeTempDir("engine") + "/ZalLib";
     fs::create_directories(broken);
     std::ofstream(broken + "/zalwin") << "not a program";
-    TTalkServ serv(broken);
-    EXPECT_EQ(StartFailure(serv).rfind("Create process error: ", 0), 0u);
-    EXPECT_EQ(serv.Windows().Main, kNoWindow);
+    {
+        TTalkServ serv(broken);
+        EXPECT_EQ(StartFailure(serv).rfind("Create process error: ", 0), 0u);
+        EXPECT_EQ(serv.Windows().Main, kNoWindow);
+    }
+
+    // A win.ini that is a link leading nowhere is refused, not replaced by a file.
+    fs::create_symlink(test::MakeTempDir("gone") + "/win.ini", *WinIniPath());
+    {
+        TTalkServ serv(EngineFolderWithFake("ZalLib"));
+        EXPECT_EQ(StartFailure(serv), "Create process error: can not write " + *WinIniPath());
+    }
+    EXPECT_TRUE(fs::is_symlink(*WinIniPath()));
+    fs::remove(*WinIniPath());
 }
 
 TEST_F(TalkServStartTest, AnEngineThatNeverShowsItsWindowIsEndedAfterTheDeadline) {
@@ -131,6 +143,24 @@ TEST_F(TalkServStartTest, AnEngineThatNeverShowsItsWindowIsEndedAfterTheDeadline
     EXPECT_GT(clock.Now() - before, std::chrono::seconds(120));
     AwaitProcessEnd(serv.EngineProcess());
     EXPECT_EQ(serv.GetVoiceParams().Voice, 4);  // a failed start leaves the voice alone
+}
+
+TEST_F(TalkServStartTest, AnEngineBoundInTheLastPollIsKept) {
+    const std::string folder = EngineFolderWithFake("ZalLib");
+    std::ofstream(folder + "/no-window") << "hang";
+    test::FakeClock clock;
+    TTalkServ serv(folder, clock);
+    std::unique_ptr<test::FakeEngine> late;
+    // The window appears in the sleep that carries the clock past the deadline.
+    clock.At(clock.Now() + std::chrono::seconds(120),
+             [&] { late = std::make_unique<test::FakeEngine>(); });
+    EXPECT_EQ(StartFailure(serv), "started");
+    EXPECT_FALSE(serv.TimedOut());
+    ASSERT_TRUE(late);
+    EXPECT_EQ(serv.Windows().Main, late->Main());
+    EXPECT_FALSE(late->Destroyed());
+    // The started program, which never showed a window, is not left behind.
+    AwaitProcessEnd(serv.EngineProcess());
 }
 
 TEST_F(TalkServStartTest, AnEngineThatEndsWithoutAWindowFailsWithoutWaitingOutTheDeadline) {

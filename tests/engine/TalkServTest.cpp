@@ -123,6 +123,46 @@ TEST_F(TalkServTest, AnEngineWindowWithoutItsControlsIsGivenUpAfterFiveSeconds) 
     EXPECT_EQ(serv.Windows().Main, kNoWindow);
 }
 
+TEST_F(TalkServTest, ASickEngineWindowCostsOneBoundedWaitNotOnePerPoll) {
+    TTalkServ serv("/nowhere/ZalLib", clock);
+    {
+        FakeEngine sick;
+        sick.DestroyControl(sick.Progress());
+        auto before = clock.Now();
+        EXPECT_FALSE(serv.GetEngineState().Running);
+        EXPECT_LT(clock.Now() - before, std::chrono::milliseconds(5100));
+        for (int tick = 0; tick < 3; ++tick) {
+            before = clock.Now();
+            EXPECT_FALSE(serv.GetEngineState().Running);
+            EXPECT_EQ(serv.GetProgress().Max, 0);
+            EXPECT_EQ(clock.Now(), before) << "searched the sick window again";
+        }
+        sick.Vanish();
+        EXPECT_FALSE(serv.GetEngineState().Running);
+    }
+    // Another engine window is a new chance.
+    FakeEngine healthy;
+    EXPECT_TRUE(serv.GetEngineState().Running);
+    EXPECT_EQ(serv.Windows().Progress, healthy.Progress());
+}
+
+TEST_F(TalkServTest, FailuresAreReportedAsFailures) {
+    TTalkServ serv("/nowhere/ZalLib", clock);
+    FakeEngine engine;
+    TakeEngine(serv, engine, &player);
+    engine.DestroyControl(engine.Edit());  // the text has nowhere to go
+    EXPECT_FALSE(serv.SendText("lost"));
+    EXPECT_EQ(serv.SpeakText("lost", &player), SpeakResult::PlatformError);
+    EXPECT_TRUE(engine.Commands().empty());
+
+    EXPECT_TRUE(serv.SetVolume(10));
+    EXPECT_TRUE(serv.SetVolume(10));
+    setenv("TOVRIN_AUDIO", "none", 1);
+    EXPECT_FALSE(serv.SetVolume(20));
+    EXPECT_FALSE(serv.SetVolume(0));  // what it reads as 0 is a volume it cannot read
+    setenv("TOVRIN_AUDIO", "null", 1);
+}
+
 TEST_F(TalkServTest, StartingBesideAPresentEngineOnlyBinds) {
     TTalkServ serv("/nowhere/ZalLib", clock);
     FakeEngine engine;

@@ -75,6 +75,10 @@ TEST(ProcessTest, FailuresReturnErrno) {
     std::string folder = test::MakeTempDir("proc");
     std::ofstream(folder + "/not-executable") << "data";
     EXPECT_EQ(StartHiddenProcess(folder + "/not-executable", {}, folder, info), EACCES);
+    // Executable, but no program: the start fails rather than reporting a process.
+    std::filesystem::permissions(folder + "/not-executable", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(StartHiddenProcess(folder + "/not-executable", {}, folder, info), ENOEXEC);
     EXPECT_EQ(StartHiddenProcess("/bin/true", {}, folder + "/missing-folder", info), ENOENT);
     EXPECT_FALSE(IsProcessRunning(ProcessInfo{}));
 

@@ -135,6 +135,23 @@ TEST(ProfileTest, NewFileGetsTheCreationMaskAndAnOldOneKeepsItsMode) {
     EXPECT_EQ(made.st_mode & 0777, 0600u);
 }
 
+TEST(ProfileTest, WritesThroughALinkAndRefuseALinkThatLeadsNowhere) {
+    namespace fs = std::filesystem;
+    const std::string folder = test::MakeTempDir("profile");
+    const std::string link = folder + "/win.ini";
+    fs::create_symlink(folder + "/real.ini", link);
+    ProfileFile ini(link);
+    EXPECT_FALSE(ini.WriteString("S", "K", "v"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(folder + "/real.ini"));
+    EXPECT_EQ(FilesBeside(link), 1);
+
+    WriteAll(folder + "/real.ini", "[S]\nK=old\n");
+    ASSERT_TRUE(ini.WriteString("S", "K", "v"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::ReadWholeFile(folder + "/real.ini"), "[S]\nK=v\n");
+}
+
 TEST(ProfileTest, FailingWriteLosesNothing) {
     std::string path = NewIniPath();
     std::string original = "[A]\nKey=" + std::string(4000, 'x') + "\n[B]\nOther=1\n";

@@ -8,7 +8,6 @@
 #include "platform/Profile.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/WaveDevice.h"
-#include "text/CodePages.h"
 #include "text/SysOps.h"
 
 #include <algorithm>
@@ -17,23 +16,6 @@
 namespace tovrin {
 
 namespace {
-
-constexpr auto kCaptionTalkRu = W1251("Говорить");
-constexpr auto kCaptionStopRu = W1251("Стоп");
-constexpr auto kCaptionPauseRu = W1251("Пауза");
-constexpr auto kCaptionResumeRu = W1251("Продолжить");
-constexpr std::string_view kCaptionTalk = "Talk";
-constexpr std::string_view kCaptionStop = "Stop";
-constexpr std::string_view kCaptionPause = "Pause";
-constexpr std::string_view kCaptionResume = "Resume";
-
-constexpr uint32_t kCommandTalk = 301;
-constexpr uint32_t kCommandPause = 302;
-constexpr uint32_t kCommandSpy = 304;
-constexpr uint32_t kCommandTimbre = 141;
-constexpr uint32_t kCommandTempo = 151;
-constexpr uint32_t kCommandMelody = 161;
-constexpr uint32_t kCommandVoice = 171;
 
 constexpr int kStartTimeoutSeconds = 120;
 constexpr int kConfirmTimeoutSeconds = 1;
@@ -168,14 +150,15 @@ bool TTalkServ::RestoreEngineSections() {
 bool TTalkServ::WriteEngineConfig() {
     using Kind = ProfileChange::Kind;
     const std::vector<ProfileChange> changes{
-        {Kind::Write, kHostSection, "Files", libraryFolder_},
-        {Kind::Write, kHostSection, "UserName", "DEFAULT"},
-        {Kind::Write, kHostSection, "WorkingDirectory", workingFolder_},
-        {Kind::DeleteKey, kHostSection, "Macro", ""},
-        {Kind::DeleteKey, kHostSection, "Engine", ""},
-        {Kind::Write, kEngineSection, "Path", libraryFolder_ + "/owndict/owndict.dic"},
-        {Kind::Write, kEngineSection, "StartupFile", libraryFolder_ + "/startup.zal"},
-        {Kind::Write, kEngineSection, "StrFile", "No"},
+        {Kind::Write, kHostSection, kHostKeyFiles, libraryFolder_},
+        {Kind::Write, kHostSection, kHostKeyUserName, "DEFAULT"},
+        {Kind::Write, kHostSection, kHostKeyWorkingDirectory, workingFolder_},
+        {Kind::DeleteKey, kHostSection, kHostKeyMacro, ""},
+        {Kind::DeleteKey, kHostSection, kHostKeyEngine, ""},
+        {Kind::Write, kEngineSection, kEngineKeyDictionary,
+         libraryFolder_ + "/owndict/owndict.dic"},
+        {Kind::Write, kEngineSection, kEngineKeyStartupFile, libraryFolder_ + "/startup.zal"},
+        {Kind::Write, kEngineSection, kEngineKeyStrFile, "No"},
     };
     ControllerRegistry registry(RuntimeFolder());
     registry.Join(id_);  // a controller that restored early takes part again
@@ -235,22 +218,22 @@ bool TTalkServ::BindControls(WindowHandle main) {
     };
     auto firstCaptioned = [&](std::initializer_list<std::string_view> captions) {
         for (const auto caption : captions) {
-            if (const auto found = child("Button", caption)) return found;
+            if (const auto found = child(kEngineButtonClass, caption)) return found;
         }
         return kNoWindow;
     };
     windows_.Edit = WaitForControl([&] {
-        const auto inPane = child("Edit", std::nullopt);
-        return inPane ? inPane : desktop::FindWindow("Edit", std::nullopt);
+        const auto inPane = child(kEngineEditClass, std::nullopt);
+        return inPane ? inPane : desktop::FindWindow(kEngineEditClass, std::nullopt);
     });
-    windows_.Progress = WaitForControl([&] { return child("ScrollBar", std::nullopt); });
+    windows_.Progress = WaitForControl([&] { return child(kEngineProgressClass, std::nullopt); });
     windows_.Talk = WaitForControl([&] {
-        return firstCaptioned(
-            {kCaptionTalkRu.view(), kCaptionStopRu.view(), kCaptionTalk, kCaptionStop});
+        return firstCaptioned({kEngineCaptionTalk, kEngineCaptionStop, kEngineCaptionTalkEnglish,
+                               kEngineCaptionStopEnglish});
     });
     windows_.Pause = WaitForControl([&] {
-        return firstCaptioned(
-            {kCaptionPauseRu.view(), kCaptionResumeRu.view(), kCaptionPause, kCaptionResume});
+        return firstCaptioned({kEngineCaptionPause, kEngineCaptionResume,
+                               kEngineCaptionPauseEnglish, kEngineCaptionResumeEnglish});
     });
     return windows_.Edit && windows_.Progress && windows_.Talk && windows_.Pause;
 }
@@ -406,7 +389,7 @@ bool TTalkServ::SendCommand(uint32_t command) const {
 }
 
 bool TTalkServ::IsSpeaking() {
-    if (!CaptionIs(windows_.Talk, {kCaptionTalkRu.view(), kCaptionTalk})) return true;
+    if (!CaptionIs(windows_.Talk, {kEngineCaptionTalk, kEngineCaptionTalkEnglish})) return true;
     const auto info = desktop::GetScrollInfo(windows_.Progress).value_or(ScrollInfo{});
     return info.pos != info.min && info.pos != info.max;
 }
@@ -473,7 +456,7 @@ void TTalkServ::SetSpyMode(bool on) {
 bool TTalkServ::IsPaused() {
     if (requestMode_ == "DIC") return BindEngine() && dictionaryPaused_;
     if (!BindEngine()) return false;
-    return CaptionIs(windows_.Pause, {kCaptionResumeRu.view(), kCaptionResume});
+    return CaptionIs(windows_.Pause, {kEngineCaptionResume, kEngineCaptionResumeEnglish});
 }
 
 void TTalkServ::SetPaused(bool on) {
@@ -504,7 +487,8 @@ EngineState TTalkServ::GetEngineState() {
 }
 
 ProgressInfo TTalkServ::GetProgress() {
-    if (!BindEngine() || CaptionIs(windows_.Talk, {kCaptionTalkRu.view(), kCaptionTalk})) return {};
+    if (!BindEngine() || CaptionIs(windows_.Talk, {kEngineCaptionTalk, kEngineCaptionTalkEnglish}))
+        return {};
     const auto info = desktop::GetScrollInfo(windows_.Progress).value_or(ScrollInfo{});
     return {info.min, info.max, info.pos};
 }

@@ -10,6 +10,7 @@
 #include "engine/VoiceParams.h"
 #include "engine/WinIniKeeper.h"
 #include "platform/Desktop.h"
+#include "platform/EngineContract.h"
 #include "platform/Process.h"
 
 #include <array>
@@ -44,9 +45,6 @@ struct ProgressInfo {
 
 constexpr size_t kMaxSpokenText = 38912;
 constexpr int kPresetCount = 5;
-constexpr const char* kEngineWindowClass = "Speech Synthesizer";
-constexpr const char* kHostSection = "Keldworth";
-constexpr const char* kEngineSection = "ZalSynthes";
 
 // Where the engine lives for the running program: ZalLib beside the executable.
 std::string DefaultEngineFolder();

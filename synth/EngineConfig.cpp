@@ -1,5 +1,6 @@
 #include "synth/EngineConfig.h"
 
+#include "platform/EngineContract.h"
 #include "platform/Profile.h"
 
 #include <algorithm>
@@ -28,9 +29,10 @@ EngineConfig ReadEngineConfig(const std::string& engineFolder) {
     std::string dictionaryPath;
     if (const auto winIni = WinIniPath()) {
         const ProfileFile profile(*winIni);
-        const std::string working = LocalPath(profile.ReadString("Keldworth", "WorkingDirectory"));
+        const std::string working =
+            LocalPath(profile.ReadString(kHostSection, kHostKeyWorkingDirectory));
         if (IsFolder(working)) config.soundFolder = working;
-        dictionaryPath = LocalPath(profile.ReadString("ZalSynthes", "Path"));
+        dictionaryPath = LocalPath(profile.ReadString(kEngineSection, kEngineKeyDictionary));
     }
     if (!dictionaryPath.empty()) config.dictionaryPaths.push_back(dictionaryPath);
     config.dictionaryPaths.push_back(engineFolder + "/owndict/owndict.dic");

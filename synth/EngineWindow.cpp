@@ -19,17 +19,7 @@ namespace tovrin {
 
 namespace {
 
-// Captions the controller reads back, compared byte for byte in Windows-1251.
-constexpr auto kTalkCaption = W1251("Говорить");
-constexpr auto kStopCaption = W1251("Стоп");
-constexpr auto kPauseCaption = W1251("Пауза");
-constexpr auto kResumeCaption = W1251("Продолжить");
 constexpr auto kWindowCaption = W1251("Синтезатор речи");
-
-constexpr const char* kPaneClass = "Pane";
-constexpr const char* kEditClass = "Edit";
-constexpr const char* kProgressClass = "ScrollBar";
-constexpr const char* kButtonClass = "Button";
 
 std::string ToString(std::string_view bytes) {
     return std::string(bytes);
@@ -118,15 +108,16 @@ void EngineWindow::PutOnDesktop() {
         host_.CreateWindow(kEngineWindowClass, ToString(kWindowCaption.view()), kNoWindow, false,
                            [this](WindowHandle, uint32_t message, uint64_t wParam,
                                   const std::string&) { return OnMainMessage(message, wParam); });
-    pane_ = host_.CreateWindow(kPaneClass, "", mainWindow_, true);
+    pane_ = host_.CreateWindow(kEnginePaneClass, "", mainWindow_, true);
     editWindow_ = host_.CreateWindow(
-        kEditClass, "", pane_, true,
+        kEngineEditClass, "", pane_, true,
         [this](WindowHandle, uint32_t message, uint64_t, const std::string& text) {
             return OnEditMessage(message, text);
         });
-    progressWindow_ = host_.CreateWindow(kProgressClass, "", pane_, true);
-    talkWindow_ = host_.CreateWindow(kButtonClass, ToString(kTalkCaption.view()), pane_, true);
-    pauseWindow_ = host_.CreateWindow(kButtonClass, ToString(kPauseCaption.view()), pane_, true);
+    progressWindow_ = host_.CreateWindow(kEngineProgressClass, "", pane_, true);
+    talkWindow_ = host_.CreateWindow(kEngineButtonClass, ToString(kEngineCaptionTalk), pane_, true);
+    pauseWindow_ =
+        host_.CreateWindow(kEngineButtonClass, ToString(kEngineCaptionPause), pane_, true);
     host_.SetChangeObserver(
         [this](WindowHandle window, WindowChange change) { OnWindowChange(window, change); });
 }
@@ -283,8 +274,8 @@ void EngineWindow::OnEditTyped() {
 }
 
 void EngineWindow::ShowState() {
-    const auto talk = speaking_ ? kStopCaption.view() : kTalkCaption.view();
-    const auto pause = paused_ ? kResumeCaption.view() : kPauseCaption.view();
+    const auto talk = speaking_ ? kEngineCaptionStop : kEngineCaptionTalk;
+    const auto pause = paused_ ? kEngineCaptionResume : kEngineCaptionPause;
     host_.SetCaption(talkWindow_, ToString(talk));
     host_.SetCaption(pauseWindow_, ToString(pause));
     host_.SetScrollInfo(progressWindow_, ScrollInfo{0, progressMax_, progressPos_});

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/DesktopHost.h"
+#include "platform/EngineContract.h"
 #include "synth/EngineConfig.h"
 #include "synth/SpeechPlayer.h"
 #include "synth/VoiceSettings.h"
@@ -18,8 +19,6 @@ class QVBoxLayout;
 
 namespace tovrin {
 
-inline constexpr const char* kEngineWindowClass = "Speech Synthesizer";
-
 // The engine's window: an edit box, a progress bar, the talk and pause buttons. The same
 // window stands on the desktop, where the controller finds it, sends it texts and commands
 // and reads its state back from the button captions and the progress bar; and on screen,
@@ -27,15 +26,6 @@ inline constexpr const char* kEngineWindowClass = "Speech Synthesizer";
 class EngineWindow : public QWidget {
     Q_OBJECT
   public:
-    // Command numbers (WM_COMMAND wParam).
-    static constexpr uint64_t kCommandTalk = 301;
-    static constexpr uint64_t kCommandPause = 302;
-    static constexpr uint64_t kCommandSpy = 304;
-    static constexpr uint64_t kCommandTimbre = 141;
-    static constexpr uint64_t kCommandTempo = 151;
-    static constexpr uint64_t kCommandMelody = 161;
-    static constexpr uint64_t kCommandVoice = 171;
-
     // `closeQuits`: closing the window ends the program (when a person started it shown);
     // otherwise closing only hides it, as the controller's own engine must keep running.
     EngineWindow(DesktopHost& host, std::unique_ptr<SpeechSynthesizer> synthesizer,

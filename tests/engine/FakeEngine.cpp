@@ -1,5 +1,6 @@
 #include "tests/engine/FakeEngine.h"
 
+#include "platform/EngineContract.h"
 #include "text/CodePages.h"
 
 #include <algorithm>
@@ -9,8 +10,11 @@ namespace tovrin::test {
 
 namespace {
 
-constexpr uint32_t kTalk = 301;
-constexpr uint32_t kPause = 302;
+// The captions are kept as bytes; they must be the Russian words.
+static_assert(kEngineCaptionTalk == W1251("Говорить").view());
+static_assert(kEngineCaptionStop == W1251("Стоп").view());
+static_assert(kEngineCaptionPause == W1251("Пауза").view());
+static_assert(kEngineCaptionResume == W1251("Продолжить").view());
 
 }  // namespace
 
@@ -34,27 +38,30 @@ void FakeEngine::RunUi(std::string talkCaption, std::string pauseCaption) {
     dispatcher_ = &dispatcher;
     host_ = &host;
 
-    const bool english = talkCaption == "Talk" || talkCaption == "Stop";
-    talkIdle_ = english ? "Talk" : std::string(W1251("Говорить").view());
-    talkBusy_ = english ? "Stop" : std::string(W1251("Стоп").view());
-    const bool englishPause = pauseCaption == "Pause" || pauseCaption == "Resume";
-    pauseIdle_ = englishPause ? "Pause" : std::string(W1251("Пауза").view());
-    pauseHeld_ = englishPause ? "Resume" : std::string(W1251("Продолжить").view());
+    const bool english =
+        talkCaption == kEngineCaptionTalkEnglish || talkCaption == kEngineCaptionStopEnglish;
+    talkIdle_ = english ? kEngineCaptionTalkEnglish : kEngineCaptionTalk;
+    talkBusy_ = english ? kEngineCaptionStopEnglish : kEngineCaptionStop;
+    const bool englishPause =
+        pauseCaption == kEngineCaptionPauseEnglish || pauseCaption == kEngineCaptionResumeEnglish;
+    pauseIdle_ = englishPause ? kEngineCaptionPauseEnglish : kEngineCaptionPause;
+    pauseHeld_ = englishPause ? kEngineCaptionResumeEnglish : kEngineCaptionResume;
 
-    main_ = host.CreateWindow("Speech Synthesizer", "Fake engine", kNoWindow, false,
+    main_ = host.CreateWindow(kEngineWindowClass, "Fake engine", kNoWindow, false,
                               [this](WindowHandle, uint32_t message, uint64_t wParam,
                                      const std::string&) { return HandleMain(message, wParam); });
-    pane_ = host.CreateWindow("Pane", "", main_, true);
+    pane_ = host.CreateWindow(kEnginePaneClass, "", main_, true);
     edit_ = host.CreateWindow(
-        "Edit", "", pane_, true,
+        kEngineEditClass, "", pane_, true,
         [this](WindowHandle, uint32_t message, uint64_t, const std::string& text) -> int64_t {
             if (message == WM_SETTEXT) Record([&] { texts_.push_back(text); });
             return 1;
         });
-    progress_ = host.CreateWindow("ScrollBar", "", pane_, true);
-    talk_ = host.CreateWindow("Button", talkCaption.empty() ? talkIdle_ : talkCaption, pane_, true);
-    pause_ =
-        host.CreateWindow("Button", pauseCaption.empty() ? pauseIdle_ : pauseCaption, pane_, true);
+    progress_ = host.CreateWindow(kEngineProgressClass, "", pane_, true);
+    talk_ = host.CreateWindow(kEngineButtonClass, talkCaption.empty() ? talkIdle_ : talkCaption,
+                              pane_, true);
+    pause_ = host.CreateWindow(kEngineButtonClass, pauseCaption.empty() ? pauseIdle_ : pauseCaption,
+                               pane_, true);
     {
         std::lock_guard lock(mutex_);
         ready_ = true;
@@ -89,13 +96,13 @@ int64_t FakeEngine::HandleMain(uint32_t message, uint64_t wParam) {
         return 0;
     }
     if (message != WM_COMMAND) return 0;
-    if (wParam == kTalk) {
+    if (wParam == kCommandTalk) {
         if (host_->Caption(talk_) == talkIdle_) {
             StartSpeech();
         } else if (obeyStop) {
             StopSpeech();
         }
-    } else if (wParam == kPause && obeyPause && host_->Caption(talk_) == talkBusy_) {
+    } else if (wParam == kCommandPause && obeyPause && host_->Caption(talk_) == talkBusy_) {
         const bool held = host_->Caption(pause_) == pauseHeld_;
         host_->SetCaption(pause_, held ? pauseIdle_ : pauseHeld_);
     }

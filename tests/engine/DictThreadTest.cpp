@@ -1,9 +1,9 @@
 #include "engine/DictThread.h"
 
 #include "engine/EngineError.h"
-#include "tests/support/ManualWaveClock.h"
 #include "platform/WaveImage.h"
 #include "tests/engine/RecordingWorkerHost.h"
+#include "tests/support/ManualWaveClock.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -46,8 +46,7 @@ uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at) {
 Events RunToEnd(RecordingWorkerHost& host, const DictionaryRequest& request) {
     TDictThread worker(host, request);
     worker.Start();
-    while (!worker.Finished())
-        std::this_thread::yield();
+    EXPECT_TRUE(test::Eventually([&] { return worker.Finished(); })) << "the worker did not finish";
     return host.Events();
 }
 
@@ -161,8 +160,7 @@ TEST(DictThread, EachStepWaitsForSilenceAndThePauseFlag) {
     host.paused = false;
     host.AwaitEvents(2);
     host.speaking = false;
-    while (!worker.Finished())
-        std::this_thread::yield();
+    EXPECT_TRUE(test::Eventually([&] { return worker.Finished(); })) << "the worker did not finish";
     EXPECT_EQ(host.Events(), (Events{"say:text-r", "say:text-t"}));
 }
 
@@ -173,8 +171,7 @@ TEST(DictThread, AnEngineThatVanishesEndsTheRun) {
     worker.Start();
     host.AwaitEvents(1);
     host.engineAlive = false;  // the talk button is gone, so the engine seems to speak on
-    while (!worker.Finished())
-        std::this_thread::yield();
+    EXPECT_TRUE(test::Eventually([&] { return worker.Finished(); })) << "the worker did not finish";
     EXPECT_EQ(host.Events(), (Events{"say:text-r"}));
 }
 
@@ -185,8 +182,8 @@ TEST(DictThread, TerminationEndsEveryWait) {
     worker->Start();
     host.clock.AwaitSleeps(0, 20);
     worker->Terminate();
-    while (!worker->Finished())
-        std::this_thread::yield();
+    ASSERT_TRUE(test::Eventually([&] { return worker->Finished(); }))
+        << "the worker did not finish";
     EXPECT_TRUE(host.Events().empty());
     worker.reset();
 

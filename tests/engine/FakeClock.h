@@ -1,6 +1,9 @@
 #pragma once
 
 #include "engine/Clock.h"
+#include "tests/platform/Eventually.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -38,8 +41,8 @@ class FakeClock final : public Clock {
 
     // Returns once `count` more sleeps have happened than `since`.
     void AwaitSleeps(long since, long count) const {
-        while (sleeps_ < since + count)
-            std::this_thread::yield();
+        EXPECT_TRUE(Eventually([&] { return sleeps_ >= since + count; }))
+            << "the clock slept " << sleeps_ << " times, not " << since + count;
     }
 
   private:

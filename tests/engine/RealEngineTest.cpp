@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/WaveDevice.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
 
@@ -16,8 +17,6 @@
 
 namespace tovrin {
 namespace {
-
-constexpr auto kPoll = std::chrono::milliseconds(5);
 
 class QuietHolder : public SpeechHolder {
   public:
@@ -88,14 +87,14 @@ class RealEngineTest : public testing::Test {
     }
     void TearDown() override {
         serv->SetEngineRunning(false);
-        while (IsProcessRunning(serv->EngineProcess()))
-            std::this_thread::sleep_for(kPoll);
+        EXPECT_TRUE(test::Eventually([&] { return !IsProcessRunning(serv->EngineProcess()); }))
+            << "the engine program did not end";
         serv.reset();
         setenv("TOVRIN_AUDIO", "null", 1);
     }
     void AwaitSilence() {
-        while (serv->IsBusy())
-            std::this_thread::sleep_for(kPoll);
+        EXPECT_TRUE(test::Eventually([&] { return !serv->IsBusy(); }))
+            << "the engine kept speaking";
     }
 
     std::string wav;
@@ -139,8 +138,8 @@ TEST_F(RealEngineTest, ADictionaryEntryPlaysItsFragment) {
         "{TALKSERVCMD}", "{IntelDictionary}", "1E", "", Utf8ToWindows1251("Слово"), sound, "1000",
         "5000"};
     ASSERT_EQ(serv->SpeakDictionaryEntry(request, &holder), SpeakResult::Accepted);
-    while (!serv->WorkerFinished())
-        std::this_thread::sleep_for(kPoll);
+    ASSERT_TRUE(test::Eventually([&] { return serv->WorkerFinished(); }))
+        << "the worker did not finish";
     serv->StopWorker();
     AwaitSilence();
     const std::vector<int16_t> fragment(source.begin() + 500, source.begin() + 2500);

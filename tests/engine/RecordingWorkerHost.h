@@ -42,8 +42,8 @@ class RecordingWorkerHost : public DictWorkerHost {
         return events_;
     }
     void AwaitEvents(size_t count) const {
-        while (Events().size() < count)
-            std::this_thread::yield();
+        EXPECT_TRUE(Eventually([&] { return Events().size() >= count; }))
+            << "only " << Events().size() << " of " << count << " events came";
     }
 
   private:

@@ -56,10 +56,11 @@ class SayProcess {
     SayProcess(const SayProcess&) = delete;
     SayProcess& operator=(const SayProcess&) = delete;
 
-    // Reads standard error until `text` has appeared (or the stream ended).
+    // Reads standard error until `text` has appeared; false when the stream ended or nothing
+    // came for half a minute.
     bool AwaitOutput(const std::string& text) {
         while (output_.find(text) == std::string::npos) {
-            if (!ReadSome()) return false;
+            if (!ReadSome(kOutputPatienceMs)) return false;
         }
         return true;
     }
@@ -85,6 +86,8 @@ class SayProcess {
     const std::string& Output() const { return output_; }
 
   private:
+    static constexpr int kOutputPatienceMs = 30000;
+
     // Reads what has arrived; waits up to `timeoutMs` for something (-1: until the writers end).
     bool ReadSome(int timeoutMs = -1) {
         pollfd ready{out_, POLLIN, 0};
@@ -191,8 +194,8 @@ TEST_F(SayToolTest, LeavesAnEngineItDidNotStartRunning) {
         EXPECT_EQ(say.Wait(), 0) << say.Output();
         EXPECT_EQ(desktop::FindWindow("Speech Synthesizer", std::nullopt), engine);
         serv.SetEngineRunning(false);
-        while (IsProcessRunning(serv.EngineProcess()))
-            std::this_thread::yield();
+        EXPECT_TRUE(test::Eventually([&] { return !IsProcessRunning(serv.EngineProcess()); }))
+            << "the engine program did not end";
     }
     ExpectUserConfigBackAndNoEngine();
 }
@@ -213,8 +216,8 @@ TEST_F(SayToolTest, BesideARunningEngineSendsOnlyTheVoiceNamed) {
         SayProcess named({"--voice", "0", "--timbre", "5", "--melody", "4", "Да"});
         EXPECT_EQ(named.Wait(), 0) << named.Output();
         serv.SetEngineRunning(false);
-        while (IsProcessRunning(serv.EngineProcess()))
-            std::this_thread::yield();
+        EXPECT_TRUE(test::Eventually([&] { return !IsProcessRunning(serv.EngineProcess()); }))
+            << "the engine program did not end";
     }
     std::ifstream log(folder + "/commands.log");
     const std::string commands{std::istreambuf_iterator<char>(log),

@@ -5,6 +5,7 @@
 #include "platform/Profile.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +39,8 @@ std::string StartFailure(TTalkServ& serv) {
 }
 
 void AwaitProcessEnd(const ProcessInfo& process) {
-    while (IsProcessRunning(process))
-        std::this_thread::yield();
+    EXPECT_TRUE(test::Eventually([&] { return !IsProcessRunning(process); }))
+        << "the engine program did not end";
 }
 
 class SpyHolder : public SpeechHolder {

@@ -5,6 +5,7 @@
 #include "platform/WaveDevice.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
 
@@ -549,8 +550,8 @@ TEST_F(TalkServTest, DictionaryEntriesRunOnTheWorker) {
     engine.AwaitCommands(2);
     EXPECT_EQ(engine.Texts()[3], "{wait 20}");
     engine.FinishSpeech();
-    while (!serv.WorkerFinished())
-        std::this_thread::yield();
+    ASSERT_TRUE(test::Eventually([&] { return serv.WorkerFinished(); }))
+        << "the worker did not finish";
     EXPECT_TRUE(serv.IsBusy());  // finished, but still there until freed
     serv.StopWorker();
     EXPECT_FALSE(serv.IsBusy());
@@ -565,8 +566,8 @@ TEST_F(TalkServTest, AWorkerEndsWhenTheEngineVanishes) {
     serv.SpeakDictionaryEntry(Entry("RR", "w"), &player);
     engine.AwaitCommands(1);
     engine.Vanish();
-    while (!serv.WorkerFinished())
-        std::this_thread::yield();
+    ASSERT_TRUE(test::Eventually([&] { return serv.WorkerFinished(); }))
+        << "the worker did not finish";
     EXPECT_FALSE(serv.IsBusy());
     serv.StopWorker();
     EXPECT_FALSE(serv.HasWorker());

@@ -454,17 +454,6 @@ void TFrmTalk::ShowClick() {
     if (!RunsOffscreen()) raise();
     activateWindow();
     menu_->setDefaultAction(itemHide_);
-    // The items that mirror switches show their state, for a screen reader above all.
-    const std::pair<QAction*, QToolButton**> mirrors[] = {{itemPlayer_, &btnPlayer_},
-                                                          {itemSpy_, &btnSpy_},
-                                                          {itemPause_, &btnPause_},
-                                                          {itemRun_, &btnRun_}};
-    for (const auto& [action, button] : mirrors)
-        action->setCheckable(true);
-    connect(menu_, &QMenu::aboutToShow, this, [this, mirrors] {
-        for (const auto& [action, button] : mirrors)
-            action->setChecked((*button)->isChecked());
-    });
 }
 
 void TFrmTalk::HideClick() {

@@ -1,14 +1,11 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
 #include <optional>
 #include <string>
 
 namespace tovrin {
-
-struct FileContent {
-    bool Exists = false;
-    std::string Bytes;
-};
 
 // The file operations the controller's win.ini edits go through, so that tests can make any
 // of them fail, or end the process at any step, and see that nothing is lost.

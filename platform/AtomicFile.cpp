@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace tovrin {
@@ -59,6 +60,19 @@ mode_t CurrentUmask() {
 
 mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();
+}
+
+std::optional<FileContent> ReadFileContent(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return FileContent{};
+        return std::nullopt;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return FileContent{true, content.str()};
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {

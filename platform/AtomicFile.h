@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 
 namespace tovrin {
@@ -12,6 +13,15 @@ namespace tovrin {
 // symbolic link is followed; one that leads nowhere is refused. False (and the file
 // untouched) when any step fails.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+struct FileContent {
+    bool Exists = false;
+    std::string Bytes;
+};
+
+// Reads the whole file; a missing file reads as not existing. nullopt when it exists but
+// cannot be read, so that a writer never replaces a file it could not see.
+std::optional<FileContent> ReadFileContent(const std::string& path);
 
 // The mode a file created now with mode 0666 would get under the process's file-creation
 // mask, for files made through mkstemp (always 0600). The mask is read from

@@ -4,12 +4,9 @@
 #include "platform/FolderLock.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace tovrin {
@@ -134,19 +131,12 @@ std::string JoinLines(const ProfileText& text) {
     return content;
 }
 
-// Reads the whole file; a missing file reads as empty. nullopt when it exists but cannot be
-// read, so that a writer never replaces a file it could not see.
+// The file's lines; a missing file reads as empty. nullopt when it cannot be read.
 std::optional<ProfileText> Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return ProfileText{};
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return SplitLines(content.str());
+    const auto content = ReadFileContent(path);
+    if (!content) return std::nullopt;
+    if (!content->Exists) return ProfileText{};
+    return SplitLines(content->Bytes);
 }
 
 // Texts that would change the file's structure if written as they are.

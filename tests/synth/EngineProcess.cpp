@@ -24,7 +24,7 @@ constexpr const char* kEngineClass = "Speech Synthesizer";
 std::optional<int> WaitForPid(pid_t pid) {
     int status = 0;
     pid_t done = 0;
-    const bool ended = WaitUntil([&] {
+    const bool ended = Eventually([&] {
         done = waitpid(pid, &status, WNOHANG);
         return done != 0;
     });
@@ -51,15 +51,6 @@ std::string EnginePath() {
     return BinaryDir() + "/ZalLib/zalwin";
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 pid_t StartWithRecording(const std::string& program, const std::string& wavPath) {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
@@ -84,7 +75,7 @@ std::vector<int16_t> RecordedSamples(const std::string& wavPath) {
 
 EngineProcess::EngineProcess(const std::string& wavPath) {
     pid_ = StartWithRecording(EnginePath(), wavPath);
-    if (!WaitUntil([&] { return (main = FindOwnMainWindow(pid_)) != kNoWindow; }))
+    if (!Eventually([&] { return (main = FindOwnMainWindow(pid_)) != kNoWindow; }))
         throw std::runtime_error("the engine's window did not appear");
     pane = desktop::GetFirstChild(main);
     edit = desktop::FindChildWindow(pane, kNoWindow, "Edit", std::nullopt);

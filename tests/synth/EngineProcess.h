@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "tests/platform/Eventually.h"
 
 namespace tovrin::test {
 
@@ -50,9 +51,6 @@ class EngineProcess {
 
 // Starts a program with TOVRIN_AUDIO=wav:<wavPath>; its pid.
 pid_t StartWithRecording(const std::string& program, const std::string& wavPath);
-// Waits up to `limit` for `condition`, polling; true when it came about.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(20));
 // The samples recorded in a WAV file written by the wave device (empty when missing).
 std::vector<int16_t> RecordedSamples(const std::string& wavPath);
 std::string EnginePath();

@@ -66,7 +66,7 @@ std::vector<int16_t> SpeakAndRecord(const std::string& utf8,
     engine.SetText(utf8);
     engine.Command(301);
     EXPECT_EQ(engine.TalkCaption(), kStop);
-    EXPECT_TRUE(WaitUntil([&] { return engine.TalkCaption() == kTalk; }));
+    EXPECT_TRUE(Eventually([&] { return engine.TalkCaption() == kTalk; }));
     EXPECT_EQ(engine.Destroy(), 0);
     return RecordedSamples(wav);
 }
@@ -105,7 +105,7 @@ TEST(EngineProgram, CaptionsAndProgressFollowTheSpeech) {
 
     // While the talk caption says speaking, the position only moves forward through the text.
     std::vector<int> positions;
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(Eventually([&] {
         const ScrollInfo info = engine.Progress();
         if (engine.TalkCaption() != kStop) return true;
         positions.push_back(info.pos);
@@ -131,7 +131,7 @@ TEST(EngineProgram, PauseResumeAndStop) {
 
     engine.SetBytes(LongRussianText(400));
     engine.Command(301);
-    ASSERT_TRUE(WaitUntil([&] { return engine.Progress().pos > 0; }));
+    ASSERT_TRUE(Eventually([&] { return engine.Progress().pos > 0; }));
     engine.Command(302);
     EXPECT_EQ(engine.PauseCaption(), kResume);
     EXPECT_EQ(engine.TalkCaption(), kStop);
@@ -147,7 +147,7 @@ TEST(EngineProgram, PauseResumeAndStop) {
 
     // A new speech, stopped while it plays; the recording ends long before the text would.
     engine.Command(301);
-    ASSERT_TRUE(WaitUntil([&] { return engine.Progress().pos > 0; }));
+    ASSERT_TRUE(Eventually([&] { return engine.Progress().pos > 0; }));
     engine.Command(301);
     EXPECT_EQ(engine.TalkCaption(), kTalk);
     EXPECT_EQ(engine.Destroy(), 0);
@@ -210,7 +210,7 @@ TEST(EngineProgram, DetachedEditBoxStillTakesTexts) {
     engine.SetText("Да");
     engine.Command(301);
     EXPECT_EQ(engine.TalkCaption(), kStop);
-    ASSERT_TRUE(WaitUntil([&] { return engine.TalkCaption() == kTalk; }));
+    ASSERT_TRUE(Eventually([&] { return engine.TalkCaption() == kTalk; }));
 
     ASSERT_TRUE(desktop::SetParent(engine.edit, engine.pane));
     ASSERT_TRUE(desktop::ShowWindow(engine.edit, true));
@@ -225,7 +225,7 @@ TEST(EngineProgram, DestroyEndsTheProgramAndASecondCopyLeavesTheFirstAlone) {
     EngineProcess engine(NewWavPath());
     const pid_t second = StartWithRecording(EnginePath(), NewWavPath());
     int status = -1;
-    ASSERT_TRUE(WaitUntil([&] { return waitpid(second, &status, WNOHANG) == second; }));
+    ASSERT_TRUE(Eventually([&] { return waitpid(second, &status, WNOHANG) == second; }));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(desktop::IsWindow(engine.main));
 
@@ -242,7 +242,7 @@ TEST(EngineProgram, AFailedSoundDeviceEndsTheProgramWithAFailureStatus) {
     EngineProcess engine("/dev/full");
     engine.SetText("Раз два три");
     engine.Command(301);
-    EXPECT_TRUE(WaitUntil([&] { return engine.TalkCaption() == kTalk; }));
+    EXPECT_TRUE(Eventually([&] { return engine.TalkCaption() == kTalk; }));
     EXPECT_EQ(engine.Destroy(), 1);
 }
 
@@ -289,7 +289,7 @@ TEST(EngineProgram, BadInputsNeitherCrashNorHang) {
     // A text of commands alone runs to its end by itself.
     engine.SetText("{hello}{stop}{wait1}{kingkong}{missing.wav}");
     engine.Command(301);
-    EXPECT_TRUE(WaitUntil([&] { return engine.TalkCaption() == kTalk; }));
+    EXPECT_TRUE(Eventually([&] { return engine.TalkCaption() == kTalk; }));
     EXPECT_TRUE(desktop::IsWindow(engine.main));
     EXPECT_EQ(engine.Destroy(), 0);
 }

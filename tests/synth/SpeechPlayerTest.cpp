@@ -2,6 +2,7 @@
 
 #include "platform/WaveBackends.h"
 #include "synth/EspeakSynthesizer.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/synth/FakeSynthesizer.h"
 #include "tests/synth/WaveFixture.h"
@@ -53,16 +54,6 @@ class TestStream : public PcmStream {
   private:
     std::shared_ptr<DeviceState> state_;
 };
-
-// Bounded wait for a condition another thread brings about.
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 class SpeechPlayerTest : public testing::Test {
   protected:
@@ -118,7 +109,7 @@ class SpeechPlayerTest : public testing::Test {
 TEST_F(SpeechPlayerTest, SpeaksToTheEndWithProgressInOrder) {
     StartPlayer(UINT64_MAX);
     const uint64_t speech = Speak("one two three");
-    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(speech); }));
     EXPECT_EQ(device_->written, 13u * kFramesPerChar);
     const auto positions = Positions(speech);
     ASSERT_FALSE(positions.empty());
@@ -131,32 +122,32 @@ TEST_F(SpeechPlayerTest, SpeaksToTheEndWithProgressInOrder) {
 TEST_F(SpeechPlayerTest, ProgressFollowsWhatWasPlayedNotWhatWasMade) {
     StartPlayer(0);
     const uint64_t speech = Speak("one two three");
-    ASSERT_TRUE(WaitUntil([&] { return device_->written == 13u * kFramesPerChar; }));
+    ASSERT_TRUE(test::Eventually([&] { return device_->written == 13u * kFramesPerChar; }));
     EXPECT_EQ(LastPosition(), 0u);
     EXPECT_FALSE(Finished(speech));
     device_->playedLimit = 450;
-    ASSERT_TRUE(WaitUntil([&] { return LastPosition() == 4u; }));
+    ASSERT_TRUE(test::Eventually([&] { return LastPosition() == 4u; }));
     EXPECT_FALSE(Finished(speech));
     device_->playedLimit = UINT64_MAX;
-    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(speech); }));
 }
 
 TEST_F(SpeechPlayerTest, StopDropsTheSoundAndPauseHoldsTheDevice) {
     StartPlayer(0);
     const uint64_t first = Speak("first text");
-    ASSERT_TRUE(WaitUntil([&] { return device_->written > 0; }));
+    ASSERT_TRUE(test::Eventually([&] { return device_->written > 0; }));
     player_->SetPaused(true);
-    ASSERT_TRUE(WaitUntil([&] { return device_->paused.load(); }));
+    ASSERT_TRUE(test::Eventually([&] { return device_->paused.load(); }));
     player_->SetPaused(false);
-    ASSERT_TRUE(WaitUntil([&] { return !device_->paused.load(); }));
+    ASSERT_TRUE(test::Eventually([&] { return !device_->paused.load(); }));
     player_->SetPaused(true);
-    ASSERT_TRUE(WaitUntil([&] { return device_->paused.load(); }));
+    ASSERT_TRUE(test::Eventually([&] { return device_->paused.load(); }));
     // Stopped while paused: flushed, and the device runs again for the next speech.
     player_->Stop();
-    ASSERT_TRUE(WaitUntil([&] { return device_->flushes >= 1 && !device_->paused; }));
+    ASSERT_TRUE(test::Eventually([&] { return device_->flushes >= 1 && !device_->paused; }));
     device_->playedLimit = UINT64_MAX;
     const uint64_t second = Speak("second");
-    ASSERT_TRUE(WaitUntil([&] { return Finished(second); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(second); }));
     EXPECT_FALSE(Finished(first));
 }
 
@@ -171,13 +162,13 @@ TEST_F(SpeechPlayerTest, PausesAndSoundFilesBecomeFrames) {
     ASSERT_EQ(mkfifo((folder_ + "/pipe.wav").c_str(), 0600), 0);
 
     const uint64_t pause = Speak("{wait10}");
-    ASSERT_TRUE(WaitUntil([&] { return Finished(pause); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(pause); }));
     EXPECT_EQ(device_->written, 22050u);
     EXPECT_TRUE(std::all_of(device_->samples.begin(), device_->samples.end(),
                             [](int16_t s) { return s == 0; }));
 
     const uint64_t sound = Speak("{missing.wav}{bad.wav}{folder.wav}{pipe.wav}{ beep.wav }");
-    ASSERT_TRUE(WaitUntil([&] { return Finished(sound); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(sound); }));
     EXPECT_EQ(device_->written, 22050u + 441u);
     EXPECT_EQ(device_->samples.back(), 16);
     EXPECT_TRUE(calls_->empty());
@@ -188,7 +179,7 @@ TEST_F(SpeechPlayerTest, DictionaryAndVoiceCommandsReachTheSynthesizer) {
     auto dictionary =
         std::make_shared<OwnDictionary>(OwnDictionary::Parse(Utf8ToWindows1251("кот=кошка")));
     const uint64_t speech = Speak(Utf8ToWindows1251("Кот{temp9}{kingkong}кот"), dictionary);
-    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(speech); }));
     ASSERT_EQ(calls_->size(), 2u);
     EXPECT_EQ((*calls_)[0].utf8, "кошка");
     EXPECT_EQ((*calls_)[1].utf8, "кошка");
@@ -204,7 +195,7 @@ TEST_F(SpeechPlayerTest, LongTextsGoInStretchesThatCoverItAll) {
     for (int i = 0; text.size() < 5000; ++i)
         text += (i % 9 == 8) ? "word. " : "word ";
     const uint64_t speech = Speak(text);
-    ASSERT_TRUE(WaitUntil([&] { return Finished(speech); }));
+    ASSERT_TRUE(test::Eventually([&] { return Finished(speech); }));
     ASSERT_GT(calls_->size(), 4u);
     std::string joined;
     for (const auto& call : *calls_) {
@@ -250,7 +241,7 @@ TEST_F(SpeechPlayerTest, WithoutADeviceSpeechStillRunsItsCourse) {
     SpeechRequest request;
     request.text = "a{wait1}b";
     player.Speak(std::move(request));
-    EXPECT_TRUE(WaitUntil([&] { return finished.load(); }));
+    EXPECT_TRUE(test::Eventually([&] { return finished.load(); }));
 }
 
 TEST(EspeakSynthesizer, SpeaksRussianWithWordEventsAndTempo) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "platform/Desktop.h"
 #include "synth/EspeakSynthesizer.h"
 #include "text/CodePages.h"
@@ -26,6 +27,9 @@ extern char** environ;
 
 namespace {
 
+using tovrin::bench::MakeTempDir;
+using tovrin::bench::WaitUntil;
+
 using namespace tovrin;
 using Clock = std::chrono::steady_clock;
 
@@ -33,11 +37,6 @@ constexpr int kFirstAudioRuns = 9;
 constexpr int kLoud = 400;
 constexpr auto kIdleSpan = std::chrono::seconds(10);
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
-
-std::string MakeTempDir(const std::string& pattern) {
-    std::string path = "/tmp/" + pattern + "-XXXXXX";
-    return mkdtemp(path.data()) ? path : std::string();
-}
 
 // The bench runs on a private desktop and config, never on the user's; the folders it made.
 std::vector<std::string> IsolateFromUserSession() {
@@ -57,16 +56,6 @@ pid_t StartEngine(const std::string& wavPath) {
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
     return pid;
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(30)) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return true;
 }
 
 struct Engine {

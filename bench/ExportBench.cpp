@@ -14,18 +14,16 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "bench/RussianWords.h"
 
 extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using tovrin::bench::MakeTempDir;
 
-std::string MakeTempDir(const std::string& pattern) {
-    std::string path = "/tmp/" + pattern + "-XXXXXX";
-    return mkdtemp(path.data()) ? path : std::string();
-}
+using Clock = std::chrono::steady_clock;
 
 // Runs tovrin-say beside this program; true when it succeeded.
 bool RunSay(const std::string& document, const std::string& output) {

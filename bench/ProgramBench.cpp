@@ -2,6 +2,8 @@
 // document (the engine program started on the way), and what the running program costs while
 // nothing is read. Runs a copy of the program in a private folder beside a link to the built
 // engine, on a private desktop and configuration. Prints "name value unit" lines.
+#include "bench/BenchSupport.h"
+
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -23,27 +25,15 @@ extern char** environ;
 
 namespace {
 
+using tovrin::bench::MakeTempDir;
+using tovrin::bench::WaitUntil;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kStartRuns = 5;
 constexpr int kLoud = 400;
 constexpr auto kIdleSpan = std::chrono::seconds(10);
-
-std::string MakeTempDir(const std::string& pattern) {
-    std::string path = "/tmp/" + pattern + "-XXXXXX";
-    return mkdtemp(path.data()) ? path : std::string();
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(30)) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return true;
-}
 
 pid_t Start(const std::string& program, const std::vector<std::string>& arguments) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};

@@ -4,6 +4,9 @@
 #include "text/CodePages.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 
 namespace tovrin::test {
@@ -16,13 +19,30 @@ static_assert(kEngineCaptionStop == W1251("Стоп").view());
 static_assert(kEngineCaptionPause == W1251("Пауза").view());
 static_assert(kEngineCaptionResume == W1251("Продолжить").view());
 
+// Only a broken build waits this long for the engine's own thread. The stand-in also serves
+// the fake engine program, which has no test framework: an overrun is reported and ends the
+// program at once, rather than hanging it until CTest's time-out.
+constexpr auto kPatience = std::chrono::seconds(20);
+
+[[noreturn]] void GiveUp(const char* what) {
+    std::fprintf(stderr, "fake engine: gave up waiting for %s\n", what);
+    std::abort();
+}
+
+template <typename Ready>
+void Await(std::condition_variable& changed, std::unique_lock<std::mutex>& lock, Ready ready,
+           const char* what) {
+    if (!changed.wait_for(lock, kPatience, ready)) GiveUp(what);
+}
+
 }  // namespace
 
 FakeEngine::FakeEngine(std::string talkCaption, std::string pauseCaption, bool speakAtOnce) {
     this->speakAtOnce = speakAtOnce;
     ui_ = std::thread([this, talkCaption, pauseCaption] { RunUi(talkCaption, pauseCaption); });
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return ready_; });
+    Await(
+        changed_, lock, [this] { return ready_; }, "its windows");
 }
 
 FakeEngine::~FakeEngine() {
@@ -77,7 +97,7 @@ void FakeEngine::OnHost(std::function<void()> task) {
         task();
         done.set_value();
     });
-    done.get_future().wait();
+    if (done.get_future().wait_for(kPatience) != std::future_status::ready) GiveUp("its UI thread");
 }
 
 void FakeEngine::Record(std::function<void()> change) {
@@ -141,7 +161,8 @@ std::vector<std::string> FakeEngine::Texts() const {
 
 void FakeEngine::AwaitCommands(size_t count) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return commands_.size() >= count; });
+    Await(
+        changed_, lock, [&] { return commands_.size() >= count; }, "commands");
 }
 
 void FakeEngine::ClearRecords() {
@@ -184,7 +205,8 @@ void FakeEngine::DestroyControl(WindowHandle control) {
 
 void FakeEngine::WaitUntilDestroyed() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return destroyed_.load(); });
+    Await(
+        changed_, lock, [this] { return destroyed_.load(); }, "its window's end");
 }
 
 }  // namespace tovrin::test

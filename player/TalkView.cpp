@@ -432,13 +432,9 @@ void TFrmView::CreateMenus() {
     setEditorItem_->setChecked(true);
     setPlayerItem_->setChecked(true);
     for (QAction* item : {setEditorItem_, setPlayerItem_, setFontItem_}) {
-        // The handler toggles the check mark itself.
-        connect(item, &QAction::triggered, this, [this, item] {
-            Guarded([this, item] {
-                item->setChecked(!item->isChecked());
-                SetPanelsClick(item);
-            });
-        });
+        // Triggering a checkable item has toggled its check mark already.
+        connect(item, &QAction::triggered, this,
+                [this, item] { Guarded([this, item] { SetPanelsClick(item); }); });
     }
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("П&омощь"));

@@ -5,6 +5,7 @@
 
 #include "dialogs/MessageBoxes.h"
 #include "player/PlayerDocument.h"
+#include "player/PlayerSetupDialog.h"
 #include "tests/player/FakePlayerHost.h"
 #include "tests/player/QtApplication.h"
 #include "tests/support/TestEnvironment.h"
@@ -28,8 +29,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <random>
 
 namespace tovrin {
@@ -384,6 +387,87 @@ TEST_F(PlayerWindowTest, FontSizePanelsAndNames) {
     EXPECT_EQ(boxes_.modalDialogs, std::vector<std::string>{"AboutBox"});
     Item("HelpHowToUseItem")->trigger();
     EXPECT_EQ(boxes_.texts.back(), "Поднапрячъся и сообразить самому");
+}
+
+// The options dialog as the window sees it.
+class FakeSetupDialog : public PlayerSetupDialog {
+  public:
+    QWidget* Widget() override { return &widget; }
+    void WriteControls(const PlayerOptions& options) override { written = options; }
+    void ReadControls(PlayerOptions& options) override { options = confirmed; }
+    void SetReady(bool on) override { ready = on; }
+    void ShowReadingType(int32_t type) override { shownReadingType = type; }
+    void EnableReadingType(bool on) override { readingTypeEnabled = on; }
+
+    QWidget widget;
+    PlayerOptions written;
+    PlayerOptions confirmed;
+    bool ready = true;
+    int32_t shownReadingType = -1;
+    bool readingTypeEnabled = false;
+};
+
+TEST_F(PlayerWindowTest, ReadingModesTheOptionsDialogAndTheDictionaryShuffle) {
+    const std::string dos = Dos("    Первый абзац.\r\n    Второй абзац.\r\n");
+    Load("modes.txt", dos);
+    // Without an options dialog the two buttons stay up.
+    Button("BtnShortTalk")->click();
+    Button("BtnSetup")->click();
+    EXPECT_FALSE(Button("BtnShortTalk")->isChecked());
+    EXPECT_FALSE(Button("BtnSetup")->isChecked());
+
+    auto owned = std::make_unique<FakeSetupDialog>();
+    FakeSetupDialog& setup = *owned;
+    view_->AttachSetupDialog(std::move(owned));
+    EXPECT_TRUE(setup.readingTypeEnabled);
+    Button("BtnShortTalk")->click();
+    EXPECT_EQ(view_->Options().ReadingType, 1);
+    EXPECT_EQ(setup.shownReadingType, 1);
+    EXPECT_TRUE(Item("ShortTalkItem")->isChecked());
+    Item("SetupItem")->trigger();
+    EXPECT_TRUE(setup.widget.isVisible());
+    EXPECT_TRUE(Button("BtnSetup")->isChecked());
+    EXPECT_EQ(setup.written.ReadingType, 1);
+    // Confirmed with another code page: the same bytes, shown through its table.
+    setup.confirmed = view_->Options();
+    setup.confirmed.CodePage = 1;
+    setup.confirmed.ReadingType = 0;
+    view_->SetupConfirmed();
+    EXPECT_EQ(view_->Options().CodePage, 1);
+    EXPECT_EQ(view_->Document().Bytes(), dos);
+    EXPECT_FALSE(Button("BtnShortTalk")->isChecked());
+    EXPECT_FALSE(Button("BtnSetup")->isChecked());
+    EXPECT_TRUE(Editor()->isVisible()) << "the lock is undone";
+
+    // The speech place saved by "Искать речь" is where "Место просмотра" returns.
+    view_->ClickPlay();
+    host_.progress = {0, 100, 99};
+    Item("N14")->trigger();
+    const int32_t spoken = view_->Caret();
+    EXPECT_GT(spoken, 0);
+    Button("BtnViewTalk")->click();
+    Button("BtnViewTalk")->click();
+    EXPECT_EQ(view_->Caret(), spoken);
+    Button("BtnStop")->click();
+
+    // A dictionary shuffle keeps each sound file's lines together and drops the rest.
+    const std::string dictionary =
+        W("Словарь\r\n\r\nкот::зверь::a.wav 1 2\r\nпёс::зверь::b.wav 3 4\r\n"
+          "кит::зверь::a.wav 5 6\r\nёж::зверь::b.wav 7 8\r\nсом::рыба::a.wav 9 10");
+    Load("dictionary.txt", dictionary);
+    view_->EditorRandom();
+    const std::string shuffled = view_->Document().Bytes();
+    EXPECT_EQ(shuffled.find(W("Словарь")), std::string::npos);
+    EXPECT_EQ(shuffled.find("\r\n\r\n"), std::string::npos);
+    std::vector<std::string> files;
+    for (size_t at = 0; (at = shuffled.find(".wav", at)) != std::string::npos; ++at)
+        files.push_back(shuffled.substr(at - 1, 1));
+    ASSERT_EQ(files.size(), 5u);
+    EXPECT_EQ(std::count(files.begin(), files.end(), files[0]), files[0] == "a" ? 3 : 2);
+    EXPECT_TRUE(std::is_partitioned(files.begin(), files.end(),
+                                    [&](const std::string& f) { return f == files[0]; }));
+    EXPECT_EQ(view_->Caret(), 0);
+    EXPECT_EQ(Panel("StatusModified"), "") << "a shuffle is no edit of the user's";
 }
 
 }  // namespace

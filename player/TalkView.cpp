@@ -302,9 +302,17 @@ void TFrmView::CreateEditor() {
     editorBackground_->setReadOnly(true);
     editorBackground_->setEnabled(false);
     editorBackground_->setFocusPolicy(Qt::NoFocus);
+    // A file dropped on the editor is loaded once the editor has finished with the drop, so
+    // that the document is not replaced under the editor's own drop handling.
     editor_ = new PlayerEditor(
         work, [this] { return SelectionAsMimeData(); },
-        [this](const QMimeData* data) { Guarded([this, data] { LoadDropped(data); }); });
+        [this](const QMimeData* data) {
+            auto copy = std::make_shared<QMimeData>();
+            copy->setUrls(data->urls());
+            QMetaObject::invokeMethod(
+                this, [this, copy] { Guarded([this, &copy] { LoadDropped(copy.get()); }); },
+                Qt::QueuedConnection);
+        });
     editor_->setObjectName(QStringLiteral("Editor"));
     editor_->setAccessibleName(QStringLiteral("Текст"));
     editor_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -265,11 +265,17 @@ TEST_F(PlayerWindowTest, ClosingAsksOnlyAboutUnsavedChanges) {
     view_->close();
     ASSERT_FALSE(view_.isNull());
     EXPECT_TRUE(view_->isVisible());
-    boxes_.answers = {BoxButton::No};
+    // Yes saves first; a save dialog cancelled keeps the window.
+    boxes_.answers = {BoxButton::Yes};
+    view_->close();
+    EXPECT_FALSE(view_.isNull());
+    boxes_.answers = {BoxButton::Yes};
+    boxes_.fileNames = {QString::fromStdString(Path("saved.txt"))};
     view_->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(view_.isNull());
-    EXPECT_EQ(boxes_.texts.size(), 2u);
+    EXPECT_EQ(test::ReadWholeFile(Path("saved.txt")), W("Ещё. Текст.\r\n"));
+    EXPECT_EQ(boxes_.texts.size(), 3u);
 
     // A document never edited closes without a question.
     view_ = new TFrmView(host_, nullptr, &boxes_);
@@ -278,7 +284,7 @@ TEST_F(PlayerWindowTest, ClosingAsksOnlyAboutUnsavedChanges) {
     view_->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(view_.isNull());
-    EXPECT_EQ(boxes_.texts.size(), 2u);
+    EXPECT_EQ(boxes_.texts.size(), 3u);
 }
 
 TEST_F(PlayerWindowTest, ClipboardTextAndDropsEnterInTheDocumentsCodePage) {

@@ -480,6 +480,8 @@ void TFrmView::CreateStatusBar() {
 void TFrmView::CreateFindDialog() {
     try {
         findDialog_ = new TFrmFind(this, this);
+        findDialog_->setPalette(palette());
+        findDialog_->setFont(font());
     } catch (const std::exception& error) {
         findDialog_ = nullptr;
         ShowAppError(error.what());

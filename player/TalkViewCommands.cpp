@@ -270,6 +270,9 @@ void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
     setupDialog_ = std::move(dialog);
     if (!setupDialog_) return UpdatePlayer();
     QWidget* widget = setupDialog_->Widget();
+    // It takes the window's colour and font, as the find dialog does.
+    widget->setPalette(palette());
+    widget->setFont(font());
     widget->move(editor_->mapToGlobal(QPoint(editor_->width() - widget->width() - 4, 0)));
     setupDialog_->SetReady(false);
     setupDialog_->WriteControls(options_);

@@ -4,6 +4,7 @@
 #include "player/TalkView.h"
 
 #include "dialogs/MessageBoxes.h"
+#include "dialogs/TalkFind.h"
 #include "player/PlayerDocument.h"
 #include "player/PlayerSetupDialog.h"
 #include "tests/player/FakePlayerHost.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -474,6 +476,32 @@ TEST_F(PlayerWindowTest, ReadingModesTheOptionsDialogAndTheDictionaryShuffle) {
                                     [&](const std::string& f) { return f == files[0]; }));
     EXPECT_EQ(view_->Caret(), 0);
     EXPECT_EQ(Panel("StatusModified"), "") << "a shuffle is no edit of the user's";
+}
+
+TEST_F(PlayerWindowTest, FindsInTheDocumentThroughItsOwnFindDialog) {
+    Load("find.txt", Dos("Первая строка.\r\nВторая: кот и котлета.\r\nТретья, кот.\r\n"));
+    Item("FindItem")->trigger();
+    TFrmFind* find = view_->FindDialog();
+    ASSERT_NE(find, nullptr);
+    EXPECT_TRUE(find->isVisible());
+    EXPECT_TRUE(Button("BtnFind")->isChecked());
+    find->FindBox()->setEditText(QStringLiteral("КОТ"));
+    const std::string& bytes = view_->Document().Bytes();
+    const auto selected = [this, &bytes] {
+        const QTextCursor cursor = Editor()->textCursor();
+        const int32_t start = view_->Document().OffsetOf(cursor.selectionStart());
+        const int32_t end = view_->Document().OffsetOf(cursor.selectionEnd());
+        return std::make_pair(start, bytes.substr(start, end - start));
+    };
+    Item("FindRepeat")->trigger();
+    EXPECT_EQ(selected(), std::make_pair(static_cast<int32_t>(bytes.find(Dos("кот"))), Dos("кот")));
+    Item("FindRepeat")->trigger();
+    EXPECT_EQ(selected().first, static_cast<int32_t>(bytes.rfind(Dos("кот"))));
+    // Ctrl+F in the dialog closes it and releases the window's button.
+    QTest::keyClick(find->FindBox(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(find->isVisible());
+    EXPECT_FALSE(Button("BtnFind")->isChecked());
+    EXPECT_FALSE(Item("FindItem")->isChecked());
 }
 
 }  // namespace

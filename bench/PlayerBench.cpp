@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     const std::string big = WriteBook(folder, "book50.txt", 50 * 1000 * 1000);
 
     tovrin::test::FakePlayerHost host;
+    host.autoCalc = true;  // as the main window keeps it by default
     tovrin::ScriptedMessageBoxes boxes;
     tovrin::TFrmView view(host, nullptr, &boxes);
     view.show();

@@ -36,8 +36,6 @@
 namespace tovrin {
 namespace {
 
-const char kDocKindText[] = "TXT";
-const char kDocKindDictionary[] = "DIC";
 constexpr int32_t kReadingByLines = 2;
 
 // The start of a request that the main window hands to the dictionary worker.

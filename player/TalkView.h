@@ -28,6 +28,10 @@ class QWidget;
 
 namespace tovrin {
 
+// The kinds of document a player window holds: a text, or a dictionary read line by line.
+inline constexpr char kDocKindText[] = "TXT";
+inline constexpr char kDocKindDictionary[] = "DIC";
+
 class MessageBoxes;
 class PlayerDocument;
 class PlayerEditor;
@@ -204,7 +208,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     MessageBoxes& dialogs_;
     DocumentWriter writer_;
     PlayerOptions options_;
-    std::string docKind_ = "TXT";
+    std::string docKind_ = kDocKindText;
     std::string docName_;
     DocumentForm form_;
     size_t unmappedCharacters_ = 0;

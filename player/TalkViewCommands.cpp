@@ -1,13 +1,14 @@
 // The player window's commands: navigation and reading modes, files, clipboard and drops,
 // editing, printing, the font and tool panels, the status bar and help.
 
+#include "player/TalkView.h"
+
 #include "dialogs/MessageBoxes.h"
 #include "dialogs/Reabout.h"
 #include "player/Appearance.h"
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
-#include "player/TalkView.h"
 #include "player/WidgetState.h"
 #include "text/CodePages.h"
 #include "text/Navigation.h"
@@ -32,8 +33,6 @@
 
 namespace tovrin {
 namespace {
-
-const char kDocKindDictionary[] = "DIC";
 
 const QString kTextFilter = QStringLiteral("Текст (*.TXT *.txt)");
 const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.dic *.rch)");
@@ -390,7 +389,7 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         options_ = std::move(options);
         form_ = form;
         unmappedCharacters_ = 0;
-        docKind_ = "TXT";
+        docKind_ = kDocKindText;
         SetRange(0, 0);
         viewPos_ = 0;
         dragText_ = false;

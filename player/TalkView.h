@@ -223,6 +223,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     bool shortTalk_ = false;
     bool busy_ = false;
     bool acquiring_ = false;
+    bool swallowRelease_ = false;
     QString folder_;
     QFont styleWin_;
     QFont styleDos_;

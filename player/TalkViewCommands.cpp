@@ -63,7 +63,16 @@ bool SameFile(const QString& a, const QString& b) {
 
 bool TFrmView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == btnViewTalk_ && event->type() == QEvent::MouseButtonDblClick) {
+        // The second press of a double click is no click of its own: its release is taken
+        // here, so that the button toggles once and the double click runs its own action.
+        swallowRelease_ = true;
         Guarded([this] { GotoTalkClick(); });
+        return true;
+    }
+    if (watched == btnViewTalk_ && event->type() == QEvent::MouseButtonRelease && swallowRelease_) {
+        swallowRelease_ = false;
+        btnViewTalk_->setDown(false);
+        SetCheckedQuietly(btnViewTalk_, viewTalk_);
         return true;
     }
     if (watched != editor_ || event->type() != QEvent::KeyPress)

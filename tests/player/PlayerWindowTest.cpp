@@ -20,6 +20,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -456,6 +457,22 @@ TEST_F(PlayerWindowTest, ReadingModesTheOptionsDialogAndTheDictionaryShuffle) {
     Button("BtnViewTalk")->click();
     Button("BtnViewTalk")->click();
     EXPECT_EQ(view_->Caret(), spoken);
+    // A double click toggles the button once and saves the speech place itself.
+    view_->SetCaret(0);
+    QToolButton* viewTalk = Button("BtnViewTalk");
+    QTest::mouseClick(viewTalk, Qt::LeftButton);
+    QTest::mousePress(viewTalk, Qt::LeftButton);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5),
+                            viewTalk->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(viewTalk, &doubleClick);
+    QTest::mouseRelease(viewTalk, Qt::LeftButton);
+    EXPECT_TRUE(viewTalk->isChecked());
+    EXPECT_FALSE(viewTalk->isDown());
+    EXPECT_EQ(view_->Caret(), spoken);
+    view_->SetCaret(0);
+    viewTalk->click();
+    EXPECT_EQ(view_->Caret(), spoken) << "back to the saved speech place";
     Button("BtnStop")->click();
 
     // A dictionary shuffle keeps each sound file's lines together and drops the rest.

@@ -91,6 +91,9 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     // Shuffles the lines of a dictionary.
     void EditorRandom();
 
+    // Asks whether unsaved changes are to be saved first; false when the user cancels.
+    bool ConfirmDiscard();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -149,8 +152,6 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     // Files and clipboard.
     // Replaces the document (stopping a reading first) and rebuilds the options for it.
     void LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form);
-    // Asks whether unsaved changes are to be saved first; false when the user cancels.
-    bool ConfirmDiscard();
     void FileNew(QAbstractButton* sender);
     void FileOpen(QAbstractButton* sender);
     void ClipbrdOpen();

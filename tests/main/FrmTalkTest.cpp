@@ -354,6 +354,16 @@ TEST_F(FrmTalkTest, APlayerWindowClosedWhileHoldingTheEngineGivesItBack) {
     EXPECT_TRUE(boxes_.texts.empty());
 }
 
+TEST_F(FrmTalkTest, AUserCloseOffersUnsavedDocumentsAndASignalCloseDoesNot) {
+    Start();
+    players_.Last().mayClose = false;  // the user keeps the document open
+    frm_->close();
+    EXPECT_EQ(players_.Count(), 1u);
+    EXPECT_EQ(players_.Last().closeQuestions, 1);
+    frm_->CloseWithoutQuestions();
+    EXPECT_EQ(players_.Count(), 0u);
+}
+
 TEST_F(FrmTalkTest, VoiceControlsDriveTheEngineFollowTheDeviceAndKeepThePresets) {
     Start();
     auto* style = Child<QListWidget>("TestStyle");

@@ -5,6 +5,8 @@
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include <cstdio>
 
@@ -79,64 +81,96 @@ BoxButton ScriptedMessageBoxes::Show(QWidget*, BoxKind kind, const QString& text
     return answer;
 }
 
-std::optional<QColor> MessageBoxes::PickColor(QWidget*, const QColor&) {
-    return std::nullopt;
+QString MessageBoxes::ChooseFile(QWidget*, const FileChoice&) {
+    return QString();
 }
 
-std::optional<QFont> MessageBoxes::PickFont(QWidget*, const QFont&) {
-    return std::nullopt;
+bool MessageBoxes::ChoosePrinter(QWidget*, QPrinter&) {
+    return false;
 }
 
-std::optional<QString> MessageBoxes::PickOpenFile(QWidget*, const QString&, const QString&,
-                                                  const QString&) {
-    return std::nullopt;
+bool MessageBoxes::ChooseFont(QWidget*, QFont&) {
+    return false;
 }
 
-std::optional<QString> QtMessageBoxes::PickOpenFile(QWidget* parent, const QString& title,
-                                                    const QString& folder, const QString& filter) {
-    if (RunsOffscreen()) return std::nullopt;
-    const QString chosen = QFileDialog::getOpenFileName(parent, title, folder, filter);
-    if (chosen.isEmpty()) return std::nullopt;
-    return chosen;
+bool MessageBoxes::ChooseColor(QWidget*, QColor&) {
+    return false;
 }
 
-std::optional<QString> ScriptedMessageBoxes::PickOpenFile(QWidget*, const QString&, const QString&,
-                                                          const QString&) {
-    if (fileAnswers.empty()) return std::nullopt;
-    const auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+void MessageBoxes::ShowModal(QDialog&) {}
+
+void QtMessageBoxes::ShowModal(QDialog& dialog) {
+    if (!RunsOffscreen()) dialog.exec();
 }
 
-std::optional<QColor> QtMessageBoxes::PickColor(QWidget* parent, const QColor& initial) {
-    if (RunsOffscreen()) return std::nullopt;  // nobody could answer: cancelled
-    const QColor chosen = QColorDialog::getColor(initial, parent);
-    if (!chosen.isValid()) return std::nullopt;
-    return chosen;
+void ScriptedMessageBoxes::ShowModal(QDialog& dialog) {
+    modalDialogs.push_back(dialog.objectName().toStdString());
 }
 
-std::optional<QFont> QtMessageBoxes::PickFont(QWidget* parent, const QFont& initial) {
-    if (RunsOffscreen()) return std::nullopt;
+QString QtMessageBoxes::ChooseFile(QWidget* parent, const FileChoice& choice) {
+    if (RunsOffscreen()) return QString();
+    QFileDialog dialog(parent, choice.Title, choice.Folder, choice.Filter);
+    // The widget dialog behaves alike on every desktop; overwriting is asked by the caller.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(choice.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(choice.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(choice.DefaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().front();
+}
+
+bool QtMessageBoxes::ChoosePrinter(QWidget* parent, QPrinter& printer) {
+    if (RunsOffscreen()) return false;
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtMessageBoxes::ChooseFont(QWidget* parent, QFont& font) {
+    if (RunsOffscreen()) return false;
     bool chosen = false;
-    const QFont font = QFontDialog::getFont(&chosen, initial, parent);
-    if (!chosen) return std::nullopt;
-    return font;
+    const QFont result =
+        QFontDialog::getFont(&chosen, font, parent, QString(), QFontDialog::DontUseNativeDialog);
+    if (chosen) font = result;
+    return chosen;
 }
 
-std::optional<QColor> ScriptedMessageBoxes::PickColor(QWidget*, const QColor& initial) {
-    colorsOffered.push_back(initial);
-    if (colorAnswers.empty()) return std::nullopt;
-    const auto answer = colorAnswers.front();
-    colorAnswers.pop_front();
-    return answer;
+bool QtMessageBoxes::ChooseColor(QWidget* parent, QColor& color) {
+    if (RunsOffscreen()) return false;
+    const QColor result =
+        QColorDialog::getColor(color, parent, QString(), QColorDialog::DontUseNativeDialog);
+    if (!result.isValid()) return false;
+    color = result;
+    return true;
 }
 
-std::optional<QFont> ScriptedMessageBoxes::PickFont(QWidget*, const QFont& initial) {
-    fontsOffered.push_back(initial);
-    if (fontAnswers.empty()) return std::nullopt;
-    const auto answer = fontAnswers.front();
-    fontAnswers.pop_front();
-    return answer;
+QString ScriptedMessageBoxes::ChooseFile(QWidget*, const FileChoice& choice) {
+    fileChoices.push_back(choice);
+    if (fileNames.empty()) return QString();
+    QString name = fileNames.front();
+    fileNames.pop_front();
+    return name;
+}
+
+bool ScriptedMessageBoxes::ChoosePrinter(QWidget*, QPrinter& printer) {
+    if (pdfFiles.empty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfFiles.front());
+    pdfFiles.pop_front();
+    return true;
+}
+
+bool ScriptedMessageBoxes::ChooseFont(QWidget*, QFont& font) {
+    if (fonts.empty()) return false;
+    font = fonts.front();
+    fonts.pop_front();
+    return true;
+}
+
+bool ScriptedMessageBoxes::ChooseColor(QWidget*, QColor& color) {
+    if (colors.empty()) return false;
+    color = colors.front();
+    colors.pop_front();
+    return true;
 }
 
 void ShowErrorBox(MessageBoxes& boxes, QWidget* parent, const QString& text) {

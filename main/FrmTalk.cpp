@@ -641,7 +641,25 @@ void TFrmTalk::FormDestroy() {
     ddeServer_.reset();
 }
 
+void TFrmTalk::CloseWithoutQuestions() {
+    askBeforeClosing_ = false;
+    close();
+}
+
+// A user who closes the program is offered each unsaved document for saving first; choosing
+// to keep one open keeps the program running. A signal closes without questions.
+bool TFrmTalk::PlayersAgreeToClose() {
+    if (!askBeforeClosing_ || destroyed_ || !players_) return true;
+    for (PlayerWindow* player : players_->OpenPlayers())
+        if (!player->ConfirmClose()) return false;
+    return true;
+}
+
 void TFrmTalk::closeEvent(QCloseEvent* event) {
+    if (!PlayersAgreeToClose()) {
+        event->ignore();
+        return;
+    }
     FormDestroy();
     event->accept();
     QCoreApplication::quit();

@@ -112,6 +112,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     PlayerWindow* OpenPlayer(const std::string& fileName);
     // Shutdown: settings saved, player windows closed, the engine switched off.
     void FormDestroy();
+    // Closes the program without asking anything, as a termination signal asks.
+    void CloseWithoutQuestions();
 
     // PlayerHost.
     void AcquireEngine(SpeechHolder* window) override;
@@ -151,6 +153,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool PlayersAgreeToClose();
     void showEvent(QShowEvent* event) override;
 
   private:
@@ -190,6 +193,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool secondCopy_ = false;
     bool normalStart_ = false;
     bool destroyed_ = false;
+    bool askBeforeClosing_ = true;
     bool shown_ = false;
     bool everShown_ = false;
     bool inTimer_ = false;

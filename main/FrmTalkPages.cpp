@@ -632,15 +632,15 @@ void TFrmTalk::ShowAppearance() {
 void TFrmTalk::BtnViewSetup(ViewButton button) {
     MessageBoxes& dialogs = *setup_.Boxes;
     auto pickColor = [&](int32_t& color) {
-        if (auto chosen = dialogs.PickColor(this, ToQColor(color, palette())))
-            color = FromQColor(*chosen);
+        QColor chosen = ToQColor(color, palette());
+        if (dialogs.ChooseColor(this, chosen)) color = FromQColor(chosen);
     };
     // A code-page font: the editor's sample takes it too; both keep the text colour.
     auto pickStyle = [&](FontRecord& style) {
         const int32_t textColor = appearance_.EditorFont.Color;
-        const auto chosen = dialogs.PickFont(this, ToQFont(style));
-        if (!chosen) return false;
-        style = FromQFont(*chosen, style);
+        QFont chosen = ToQFont(style);
+        if (!dialogs.ChooseFont(this, chosen)) return false;
+        style = FromQFont(chosen, style);
         style.Color = textColor;
         appearance_.EditorFont = style;
         return true;
@@ -656,8 +656,8 @@ void TFrmTalk::BtnViewSetup(ViewButton button) {
             pickColor(appearance_.EditorFont.Color);
             break;
         case ViewButton::WinBkFont:
-            if (auto chosen = dialogs.PickFont(this, ToQFont(appearance_.WindowFont)))
-                appearance_.WindowFont = FromQFont(*chosen, appearance_.WindowFont);
+            if (QFont chosen = ToQFont(appearance_.WindowFont); dialogs.ChooseFont(this, chosen))
+                appearance_.WindowFont = FromQFont(chosen, appearance_.WindowFont);
             break;
         case ViewButton::Win1251:
             pickStyle(appearance_.StyleWin);
@@ -789,11 +789,14 @@ void TFrmTalk::StartUp() {
 }
 
 void TFrmTalk::StartUpProcBtnClick() {
-    const auto chosen = setup_.Boxes->PickOpenFile(
-        this, QStringLiteral("Укажите запускаемый файл"), openDialogFolder_,
-        QStringLiteral("Программа (*.EXE *.COM *.BAT *.CMD *.exe *.com *.bat *.cmd *.sh);;*"));
-    if (!chosen) return;
-    const QFileInfo file(*chosen);
+    FileChoice choice;
+    choice.Title = QStringLiteral("Укажите запускаемый файл");
+    choice.Folder = openDialogFolder_;
+    choice.Filter =
+        QStringLiteral("Программа (*.EXE *.COM *.BAT *.CMD *.exe *.com *.bat *.cmd *.sh);;*");
+    const QString chosen = setup_.Boxes->ChooseFile(this, choice);
+    if (chosen.isEmpty()) return;
+    const QFileInfo file(chosen);
     openDialogFolder_ = file.absolutePath();
     startUpProcess_->setText(file.absoluteFilePath());
 }

@@ -22,6 +22,9 @@ class PlayerWindow {
     virtual void EditorFocus() = 0;
     // Shown on screen and not minimised.
     virtual bool IsShownNormally() const = 0;
+    // Offers unsaved changes for saving before the program closes; false when the user
+    // chose to keep the window open.
+    virtual bool ConfirmClose() = 0;
     // The window as the engine controller knows it (its holder identity).
     virtual SpeechHolder* Holder() = 0;
 };

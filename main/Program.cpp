@@ -40,14 +40,14 @@ void ChooseOffscreenWithoutDisplay() {
 }
 
 // SIGTERM, SIGINT and SIGHUP close the main window the ordinary way, from the event loop.
-void CloseOnTerminationSignals(QWidget& window) {
+void CloseOnTerminationSignals(TFrmTalk& window) {
     if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char drained[16];
         while (read(signalPipe[0], drained, sizeof drained) > 0) {
         }
-        window.close();
+        window.CloseWithoutQuestions();
     });
     struct sigaction action {};
     action.sa_handler = ForwardSignal;

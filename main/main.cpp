@@ -28,6 +28,7 @@ class ViewWindow final : public PlayerWindow {
         return view_ && view_->isVisible() && !view_->isMinimized();
     }
     SpeechHolder* Holder() override { return holder_; }
+    bool ConfirmClose() override { return !view_ || view_->ConfirmDiscard(); }
     TFrmView* View() const { return view_; }
 
   private:

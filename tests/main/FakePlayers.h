@@ -22,6 +22,10 @@ class FakePlayer : public PlayerWindow, public SpeechHolder {
     void EditorFocus() override { ++focused; }
     bool IsShownNormally() const override { return shownNormally; }
     SpeechHolder* Holder() override { return this; }
+    bool ConfirmClose() override {
+        ++closeQuestions;
+        return mayClose;
+    }
     bool IsPlayerWindow() const override { return true; }
     void PlayerPoll(const EngineState&) override {
         ++polls;
@@ -34,6 +38,8 @@ class FakePlayer : public PlayerWindow, public SpeechHolder {
     int focused = 0;
     int polls = 0;
     bool shownNormally = true;
+    bool mayClose = true;
+    int closeQuestions = 0;
     std::function<void()> onPoll;
 };
 

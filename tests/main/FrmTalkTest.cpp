@@ -354,6 +354,16 @@ TEST_F(FrmTalkTest, APlayerWindowClosedWhileHoldingTheEngineGivesItBack) {
     EXPECT_TRUE(boxes_.texts.empty());
 }
 
+TEST_F(FrmTalkTest, AUserCloseOffersUnsavedDocumentsAndASignalCloseDoesNot) {
+    Start();
+    players_.Last().mayClose = false;  // the user keeps the document open
+    frm_->close();
+    EXPECT_EQ(players_.Count(), 1u);
+    EXPECT_EQ(players_.Last().closeQuestions, 1);
+    frm_->CloseWithoutQuestions();
+    EXPECT_EQ(players_.Count(), 0u);
+}
+
 TEST_F(FrmTalkTest, VoiceControlsDriveTheEngineFollowTheDeviceAndKeepThePresets) {
     Start();
     auto* style = Child<QListWidget>("TestStyle");
@@ -460,12 +470,12 @@ TEST_F(FrmTalkTest, ThePlayerPanelHandsOutNormalisedOptionsAndTheLookAndKeepsThe
 
     // The text colour survives a new code-page font; a DOS font takes the OEM character set;
     // a cancelled dialog changes nothing.
-    boxes_.colorAnswers = {QColor(0x11, 0x22, 0x33)};
+    boxes_.colors = {QColor(0x11, 0x22, 0x33)};
     Child<QPushButton>("BtnEditCol")->click();
-    boxes_.fontAnswers = {QFont("DejaVu Sans", 12)};
+    boxes_.fonts = {QFont("DejaVu Sans", 12)};
     Child<QPushButton>("BtnWin1251")->click();
     Child<QPushButton>("BtnWinBkCol")->click();
-    boxes_.fontAnswers = {QFont("DejaVu Sans Mono", 10)};
+    boxes_.fonts = {QFont("DejaVu Sans Mono", 10)};
     Child<QPushButton>("BtnDosAlt")->click();
     PlayerAppearance look = frm_->GetAppearance();
     EXPECT_EQ(look.StyleWin.Name, "DejaVu Sans");
@@ -555,7 +565,7 @@ TEST_F(FrmTalkTest, DailyEventsAreDueByTheWallClockAndComeBackTheNextDay) {
     EXPECT_EQ(frm_->LogOffDue(), wall_.now.addSecs(2));
 
     // A program to start, chosen in the dialog, is opened at the next 07:00.
-    boxes_.fileAnswers = {QString::fromStdString(folder_ + "/wake.sh")};
+    boxes_.fileNames = {QString::fromStdString(folder_ + "/wake.sh")};
     Button("StartUpProcBtn")->click();
     Child<QRadioButton>("RGLogOn_1")->click();
     wall_.now = at(31, 7);

@@ -27,6 +27,7 @@ extern char** environ;
 
 namespace {
 
+using tovrin::bench::CpuSeconds;
 using tovrin::bench::MakeTempDir;
 using tovrin::bench::WaitUntil;
 
@@ -134,24 +135,6 @@ double SynthesisRealTimeFactor() {
                            });
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return seconds / (static_cast<double>(frames) / synthesizer.SampleRate());
-}
-
-double CpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // Fields after the command name, which ends with the last ")".
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    unsigned long long user = 0, system = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14) user = std::stoull(field);
-        if (index == 15) {
-            system = std::stoull(field);
-            break;
-        }
-    }
-    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 double IdleCpuPercent(const Engine& engine, pid_t pid) {

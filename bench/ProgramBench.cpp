@@ -25,6 +25,7 @@ extern char** environ;
 
 namespace {
 
+using tovrin::bench::CpuSeconds;
 using tovrin::bench::MakeTempDir;
 using tovrin::bench::WaitUntil;
 
@@ -59,19 +60,6 @@ bool HasLoudSample(const std::string& wavPath) {
         if (std::abs(int{sample}) >= kLoud) return true;
     }
     return false;
-}
-
-double CpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // utime and stime are fields 14 and 15; the command name before them ends with ")".
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    unsigned long long ticks = 0;
-    for (int index = 3; fields >> field && index <= 15; ++index)
-        if (index >= 14) ticks += std::stoull(field);
-    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace tovrin {
 
@@ -103,8 +104,25 @@ void SpeechPlayer::SynthesisLoop() {
 }
 
 void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
+    bool whole = false;
+    try {
+        whole = RenderInto(speech, request);
+    } catch (const std::exception& error) {
+        // A text the synthesizer fails on (memory, eSpeak) ends as a spoken one would: the
+        // engine program goes on serving instead of ending.
+        std::fprintf(stderr, "zalwin: %s\n", error.what());
+        whole = IsCurrent(speech);
+    }
+    if (!whole) return;
+    Block end;
+    end.speech = speech;
+    end.end = true;
+    PushBlock(std::move(end));
+}
+
+bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request) {
     SpeechRenderer renderer(*synthesizer_);
-    const bool whole = renderer.Render(request, [&](const SpeechPiece& piece) {
+    return renderer.Render(request, [&](const SpeechPiece& piece) {
         if (!IsCurrent(speech)) return false;  // stopped or replaced: no more synthesis
         Block block;
         block.speech = speech;
@@ -116,11 +134,6 @@ void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
         block.marks = piece.marks;
         return PushBlock(std::move(block));
     });
-    if (!whole) return;
-    Block end;
-    end.speech = speech;
-    end.end = true;
-    PushBlock(std::move(end));
 }
 
 bool SpeechPlayer::PushBlock(Block block) {

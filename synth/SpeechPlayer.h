@@ -58,6 +58,8 @@ class SpeechPlayer {
     // Synthesis thread.
     void SynthesisLoop();
     void RunScript(uint64_t speech, const SpeechRequest& request);
+    // False when the speech was stopped or replaced before its end.
+    bool RenderInto(uint64_t speech, const SpeechRequest& request);
     bool PushBlock(Block block);
     bool IsCurrent(uint64_t speech);
 

@@ -119,6 +119,15 @@ TEST_F(SpeechPlayerTest, SpeaksToTheEndWithProgressInOrder) {
     EXPECT_EQ((*calls_)[0].utf8, "one two three");
 }
 
+TEST_F(SpeechPlayerTest, ATextTheSynthesizerFailsOnEndsAndTheNextIsSpoken) {
+    StartPlayer(UINT64_MAX);
+    const uint64_t failed = Speak("explode");
+    ASSERT_TRUE(test::Eventually([&] { return Finished(failed); }));
+    const uint64_t next = Speak("one");
+    ASSERT_TRUE(test::Eventually([&] { return Finished(next); }));
+    EXPECT_EQ(device_->written, 3u * kFramesPerChar);
+}
+
 TEST_F(SpeechPlayerTest, ProgressFollowsWhatWasPlayedNotWhatWasMade) {
     StartPlayer(0);
     const uint64_t speech = Speak("one two three");

@@ -94,7 +94,7 @@ bool HasLoudSample(const std::string& wavPath) {
 // The silences between loud stretches of a recording, in milliseconds.
 std::vector<double> SilencesBetweenSpeech(const std::vector<int16_t>& samples) {
     std::vector<double> silences;
-    long lastLoud = -1;
+    bool spoken = false;
     long quietSince = -1;
     for (long i = 0; i < long(samples.size()); ++i) {
         const int level = std::abs(int{samples[size_t(i)]});
@@ -102,13 +102,11 @@ std::vector<double> SilencesBetweenSpeech(const std::vector<int16_t>& samples) {
             if (quietSince < 0) quietSince = i;
             continue;
         }
-        if (level >= kLoud) {
-            if (lastLoud >= 0 && quietSince > lastLoud) {
-                const double ms = 1000.0 * double(i - quietSince) / kWavRate;
-                if (ms >= kShortestGapMs) silences.push_back(ms);
-            }
-            lastLoud = i;
+        if (spoken && quietSince >= 0) {
+            const double ms = 1000.0 * double(i - quietSince) / kWavRate;
+            if (ms >= kShortestGapMs) silences.push_back(ms);
         }
+        spoken = spoken || level >= kLoud;
         quietSince = -1;
     }
     return silences;

@@ -127,6 +127,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void GetTextOptions(PlayerOptions& options) override;
     bool AutoCalc() override;
     PlayerAppearance GetAppearance() override { return appearance_; }
+    VoiceParams CurrentVoice() override { return controller_->GetVoiceParams(); }
     void NewClient() override;
     void ReportError(const std::string& text) override;
 

@@ -1,14 +1,11 @@
-#include "tools/SayExport.h"
+#include "synth/SpeechExport.h"
 
 #include "platform/WaveVolume.h"
 #include "synth/EngineConfig.h"
 #include "synth/EspeakSynthesizer.h"
 #include "synth/SpeechRenderer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 #include <exception>
 #include <vector>
@@ -17,25 +14,11 @@ namespace tovrin {
 
 namespace {
 
-constexpr auto kProgressInterval = std::chrono::seconds(1);
-
 std::tm LocalNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     return local;
-}
-
-// "1:02:03" or "2:03".
-std::string FormatDuration(double seconds) {
-    const auto whole = static_cast<long>(std::max(0.0, seconds) + 0.5);
-    char text[32];
-    if (whole >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60,
-                      whole % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
 }
 
 uint32_t DeviceVolume(int32_t volume) {
@@ -77,16 +60,13 @@ struct SpeechExport::Rendering {
     uint64_t framesWritten = 0;
 };
 
-SpeechExport::SpeechExport(const ExportSettings& settings, const std::atomic<bool>& interrupted)
-    : path_(settings.path),
-      interrupted_(interrupted),
-      rendering_(std::make_unique<Rendering>(settings)),
-      terminal_(isatty(STDERR_FILENO) == 1) {}
+SpeechExport::SpeechExport(const ExportSettings& settings, const std::atomic<bool>& interrupted,
+                           Progress progress)
+    : interrupted_(interrupted),
+      progress_(std::move(progress)),
+      rendering_(std::make_unique<Rendering>(settings)) {}
 
-SpeechExport::~SpeechExport() {
-    // An interrupted export leaves the progress line finished on a terminal.
-    if (terminal_ && shownPercent_ >= 0 && !finished_) std::fputc('\n', stderr);
-}
+SpeechExport::~SpeechExport() = default;
 
 bool SpeechExport::Speak(const std::string& text, double from, double to) {
     Rendering& r = *rendering_;
@@ -108,12 +88,12 @@ bool SpeechExport::Speak(const std::string& text, double from, double to) {
             failure = std::current_exception();
             return false;
         }
-        if (!piece.marks.empty()) ShowProgress(from + perByte * piece.marks.back().position, false);
+        if (!piece.marks.empty()) Report(from + perByte * piece.marks.back().position);
         return true;
     });
     if (failure) std::rethrow_exception(failure);
     if (!whole || interrupted_) return false;
-    ShowProgress(to, false);
+    Report(to);
     return true;
 }
 
@@ -133,28 +113,14 @@ void SpeechExport::Store(const SpeechPiece& piece) {
 
 void SpeechExport::Finish() {
     rendering_->writer.Commit();
-    finished_ = true;
-    ShowProgress(1.0, true);
-    const double seconds =
-        static_cast<double>(rendering_->framesWritten) / rendering_->synthesizer.SampleRate();
-    std::fprintf(stderr, "tovrin-say: saved %s (%s of speech)\n", path_.c_str(),
-                 FormatDuration(seconds).c_str());
 }
 
-// At most once a second, and only when the percentage has moved; on a terminal the line is
-// redrawn in place.
-void SpeechExport::ShowProgress(double done, bool last) {
-    const auto now = std::chrono::steady_clock::now();
-    const int percent = static_cast<int>(std::clamp(done, 0.0, 1.0) * 100);
-    if (!last && (done <= 0 || percent == shownPercent_ || now - shown_ < kProgressInterval))
-        return;
-    shown_ = now;
-    shownPercent_ = percent;
-    const double elapsed = std::chrono::duration<double>(now - started_).count();
-    const double left = done > 0 ? elapsed * (1 - done) / done : 0;
-    std::fprintf(stderr, "%s%d%% done, %s left%s", terminal_ ? "\r" : "", percent,
-                 FormatDuration(last ? 0 : left).c_str(), terminal_ && !last ? "  " : "\n");
-    std::fflush(stderr);
+double SpeechExport::SecondsWritten() const {
+    return static_cast<double>(rendering_->framesWritten) / rendering_->synthesizer.SampleRate();
+}
+
+void SpeechExport::Report(double done) const {
+    if (progress_) progress_(done);
 }
 
 }  // namespace tovrin

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,11 +13,11 @@ namespace tovrin {
 
 struct SpeechPiece;
 
-// What tovrin-say --output needs to know besides the text.
+// What saving speech into a sound file needs to know besides the text.
 struct ExportSettings {
     std::string path;
     AudioFileType type = AudioFileType::Wav;
-    // The voice named on the command line; the engine's own value where none was named.
+    // The voice asked for; the engine's own value where none was named.
     std::optional<int32_t> voice, timbre, tempo, melody;
     std::optional<int32_t> volume;  // 0..255; none: the file at full level
     std::string engineFolder;       // where the engine finds sound files and owndict.dic
@@ -25,12 +25,16 @@ struct ExportSettings {
 
 // Speech saved into a sound file instead of played: the texts the reader would hand to the
 // engine, one after another, rendered as the engine program renders them and written at
-// synthesis speed. No engine program, wave device or win.ini write is involved. Progress
-// (percent and time left) goes to standard error. The file appears only when Finish succeeds.
+// synthesis speed. No engine program, wave device or win.ini write is involved. The file
+// appears only when Finish succeeds.
 class SpeechExport {
   public:
+    // Receives the share of the whole work done (0..1) as the rendering moves on.
+    using Progress = std::function<void(double done)>;
+
     // Throws std::runtime_error when eSpeak NG or the file cannot be set up.
-    SpeechExport(const ExportSettings& settings, const std::atomic<bool>& interrupted);
+    SpeechExport(const ExportSettings& settings, const std::atomic<bool>& interrupted,
+                 Progress progress = {});
     ~SpeechExport();
     SpeechExport(const SpeechExport&) = delete;
     SpeechExport& operator=(const SpeechExport&) = delete;
@@ -40,20 +44,17 @@ class SpeechExport {
     bool Speak(const std::string& text, double from, double to);
     // Completes the file under its name.
     void Finish();
+    // The length of the speech written so far.
+    double SecondsWritten() const;
 
   private:
     struct Rendering;
     void Store(const SpeechPiece& piece);
-    void ShowProgress(double done, bool last);
+    void Report(double done) const;
 
-    const std::string path_;
     const std::atomic<bool>& interrupted_;
+    const Progress progress_;
     std::unique_ptr<Rendering> rendering_;
-    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point shown_{};
-    int shownPercent_ = -1;
-    bool finished_ = false;
-    const bool terminal_;
 };
 
 }  // namespace tovrin

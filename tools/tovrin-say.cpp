@@ -6,7 +6,7 @@
 #include "engine/Clock.h"
 #include "engine/EngineError.h"
 #include "engine/TalkServ.h"
-#include "platform/WaveBackends.h"
+#include "platform/WaveDevice.h"
 #include "text/CodePages.h"
 #include "text/DocumentFile.h"
 #include "text/PlayerOptions.h"
@@ -87,8 +87,7 @@ void Warn(const std::string& message) {
 // Said once before the engine starts: without a sound server the default device only keeps
 // time, and a user hearing nothing should learn why and what to do instead.
 void TellWhenSilent() {
-    const char* audio = std::getenv("TOVRIN_AUDIO");
-    if ((audio && *audio) || PulseServerAnswers()) return;
+    if (!DefaultSoundIsSilent()) return;
     Warn(
         "no sound server answers, so the speech is silent; "
         "to record it instead, set TOVRIN_AUDIO=wav:FILE");

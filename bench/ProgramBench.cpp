@@ -1,9 +1,12 @@
 // The program tovrin as a user meets it: how soon speech is heard after starting it with a
-// document (the engine program started on the way), and what the running program costs while
-// nothing is read. Runs a copy of the program in a private folder beside a link to the built
-// engine, on a private desktop and configuration. Prints "name value unit" lines.
+// document (the engine program started on the way) and after the shell hands the running
+// program a large document, how long the speech stops between a window's portions, what the
+// running program costs while nothing is read and how much memory a very large document
+// takes. Runs a copy of the program in a private folder beside a link to the built engine,
+// on a private desktop and configuration. Prints "name value unit" lines.
 #include "bench/BenchSupport.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -21,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/RussianWords.h"
+
 extern char** environ;
 
 namespace {
@@ -34,7 +39,15 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kStartRuns = 5;
 constexpr int kLoud = 400;
+constexpr int kQuiet = 64;
 constexpr auto kIdleSpan = std::chrono::seconds(10);
+constexpr int kWavHeader = 44;
+constexpr int kWavRate = 22050;
+constexpr int kGapParagraphs = 12;
+// Shorter silences are the speech's own (closures of stops), not a wait between portions.
+constexpr double kShortestGapMs = 20.0;
+// Both daily events off: a run never pauses the speech or asks for the power to go.
+constexpr const char* kSeededSettings = "[TFrmTalk]\nLogOff_Checked=False\nLogOn_Checked=False\n";
 
 pid_t Start(const std::string& program, const std::vector<std::string>& arguments) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -51,15 +64,187 @@ void Stop(pid_t pid) {
     waitpid(pid, nullptr, 0);
 }
 
-bool HasLoudSample(const std::string& wavPath) {
+std::vector<int16_t> ReadSamples(const std::string& wavPath) {
     std::ifstream file(wavPath, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
-    for (size_t i = 44; i + 1 < bytes.size(); i += 2) {
+    std::vector<int16_t> samples;
+    for (size_t i = kWavHeader; i + 1 < bytes.size(); i += 2) {
         int16_t sample;
         std::memcpy(&sample, bytes.data() + i, 2);
-        if (std::abs(int{sample}) >= kLoud) return true;
+        samples.push_back(sample);
     }
-    return false;
+    return samples;
+}
+
+bool HasLoudSample(const std::string& wavPath) {
+    const auto samples = ReadSamples(wavPath);
+    return std::any_of(samples.begin(), samples.end(),
+                       [](int16_t sample) { return std::abs(int{sample}) >= kLoud; });
+}
+
+// The silences between loud stretches of a recording, in milliseconds.
+std::vector<double> SilencesBetweenSpeech(const std::vector<int16_t>& samples) {
+    std::vector<double> silences;
+    bool spoken = false;
+    long quietSince = -1;
+    for (long i = 0; i < long(samples.size()); ++i) {
+        const int level = std::abs(int{samples[size_t(i)]});
+        if (level < kQuiet) {
+            if (quietSince < 0) quietSince = i;
+            continue;
+        }
+        if (spoken && quietSince >= 0) {
+            const double ms = 1000.0 * double(i - quietSince) / kWavRate;
+            if (ms >= kShortestGapMs) silences.push_back(ms);
+        }
+        spoken = spoken || level >= kLoud;
+        quietSince = -1;
+    }
+    return silences;
+}
+
+// True once the recording has stopped growing for a while after some speech.
+bool RecordingSettled(const std::string& wavPath) {
+    std::error_code error;
+    const auto size = fs::file_size(wavPath, error);
+    if (error || !HasLoudSample(wavPath)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    return fs::file_size(wavPath, error) == size && !error;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1.0 : values[values.size() / 2];
+}
+
+// Runs a helper program with its output discarded; true when it exits with 0. Paced, since
+// callers ask again until it succeeds.
+bool Succeeds(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&quiet);
+    int status = 0;
+    const bool done =
+        pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return done;
+}
+
+double ResidentMegabytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    double kilobytes = 0;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            status >> kilobytes;
+            break;
+        }
+    }
+    return kilobytes / 1024.0;
+}
+
+void WriteSettings(const std::string& program, const std::string& more = {}) {
+    std::ofstream(program + ".ini") << kSeededSettings << more;
+}
+
+double MillisSince(Clock::time_point from) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+// The paths a measurement needs: the program, the engine window finder and a recording.
+struct Setup {
+    std::string root;
+    std::string program;
+    std::string winmsg;
+    std::string Wav() const { return root + "/run.wav"; }
+};
+
+// Starts the program recording into a fresh file.
+pid_t StartRecorded(const Setup& setup, const std::vector<std::string>& arguments) {
+    fs::remove(setup.Wav());
+    setenv("TOVRIN_AUDIO", ("wav:" + setup.Wav()).c_str(), 1);
+    return Start(setup.program, arguments);
+}
+
+// The shell hands the running program, its engine already speaking-ready, a 10 MB document.
+double OpenLargeToFirstAudio(const Setup& setup) {
+    const std::string document = setup.root + "/ten.txt";
+    std::ofstream(document, std::ios::binary) << tovrin::bench::MakeRussianDocument(10u << 20, 7);
+    WriteSettings(setup.program, "BtnRun_Down=True\n");
+    const pid_t pid = StartRecorded(setup, {});
+    const auto answers = [&] {
+        return Succeeds(setup.winmsg, {"dde", "tovrin", "TovrinProcess", "{TALKSERVCMD}\\r\\n"});
+    };
+    // "Синтезатор речи": the engine program's window, in UTF-8 as the finder takes it.
+    const auto engineUp = [&] {
+        return Succeeds(setup.winmsg,
+                        {"find", "--caption",
+                         "\xd0\xa1\xd0\xb8\xd0\xbd\xd1\x82\xd0\xb5\xd0\xb7\xd0\xb0"
+                         "\xd1\x82\xd0\xbe\xd1\x80 \xd1\x80\xd0\xb5\xd1\x87\xd0\xb8"});
+    };
+    double delay = -1;
+    if (pid > 0 && WaitUntil(answers) && WaitUntil(engineUp)) {
+        const auto start = Clock::now();
+        const std::string macro = "{TALKSERVCMD}\\r\\n{SpeakFile}\\r\\n" + document + "\\r\\n";
+        if (Succeeds(setup.winmsg, {"dde", "tovrin", "TovrinProcess", macro}) &&
+            WaitUntil([&] { return HasLoudSample(setup.Wav()); }))
+            delay = MillisSince(start);
+    }
+    if (pid > 0) Stop(pid);
+    fs::remove(document);
+    return delay;
+}
+
+// Short paragraphs without a pause of their own, read in the window with the paragraph-end
+// pause off: the silences between them are the time the reader takes to hand on a portion.
+double WindowPortionGap(const Setup& setup) {
+    const std::string document = setup.root + "/gaps.txt";
+    {
+        std::ofstream out(document, std::ios::binary);
+        // "Mama washed the frame", no stops and no punctuation, paragraphs set off by empty
+        // lines: the speech is silent only between portions.
+        for (int i = 0; i < kGapParagraphs; ++i)
+            out << "\xcc\xe0\xec\xe0 \xec\xfb\xeb\xe0 \xf0\xe0\xec\xf3\r\n\r\n";
+    }
+    WriteSettings(setup.program, "AbzEndP_Checked=False\nAbzBegP_Checked=False\n");
+    const pid_t pid = StartRecorded(setup, {document});
+    const bool settled = pid > 0 && WaitUntil([&] { return RecordingSettled(setup.Wav()); },
+                                              std::chrono::seconds(60));
+    if (pid > 0) Stop(pid);
+    if (!settled) return -1;
+    auto silences = SilencesBetweenSpeech(ReadSamples(setup.Wav()));
+    // The longest silences are the ones between paragraphs.
+    std::sort(silences.rbegin(), silences.rend());
+    if (silences.size() > kGapParagraphs - 1) silences.resize(kGapParagraphs - 1);
+    std::fprintf(stderr, "portion gaps measured: %zu\n", silences.size());
+    return Median(silences);
+}
+
+// The program's memory with a 50 MB document open in a window, once its reading has begun.
+double ResidentWithLargeDocument(const Setup& setup) {
+    const std::string document = setup.root + "/fifty.txt";
+    std::ofstream(document, std::ios::binary) << tovrin::bench::MakeRussianDocument(50u << 20, 11);
+    WriteSettings(setup.program);
+    const pid_t pid = StartRecorded(setup, {document});
+    double resident = -1;
+    if (pid > 0 &&
+        WaitUntil([&] { return HasLoudSample(setup.Wav()); }, std::chrono::seconds(60))) {
+        for (int i = 0; i < 10; ++i) {
+            resident = std::max(resident, ResidentMegabytes(pid));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    }
+    if (pid > 0) Stop(pid);
+    fs::remove(document);
+    return resident;
 }
 
 }  // namespace
@@ -76,8 +261,8 @@ int main() {
     fs::copy_file(built / "tovrin", root + "/app/tovrin");
     fs::create_directory_symlink(built / "ZalLib", root + "/app/ZalLib");
     const std::string program = root + "/app/tovrin";
-    // Both daily events off: a run never pauses the speech or asks for the power to go.
-    std::ofstream(program + ".ini") << "[TFrmTalk]\nLogOff_Checked=False\nLogOn_Checked=False\n";
+    const Setup setup{root, program, (built / "tovrin-winmsg").string()};
+    WriteSettings(program);
     const std::string document = root + "/document.txt";
     // "Good day. The program reads the text aloud." in Windows-1251.
     std::ofstream(document, std::ios::binary)
@@ -111,11 +296,19 @@ int main() {
     const double elapsed = std::chrono::duration<double>(Clock::now() - idleStart).count();
     const double idleCpu = 100.0 * (CpuSeconds(idle) - before) / elapsed;
     Stop(idle);
+
+    const double openLarge = OpenLargeToFirstAudio(setup);
+    const double portionGap = WindowPortionGap(setup);
+    const double resident = ResidentWithLargeDocument(setup);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     fs::remove_all(runtime, ignored);
 
     std::printf("start_to_first_audio_ms %.1f ms\n", delays[delays.size() / 2]);
     std::printf("program_idle_cpu_percent %.2f %%\n", idleCpu);
+    // -1: the measurement failed (no speech heard, or the program did not answer).
+    std::printf("open_10mb_to_first_audio_ms %.1f ms\n", openLarge);
+    std::printf("window_portion_gap_ms_p50 %.1f ms\n", portionGap);
+    std::printf("rss_mb_50mb_document %.1f MB\n", resident);
     return 0;
 }

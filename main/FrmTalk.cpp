@@ -6,6 +6,7 @@
 #include "main/ControlNames.h"
 #include "main/StartFile.h"
 #include "platform/Desktop.h"
+#include "platform/WaveDevice.h"
 #include "text/CodePages.h"
 
 #include <QAction>
@@ -405,6 +406,20 @@ void TFrmTalk::RunClick(Sender sender) {
     }
     btnRun_->setText(run ? kStopCaption : kRunCaption);
     btnRun_->setAccessibleName(btnRun_->text());
+    if (run) TellWhenSilent();
+}
+
+// Said once a run, at the first engine start: without a sound server the default device only
+// keeps time, and a user hearing nothing should learn why and what to do instead.
+void TFrmTalk::TellWhenSilent() {
+    if (silenceTold_) return;
+    silenceTold_ = true;
+    const bool silent = setup_.SoundIsSilent ? setup_.SoundIsSilent() : DefaultSoundIsSilent();
+    if (!silent) return;
+    setup_.Boxes->Show(this, BoxKind::Information,
+                       QStringLiteral("Звуковой сервер не отвечает: речь не слышна. Чтобы записать "
+                                      "её в файл, запустите программу с TOVRIN_AUDIO=wav:ФАЙЛ."),
+                       {BoxButton::Ok}, BoxButton::Ok);
 }
 
 void TFrmTalk::PauseClick(Sender sender) {

@@ -54,6 +54,9 @@ struct FrmTalkSetup {
     std::function<bool(const QString& file)> OpenProgram;
     // Writes the settings file (one atomic replacement when none).
     SettingsWriter WriteSettings;
+    // Whether nobody would hear the speech (no sound server, no device chosen); the wave
+    // device's own answer when none.
+    std::function<bool()> SoundIsSilent;
 };
 
 // A phrase field of the main window as the engine's holder.
@@ -127,6 +130,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void GetTextOptions(PlayerOptions& options) override;
     bool AutoCalc() override;
     PlayerAppearance GetAppearance() override { return appearance_; }
+    VoiceParams CurrentVoice() override { return controller_->GetVoiceParams(); }
     void NewClient() override;
     void ReportError(const std::string& text) override;
 
@@ -182,6 +186,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void ReportTimerError(const std::string& text);
     bool IsOpenPlayer(SpeechHolder* holder) const;
     void SetDown(QToolButton* button, bool down);
+    void TellWhenSilent();
     // Runs a handler; an error it raises goes to the error box.
     void Guarded(const std::function<void()>& handler);
 
@@ -193,6 +198,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool secondCopy_ = false;
     bool normalStart_ = false;
     bool destroyed_ = false;
+    bool silenceTold_ = false;
     bool askBeforeClosing_ = true;
     bool shown_ = false;
     bool everShown_ = false;

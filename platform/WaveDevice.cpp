@@ -67,6 +67,11 @@ int WaveOutDeviceCount() {
     return ChosenAudio().backend == Backend::None ? 0 : 1;
 }
 
+bool DefaultSoundIsSilent() {
+    const char* audio = std::getenv("TOVRIN_AUDIO");
+    return !(audio && *audio) && DefaultBackend() == Backend::Null;
+}
+
 bool GetWaveOutVolume(uint32_t& volume) {
     if (WaveOutDeviceCount() == 0) return false;
     auto stored = ReadWaveVolume();

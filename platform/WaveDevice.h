@@ -18,6 +18,10 @@ namespace tovrin {
 
 int WaveOutDeviceCount();
 
+// True when TOVRIN_AUDIO chooses no device and no sound server answers: the default device
+// then only keeps time, and nobody hears the speech.
+bool DefaultSoundIsSilent();
+
 // Volume as two 16-bit channels, left in the low half; kept in the runtime folder so every
 // process applies the same gain. False when it cannot be read or written.
 bool GetWaveOutVolume(uint32_t& volume);

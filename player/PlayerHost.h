@@ -3,6 +3,7 @@
 #include "engine/EngineState.h"
 #include "engine/SpeechHolder.h"
 #include "engine/TalkServ.h"
+#include "engine/VoiceParams.h"
 #include "text/PlayerOptions.h"
 
 #include <string>
@@ -64,6 +65,8 @@ class PlayerHost {
     virtual bool AutoCalc() { return false; }
     // The look of new player windows (the defaults until the main window keeps its own).
     virtual PlayerAppearance GetAppearance() { return {}; }
+    // The voice the main window's controller speaks with (the defaults where there is none).
+    virtual VoiceParams CurrentVoice() { return {}; }
     // Opens a new, empty player window.
     virtual void NewClient() = 0;
     // Shows an error the way the program shows errors (a box, and "tovrin: <text>" on stderr).

@@ -7,6 +7,7 @@
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
+#include "player/SoundExport.h"
 #include "player/WidgetState.h"
 #include "text/CodePages.h"
 #include "text/Portion.h"
@@ -363,6 +364,13 @@ void TFrmView::CreateMenus() {
                                QKeySequence(), [this] { ClipbrdOpen(); });
     AddItem(file, "FileSaveItem", QStringLiteral("&Сохранить как ..."),
             QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileSaveAs(nullptr); });
+    AddItem(file, "FileSoundItem", QStringLiteral("Сохранить как звук…"), QKeySequence(), [this] {
+        Guarded([this] {
+            ExportAsSound(this, dialogs_,
+                          {document_->Bytes(), Caret(), options_, host_.CurrentVoice()},
+                          [this](const std::string& error) { ShowAppError(error); });
+        });
+    });
     AddItem(file, "FilePrintItem", QStringLiteral("&Печать..."), QKeySequence(Qt::CTRL | Qt::Key_P),
             [this] { FilePrint(nullptr); });
     file->addSeparator();

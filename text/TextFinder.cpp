@@ -32,7 +32,8 @@ struct BlankRunBehind {
     const char* FirstFormFeed = nullptr;  // the first form feed in [To, From], if any
 };
 // The library's one piece of state: the bounds, and what is known about the lines near the
-// last positions asked about, which belongs to those bounds.
+// last positions asked about, which belongs to those bounds. Each thread has its own, so a
+// worker may cut a copy of a document while the window goes on reading the original.
 struct FinderState {
     TextBounds Bounds;
     BreakBefore Before;
@@ -40,12 +41,7 @@ struct FinderState {
     BlankRunAhead Ahead;
     BlankRunBehind Behind;
 };
-FinderState gState;
-TextBounds& gBounds = gState.Bounds;
-BreakBefore& gBefore = gState.Before;
-BreakAfter& gAfter = gState.After;
-BlankRunAhead& gAhead = gState.Ahead;
-BlankRunBehind& gBehind = gState.Behind;
+thread_local FinderState gState;
 
 bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f';
@@ -53,61 +49,62 @@ bool IsWhite(char c) {
 
 // The character at p, or 0 at and past the terminator, so no step reads outside the text.
 char At(const char* p) {
-    return p < gBounds.End ? *p : '\0';
+    return p < gState.Bounds.End ? *p : '\0';
 }
 
 bool AtStart(const char* p) {
-    return p <= gBounds.First;
+    return p <= gState.Bounds.First;
 }
 bool AtEnd(const char* p) {
-    return p >= gBounds.End;
+    return p >= gState.Bounds.End;
 }
 
 const char* Clamp(const char* p) {
-    if (p < gBounds.First) return gBounds.First;
-    if (p > gBounds.End) return gBounds.End;
+    if (p < gState.Bounds.First) return gState.Bounds.First;
+    if (p > gState.Bounds.End) return gState.Bounds.End;
     return p;
 }
 
 // The last carriage return in [first, p], or the first character; p lies before the end.
 const char* LastBreakUpTo(const char* p) {
-    if (gBefore.Break && gBefore.Break <= p) {
-        if (p <= gBefore.CleanTo) return gBefore.Break;
+    if (gState.Before.Break && gState.Before.Break <= p) {
+        if (p <= gState.Before.CleanTo) return gState.Before.Break;
         const void* found =
-            memrchr(gBefore.CleanTo + 1, kCr, static_cast<size_t>(p - gBefore.CleanTo));
+            memrchr(gState.Before.CleanTo + 1, kCr, static_cast<size_t>(p - gState.Before.CleanTo));
         if (!found) {
-            gBefore.CleanTo = p;
-            return gBefore.Break;
+            gState.Before.CleanTo = p;
+            return gState.Before.Break;
         }
-        gBefore = {static_cast<const char*>(found), p};
-        return gBefore.Break;
+        gState.Before = {static_cast<const char*>(found), p};
+        return gState.Before.Break;
     }
-    const void* found = memrchr(gBounds.First, kCr, static_cast<size_t>(p - gBounds.First + 1));
-    gBefore = {found ? static_cast<const char*>(found) : gBounds.First, p};
-    return gBefore.Break;
+    const void* found =
+        memrchr(gState.Bounds.First, kCr, static_cast<size_t>(p - gState.Bounds.First + 1));
+    gState.Before = {found ? static_cast<const char*>(found) : gState.Bounds.First, p};
+    return gState.Before.Break;
 }
 
 // The first carriage return in [p, end), or the end; p lies before the end.
 const char* FirstBreakFrom(const char* p) {
-    if (gAfter.Break && p <= gAfter.Break) {
-        if (p >= gAfter.CleanFrom) return gAfter.Break;
-        const void* found = memchr(p, kCr, static_cast<size_t>(gAfter.CleanFrom - p));
+    if (gState.After.Break && p <= gState.After.Break) {
+        if (p >= gState.After.CleanFrom) return gState.After.Break;
+        const void* found = memchr(p, kCr, static_cast<size_t>(gState.After.CleanFrom - p));
         if (!found) {
-            gAfter.CleanFrom = p;
-            return gAfter.Break;
+            gState.After.CleanFrom = p;
+            return gState.After.Break;
         }
-        gAfter = {p, static_cast<const char*>(found)};
-        return gAfter.Break;
+        gState.After = {p, static_cast<const char*>(found)};
+        return gState.After.Break;
     }
-    const void* found = memchr(p, kCr, static_cast<size_t>(gBounds.End - p));
-    gAfter = {p, found ? static_cast<const char*>(found) : gBounds.End};
-    return gAfter.Break;
+    const void* found = memchr(p, kCr, static_cast<size_t>(gState.Bounds.End - p));
+    gState.After = {p, found ? static_cast<const char*>(found) : gState.Bounds.End};
+    return gState.After.Break;
 }
 
 const char* PreviousLineBreak(const char* p) {
-    if (AtStart(p)) return gBounds.First;
+    if (AtStart(p)) return gState.Bounds.First;
     if (At(p) == kCr) --p;
-    if (p >= gBounds.End) p = gBounds.End - 1;
+    if (p >= gState.Bounds.End) p = gState.Bounds.End - 1;
     return LastBreakUpTo(p);
 }
 
@@ -122,24 +119,25 @@ bool IsBlank(char c) {
 // From an empty line over a run of empty lines, kept only when the run holds a form feed.
 const char* PageBreakSkipForward(const char* p) {
     if (!IsEmptyLine(p)) return p;
-    if (!(gAhead.From && gAhead.From <= p && p <= gAhead.To)) {
-        gAhead = {p, p, nullptr};
-        for (; !AtEnd(gAhead.To) && IsBlank(*gAhead.To); ++gAhead.To)
-            if (*gAhead.To == '\f') gAhead.LastFormFeed = gAhead.To;
+    if (!(gState.Ahead.From && gState.Ahead.From <= p && p <= gState.Ahead.To)) {
+        gState.Ahead = {p, p, nullptr};
+        for (; !AtEnd(gState.Ahead.To) && IsBlank(*gState.Ahead.To); ++gState.Ahead.To)
+            if (*gState.Ahead.To == '\f') gState.Ahead.LastFormFeed = gState.Ahead.To;
     }
-    const bool formFeed = gAhead.LastFormFeed && gAhead.LastFormFeed >= p;
-    return formFeed && !AtEnd(gAhead.To) ? gAhead.To : p;
+    const bool formFeed = gState.Ahead.LastFormFeed && gState.Ahead.LastFormFeed >= p;
+    return formFeed && !AtEnd(gState.Ahead.To) ? gState.Ahead.To : p;
 }
 
 const char* PageBreakSkipBackward(const char* p) {
     if (!IsEmptyLine(p)) return p;
-    if (!(gBehind.From && gBehind.To <= p && p <= gBehind.From)) {
-        gBehind = {p, p, At(p) == '\f' ? p : nullptr};
-        for (; gBehind.To > gBounds.First && IsBlank(gBehind.To[-1]); --gBehind.To)
-            if (gBehind.To[-1] == '\f') gBehind.FirstFormFeed = gBehind.To - 1;
+    if (!(gState.Behind.From && gState.Behind.To <= p && p <= gState.Behind.From)) {
+        gState.Behind = {p, p, At(p) == '\f' ? p : nullptr};
+        for (; gState.Behind.To > gState.Bounds.First && IsBlank(gState.Behind.To[-1]);
+             --gState.Behind.To)
+            if (gState.Behind.To[-1] == '\f') gState.Behind.FirstFormFeed = gState.Behind.To - 1;
     }
-    const bool formFeed = gBehind.FirstFormFeed && gBehind.FirstFormFeed <= p;
-    return formFeed && !AtStart(gBehind.To) ? gBehind.To : p;
+    const bool formFeed = gState.Behind.FirstFormFeed && gState.Behind.FirstFormFeed <= p;
+    return formFeed && !AtStart(gState.Behind.To) ? gState.Behind.To : p;
 }
 
 // Counts the empty lines from the line start p down to the next non-empty line, which is left
@@ -172,9 +170,9 @@ int CountEmptyBackward(const char* p, const char*& top) {
 }
 
 bool AtLineContentBeginning(const char* p) {
-    while (p > gBounds.First && IsWhite(p[-1]))
+    while (p > gState.Bounds.First && IsWhite(p[-1]))
         --p;
-    return p == gBounds.First || p[-1] == kCr;
+    return p == gState.Bounds.First || p[-1] == kCr;
 }
 
 bool StartRule(const char* p, const LineMeasures& m, int32_t abzType) {
@@ -198,8 +196,8 @@ bool ContinuesBackward(const char* c, int base, int32_t abzType) {
 }  // namespace
 
 void SetTextBounds(const char* a, const char* b) {
-    gBounds.First = a < b ? a : b;
-    gBounds.End = a < b ? b : a;
+    gState.Bounds.First = a < b ? a : b;
+    gState.Bounds.End = a < b ? b : a;
     gState.Before = {};
     gState.After = {};
     gState.Ahead = {};
@@ -207,12 +205,12 @@ void SetTextBounds(const char* a, const char* b) {
 }
 
 const TextBounds& CurrentTextBounds() {
-    return gBounds;
+    return gState.Bounds;
 }
 
 const char* LineEnd(const char* p) {
     p = Clamp(p);
-    if (AtEnd(p)) return gBounds.End;
+    if (AtEnd(p)) return gState.Bounds.End;
     return FirstBreakFrom(p);
 }
 
@@ -222,13 +220,13 @@ const char* NextLineStart(const char* p) {
     p = lineBreak + 1;
     if (At(p) == '\n') ++p;
     // The new line's start is asked for next, and its line break is the one just passed.
-    gBefore = {lineBreak, p - 1};
+    gState.Before = {lineBreak, p - 1};
     return p;
 }
 
 const char* LineStart(const char* p) {
     p = Clamp(p);
-    if (AtStart(p)) return gBounds.First;
+    if (AtStart(p)) return gState.Bounds.First;
     const char* lineBreak = PreviousLineBreak(p);
     return At(lineBreak) == kCr ? NextLineStart(lineBreak) : lineBreak;
 }
@@ -298,7 +296,7 @@ TextRange FindParagraph(const LayoutParams& layout, const char* p) {
 }
 
 TextRange FindParagraph(const LayoutParams& layout, const char* p, ptrdiff_t scanLimit) {
-    const char* const end = gBounds.End;
+    const char* const end = gState.Bounds.End;
     p = Clamp(p);
     const char* c = p;
     LineMeasures m = MeasureLines(p);
@@ -352,7 +350,7 @@ TextStart FindParagraphStart(const LayoutParams& layout, const char* p) {
 }
 
 TextStart FindParagraphStart(const LayoutParams& layout, const char* p, const char* floor) {
-    const char* const first = gBounds.First;
+    const char* const first = gState.Bounds.First;
     p = Clamp(p);
     const char* c = p;
     LineMeasures m = MeasureLines(p);

@@ -6,16 +6,18 @@
 #include "engine/Clock.h"
 #include "engine/EngineError.h"
 #include "engine/TalkServ.h"
-#include "platform/WaveBackends.h"
+#include "platform/WaveDevice.h"
 #include "text/CodePages.h"
 #include "text/DocumentFile.h"
 #include "text/PlayerOptions.h"
 #include "text/Portion.h"
+#include "text/PortionSequence.h"
 #include "text/TextFinder.h"
 #include "tools/TextToolArgs.h"
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 #ifdef TOVRIN_SAY_EXPORT
+#include "synth/SpeechExport.h"
 #include "tools/SayExport.h"
 #endif
 
@@ -85,8 +87,7 @@ void Warn(const std::string& message) {
 // Said once before the engine starts: without a sound server the default device only keeps
 // time, and a user hearing nothing should learn why and what to do instead.
 void TellWhenSilent() {
-    const char* audio = std::getenv("TOVRIN_AUDIO");
-    if ((audio && *audio) || PulseServerAnswers()) return;
+    if (!DefaultSoundIsSilent()) return;
     Warn(
         "no sound server answers, so the speech is silent; "
         "to record it instead, set TOVRIN_AUDIO=wav:FILE");
@@ -218,26 +219,10 @@ PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
     return options;
 }
 
-// Receives a prepared portion and the shares of the book (0..1) read before and after it;
-// returns false to stop.
-using PortionHandler = std::function<bool(const std::string& text, double from, double to)>;
-
 // Cuts the book into the portions a player window reads, one after another.
 bool ForEachPortion(const Book& book, const PlayerOptions& options, const PortionHandler& handle) {
     const char* const begin = book.Text.c_str();
-    const char* const end = begin + book.Text.size();
-    const double size = static_cast<double>(std::max<ptrdiff_t>(end - begin, 1));
-    for (const char* position = begin; position < end;) {
-        SetTextBounds(begin, end);
-        const Portion portion = PreparePortion(options, position);
-        if (portion.End <= position) break;  // the cutter cannot move on
-        const double from = static_cast<double>(position - begin) / size;
-        position = portion.End;
-        if (!portion.Text || portion.Text->empty()) continue;
-        if (!handle(*portion.Text, from, static_cast<double>(position - begin) / size))
-            return false;
-    }
-    return true;
+    return ForEachPortion(begin, begin + book.Text.size(), begin, options, handle);
 }
 
 bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const PlayerOptions& options,
@@ -260,13 +245,15 @@ int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choic
                                   .melody = choice.Melody,
                                   .volume = choice.Volume,
                                   .engineFolder = DefaultEngineFolder()};
-    SpeechExport out(settings, interrupted);
+    ExportProgressLine progress;
+    SpeechExport out(settings, interrupted, [&](double done) { progress.Show(done); });
     auto speak = [&](const std::string& text, double from, double to) {
         return out.Speak(text, from, to);
     };
     const bool completed = options ? ForEachPortion(book, *options, speak) : speak(book.Text, 0, 1);
     if (!completed || interrupted) return kExitInterrupted;
     out.Finish();
+    progress.Saved(settings.path, out.SecondsWritten());
     return 0;
 }
 

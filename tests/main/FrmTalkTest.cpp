@@ -94,6 +94,7 @@ class FrmTalkTest : public testing::Test {
             opened_.push_back(file.toStdString());
             return true;
         };
+        setup.SoundIsSilent = [this] { return soundSilent_; };
         setup.ExecutablePath = folder_ + "/tovrin";
         setup.Arguments = std::move(arguments);
         setup.SettingsPath = folder_ + "/tovrin.ini";
@@ -143,6 +144,7 @@ class FrmTalkTest : public testing::Test {
     FakePlayers players_;
     ScriptedMessageBoxes boxes_;
     std::vector<std::string> servers_;
+    bool soundSilent_ = false;
     std::unique_ptr<TFrmTalk> frm_;
     std::optional<FakeEngine> engine_;
 };
@@ -313,6 +315,30 @@ class TickingBoxes : public MessageBoxes {
     std::function<void()> onTick;
     std::vector<std::string> texts;
 };
+
+TEST_F(FrmTalkTest, SilentSoundIsToldOnceARunAtTheFirstEngineStart) {
+    soundSilent_ = true;
+    MakeWindow();
+    Start();
+    for (int start = 0; start < 2; ++start) {
+        engine_.emplace();
+        Button("BtnRun")->click();
+        ASSERT_TRUE(Button("BtnRun")->isChecked());
+        Button("BtnRun")->click();
+    }
+    EXPECT_EQ(boxes_.texts, std::vector<std::string>{
+                                "Звуковой сервер не отвечает: речь не слышна. Чтобы записать её в "
+                                "файл, запустите программу с TOVRIN_AUDIO=wav:ФАЙЛ."});
+    EXPECT_EQ(boxes_.kinds, std::vector<BoxKind>{BoxKind::Information});
+
+    soundSilent_ = false;
+    MakeWindow();
+    Start();
+    engine_.emplace();
+    Button("BtnRun")->click();
+    ASSERT_TRUE(Button("BtnRun")->isChecked());
+    EXPECT_EQ(boxes_.texts.size(), 1u);
+}
 
 TEST_F(FrmTalkTest, APollErrorIsReportedOnceAndNoTickRunsWhileItsBoxIsOpen) {
     TickingBoxes boxes;

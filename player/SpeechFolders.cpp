@@ -123,4 +123,14 @@ std::optional<std::string> MakeDictionaryRequest(const std::string& portion,
     return request;
 }
 
+bool HoldsDictionaryEntry(std::string_view text) {
+    DictionaryLine line;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find_first_of("\r\n"), text.size());
+        if (ParseDictionaryLine(text.substr(0, end), line)) return true;
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return false;
+}
+
 }  // namespace tovrin

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tovrin {
 
@@ -28,5 +29,9 @@ std::string FindSpeechFolder(const std::string& dictionaryFile, const std::strin
 std::optional<std::string> MakeDictionaryRequest(const std::string& portion,
                                                  const std::string& dictScript,
                                                  const std::string& speechPath);
+
+// Whether any line of `text` (Windows-1251, lines ended by CR, LF or both) is a dictionary
+// entry. A dictionary without one would be read again and again with nothing to play.
+bool HoldsDictionaryEntry(std::string_view text);
 
 }  // namespace tovrin

@@ -72,6 +72,11 @@ TEST(SpeechFolders, RequestOfALine) {
                             "100\r\n300\r\n");
     EXPECT_FALSE(MakeDictionaryRequest(Utf8ToWindows1251("Глава первая"), "E1R1", "/s/"));
     EXPECT_FALSE(MakeDictionaryRequest("a - b - c.wav x 3", "E1R1", "/s/"));
+
+    EXPECT_TRUE(HoldsDictionaryEntry("Title\r\n\r\na - b - c.wav 1 2"));
+    EXPECT_TRUE(HoldsDictionaryEntry("a - b - c.wav 1 2\nx"));
+    EXPECT_FALSE(HoldsDictionaryEntry("Title\r\na - b\r\n\r\n"));
+    EXPECT_FALSE(HoldsDictionaryEntry(""));
 }
 
 }  // namespace

@@ -75,6 +75,8 @@ TFrmSetup::TFrmSetup(SetupOwner* owner, QWidget* parent)
     setAccessibleName(windowTitle());
     setModal(false);
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    // The dialog looks like the window that owns it (colour and font).
+    setAttribute(Qt::WA_WindowPropagation);
     DefaultPlayerOptions(loaded_);
     BuildLayout();
     ConnectChecks();

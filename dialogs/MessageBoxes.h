@@ -1,17 +1,30 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 
 #include <deque>
 #include <string>
 #include <vector>
 
+class QDialog;
+class QPrinter;
 class QWidget;
 
 namespace tovrin {
 
 enum class BoxKind { Error, Warning, Information, Question };
 enum class BoxButton { Ok, Cancel, Yes, No };
+
+// What an open or save dialog asks for. Filter is in Qt's form ("Текст (*.TXT);;...").
+struct FileChoice {
+    bool Save = false;
+    QString Title;
+    QString Filter;
+    QString Folder;
+    QString DefaultSuffix;
+};
 
 // Every message box of the program goes through one provider, so that tests answer boxes
 // instead of a user and nothing ever blocks a run without a screen.
@@ -22,15 +35,33 @@ class MessageBoxes {
     // answer to a box that nobody can see.
     virtual BoxButton Show(QWidget* parent, BoxKind kind, const QString& text,
                            const std::vector<BoxButton>& buttons, BoxButton defaultButton) = 0;
+
+    // The common dialogs. A provider that does not offer one answers as if it were cancelled.
+    // The chosen file's full path, or an empty string.
+    virtual QString ChooseFile(QWidget* parent, const FileChoice& choice);
+    // Sets up `printer` for a print job; false when cancelled.
+    virtual bool ChoosePrinter(QWidget* parent, QPrinter& printer);
+    // Start from `font` or `color` and change it; false when cancelled.
+    virtual bool ChooseFont(QWidget* parent, QFont& font);
+    virtual bool ChooseColor(QWidget* parent, QColor& color);
+    // Shows a dialog of the program (the about box) modally until it is closed.
+    virtual void ShowModal(QDialog& dialog);
 };
 
 // Real boxes on a screen. Under the offscreen platform nobody sees a box, so each one is
 // answered with its default button at once. Every error box, and every box answered
 // unseen, first writes "tovrin: <text>" on standard error.
+// The common dialogs are Qt's own widget dialogs (the same on every desktop, and usable
+// without a screen); unseen, each one is cancelled at once.
 class QtMessageBoxes final : public MessageBoxes {
   public:
     BoxButton Show(QWidget* parent, BoxKind kind, const QString& text,
                    const std::vector<BoxButton>& buttons, BoxButton defaultButton) override;
+    QString ChooseFile(QWidget* parent, const FileChoice& choice) override;
+    bool ChoosePrinter(QWidget* parent, QPrinter& printer) override;
+    bool ChooseFont(QWidget* parent, QFont& font) override;
+    bool ChooseColor(QWidget* parent, QColor& color) override;
+    void ShowModal(QDialog& dialog) override;
 };
 
 // Answers boxes from a queue (the default button when it is empty) and records their texts.
@@ -39,9 +70,22 @@ class ScriptedMessageBoxes final : public MessageBoxes {
     BoxButton Show(QWidget* parent, BoxKind kind, const QString& text,
                    const std::vector<BoxButton>& buttons, BoxButton defaultButton) override;
 
+    QString ChooseFile(QWidget* parent, const FileChoice& choice) override;
+    bool ChoosePrinter(QWidget* parent, QPrinter& printer) override;
+    bool ChooseFont(QWidget* parent, QFont& font) override;
+    bool ChooseColor(QWidget* parent, QColor& color) override;
+    void ShowModal(QDialog& dialog) override;
+
     std::deque<BoxButton> answers;
     std::vector<std::string> texts;  // UTF-8, in the order shown
     std::vector<BoxKind> kinds;
+    // The common dialogs' answers, each taken once; an empty queue cancels.
+    std::deque<QString> fileNames;
+    std::deque<QString> pdfFiles;  // a print dialog confirmed prints into this PDF file
+    std::deque<QFont> fonts;
+    std::deque<QColor> colors;
+    std::vector<FileChoice> fileChoices;    // the file dialogs asked for, in order
+    std::vector<std::string> modalDialogs;  // object names of the dialogs shown
 };
 
 // An error box with one OK button.

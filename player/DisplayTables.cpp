@@ -39,6 +39,9 @@ char16_t WindowsCharacter(unsigned char byte) {
     return static_cast<char16_t>(((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F));
 }
 
+constexpr char16_t kLoneCarriageReturn = 0x240D;
+constexpr char16_t kLoneLineFeed = 0x240A;
+
 enum class Face { Windows, Dos, Koi };
 
 Face FaceOf(int codePage) {
@@ -81,7 +84,12 @@ DisplayTable::DisplayTable(int codePage) {
         shown_[byte] = Shown(face, static_cast<unsigned char>(byte));
         encoded_[shown_[byte]] = static_cast<unsigned char>(byte);
     }
-    // Line breaks live in the editor as block ends, never as characters of a line.
+    // Line breaks live in the editor as block ends, never as characters of a line; a CR or LF
+    // outside a CR LF pair shows as its control picture, so it keeps its place in the line.
+    shown_['\r'] = kLoneCarriageReturn;
+    shown_['\n'] = kLoneLineFeed;
+    encoded_[kLoneCarriageReturn] = '\r';
+    encoded_[kLoneLineFeed] = '\n';
     encoded_[u'\r'] = '?';
     encoded_[u'\n'] = '?';
 }

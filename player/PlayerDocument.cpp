@@ -12,34 +12,6 @@
 namespace tovrin {
 namespace {
 
-bool IsLineBreakAt(const std::string& bytes, size_t i) {
-    return bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n';
-}
-
-// Every CR and LF outside a CR LF pair becomes a pair, so that each line break of the buffer
-// is exactly one block end of the view (the text library ends lines at CR as well).
-std::string PairLineBreaks(std::string bytes) {
-    bool lone = false;
-    for (size_t i = 0; i < bytes.size() && !lone; ++i) {
-        if (IsLineBreakAt(bytes, i))
-            ++i;
-        else
-            lone = bytes[i] == '\r' || bytes[i] == '\n';
-    }
-    if (!lone) return bytes;
-    std::string paired;
-    paired.reserve(bytes.size() + bytes.size() / 16);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n') {
-            if (IsLineBreakAt(bytes, i)) ++i;
-            paired += "\r\n";
-        } else {
-            paired += bytes[i];
-        }
-    }
-    return paired;
-}
-
 // Appends the bytes of `text` to `out`; a block end (U+2029), LF, CR LF or CR becomes CR LF.
 // Returns the number of line breaks appended.
 int64_t EncodeInto(const DisplayTable& table, QStringView text, std::string& out) {
@@ -82,10 +54,9 @@ PlayerDocument::~PlayerDocument() {
 }
 
 void PlayerDocument::SetText(std::string bytes, int codePage) {
-    std::string paired = PairLineBreaks(std::move(bytes));
-    const QString shown = ShowIn(DisplayTable::For(codePage), paired);
+    const QString shown = ShowIn(DisplayTable::For(codePage), bytes);
     codePage_ = codePage;
-    bytes_ = std::move(paired);
+    bytes_ = std::move(bytes);
     lineBreaks_ = std::count(shown.begin(), shown.end(), QChar(u'\n'));
     replacing_ = true;
     view_.setPlainText(shown);
@@ -169,29 +140,22 @@ void PlayerDocument::ApplyChange(int position, int removed, int added) {
 
     // Line breaks before the change are the same in the old text and the new.
     const size_t start = static_cast<size_t>(position) + view_.findBlock(position).blockNumber();
-    size_t end = start;
-    int64_t removedBreaks = 0;
-    for (int i = 0; i < removed; ++i) {
-        if (end >= bytes_.size()) return ResyncFromView();
-        if (IsLineBreakAt(bytes_, end)) {
-            ++removedBreaks;
-            ++end;
-        }
-        ++end;
-    }
-
     QTextCursor cursor(&view_);
     cursor.setPosition(position);
     cursor.setPosition(position + added, QTextCursor::KeepAnchor);
     std::string inserted;
     const int64_t addedBreaks =
         EncodeInto(DisplayTable::For(codePage_), cursor.selectedText(), inserted);
+    // The removed line breaks follow from the block counts, not from the old bytes: a lone CR
+    // and a lone LF that an edit brought together are two characters of one line, not a break.
+    const int64_t removedBreaks = addedBreaks - (int64_t{view_.blockCount() - 1} - lineBreaks_);
+    const size_t end = start + static_cast<size_t>(removed) + static_cast<size_t>(removedBreaks);
+    if (removedBreaks < 0 || removedBreaks > removed || end > bytes_.size())
+        return ResyncFromView();
     bytes_.replace(start, end - start, inserted);
     lineBreaks_ += addedBreaks - removedBreaks;
 
-    if (static_cast<int64_t>(bytes_.size()) - lineBreaks_ != newLength ||
-        lineBreaks_ != view_.blockCount() - 1)
-        ResyncFromView();
+    if (static_cast<int64_t>(bytes_.size()) - lineBreaks_ != newLength) ResyncFromView();
 }
 
 void PlayerDocument::ResyncFromView() {

@@ -26,7 +26,8 @@ class PlayerDocument {
     PlayerDocument(const PlayerDocument&) = delete;
     PlayerDocument& operator=(const PlayerDocument&) = delete;
 
-    // Replaces buffer and view. A CR or LF that is not part of a CR LF pair becomes one.
+    // Replaces buffer and view. A CR or LF outside a CR LF pair stays one byte, shown as a
+    // sign inside its line, so that the bytes are kept exactly as they came.
     void SetText(std::string bytes, int codePage);
     // Shows the same bytes through another code page's table.
     void SetCodePage(int codePage);

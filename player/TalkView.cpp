@@ -1,20 +1,27 @@
 #include "player/TalkView.h"
 
+#include "dialogs/AccessibleToggles.h"
+#include "dialogs/MessageBoxes.h"
+#include "dialogs/TalkFind.h"
+#include "player/Appearance.h"
 #include "player/PlayerDocument.h"
+#include "player/PlayerEditor.h"
+#include "player/PlayerSetupDialog.h"
+#include "player/WidgetState.h"
 #include "text/CodePages.h"
-#include "text/DocumentFile.h"
 #include "text/Portion.h"
 #include "text/TextFinder.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -23,13 +30,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 #include <stdexcept>
 
 namespace tovrin {
 namespace {
 
-const char kDocKindText[] = "TXT";
-const char kDocKindDictionary[] = "DIC";
 constexpr int32_t kReadingByLines = 2;
 
 // The start of a request that the main window hands to the dictionary worker.
@@ -70,43 +76,71 @@ QString SpeakFailure(int result) {
     }
 }
 
-void SetCheckedQuietly(QAbstractButton* button, bool on) {
-    if (button->isChecked() != on) button->setChecked(on);
-}
-
-void SetCheckedQuietly(QAction* item, bool on) {
-    if (item->isChecked() != on) item->setChecked(on);
+QWidget* AddPanel(QWidget* toolBar, const char* name, const QString& accessibleName) {
+    auto* panel = new QWidget(toolBar);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setAccessibleName(accessibleName);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    return panel;
 }
 
 }  // namespace
 
-TFrmView::TFrmView(PlayerHost& host, QWidget* parent) : QMainWindow(parent), host_(host) {
+TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
+    : QMainWindow(parent),
+      host_(host),
+      ownDialogs_(dialogs == nullptr ? std::make_unique<QtMessageBoxes>() : nullptr),
+      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs),
+      writer_(&SaveDocument),
+      random_(std::random_device{}()) {
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FrmView"));
+    setAccessibleName(QStringLiteral("Плеер"));
     resize(613, 482);
+    InstallAccessibleToggles();
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     setCentralWidget(central);
-    CreatePlayerPanel();
+    CreatePanels();
     CreateEditor();
     CreateMenus();
     CreateStatusBar();
+    folder_ = QCoreApplication::applicationDirPath();
 
     SetFileName("Без текста");
     docName_.clear();
+    UpdateSelection();
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { Guarded([this] { UpdatePaste(); }); });
+    editor_->document()->setModified(false);
+    ShowModified(false);
+    SetRange(0, 0);
+
+    ApplyAppearance(host_.GetAppearance());
+    SetPanelsClick(nullptr);
+    // The movement shortcuts are given here rather than with the menus.
+    prevItem_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
+    backItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+    stepItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+    nextItem_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Down));
 
     DefaultPlayerOptions(options_);
     host_.GetTextOptions(options_);
     AnalyseText(options_, false, document_->Data());
+    shortTalk_ = options_.ReadingType == 1;
+    CreateFindDialog();
     document_->SetCodePage(options_.CodePage);
-    SetRange(0, 0);
-    ShowModified(false);
-    UpdateSelection();
+    SetEditorFont(CodePageFont(options_.CodePage));
+    UpdateEditor();
+    UpdateAttributes();
     UpdatePlayer();
+    UpdateFont();
 }
 
 TFrmView::~TFrmView() {
@@ -117,64 +151,187 @@ TFrmView::~TFrmView() {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tovrin: %s\n", error.what());
     }
+    // The find dialog is a child window; it must not call back into a half-destroyed window.
+    delete findDialog_;
+    findDialog_ = nullptr;
+    setupDialog_.reset();
 }
 
-QToolButton* TFrmView::AddToggleButton(QWidget* panel, const char* name, const QString& hint) {
+void TFrmView::ApplyAppearance(const PlayerAppearance& look) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, ToQColor(look.WindowColor));
+    palette.setColor(QPalette::Button, ToQColor(look.WindowColor));
+    palette.setColor(QPalette::WindowText, FontColor(look.WindowFont));
+    palette.setColor(QPalette::ButtonText, FontColor(look.WindowFont));
+    setPalette(palette);
+    setFont(ToQFont(look.WindowFont));
+    styleWin_ = ToQFont(look.StyleWin);
+    styleDos_ = ToQFont(look.StyleDos);
+    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
+        QPalette colours = edit->palette();
+        colours.setColor(QPalette::Base, ToQColor(look.EditorColor));
+        colours.setColor(QPalette::Text, FontColor(look.EditorFont));
+        edit->setPalette(colours);
+    }
+    editor_->setFont(ToQFont(look.EditorFont));
+}
+
+QToolButton* TFrmView::AddButton(QWidget* panel, const char* name, const QString& hint,
+                                 void (TFrmView::*handler)(QAbstractButton*)) {
     const QString caption = hint.section(QLatin1Char('|'), 0, 0);
-    auto* button = new QToolButton(panel);
+    const QString longHint = hint.section(QLatin1Char('|'), 1);
+    auto* button = new ToggleButton(panel);
     button->setObjectName(QString::fromLatin1(name));
-    button->setCheckable(true);
     button->setText(caption);
     button->setToolTip(caption);
-    button->setStatusTip(hint.section(QLatin1Char('|'), 1));
+    button->setStatusTip(longHint);
     button->setAccessibleName(caption);
-    button->setAccessibleDescription(hint.section(QLatin1Char('|'), 1));
+    button->setAccessibleDescription(longHint);
     button->setFocusPolicy(Qt::NoFocus);
     panel->layout()->addWidget(button);
-    connect(button, &QToolButton::clicked, this,
-            [this, button] { Guarded([this, button] { BtnPlayerClick(button); }); });
+    connect(button, &QToolButton::clicked, this, [this, button, handler] {
+        Guarded([this, button, handler] { (this->*handler)(button); });
+    });
     return button;
 }
 
+void TFrmView::CreatePanels() {
+    toolBar_ = new QWidget(centralWidget());
+    toolBar_->setObjectName(QStringLiteral("PnlToolBar"));
+    toolBar_->setAccessibleName(QStringLiteral("Панели"));
+    centralWidget()->layout()->addWidget(toolBar_);
+    CreateEditorPanel();
+    CreatePlayerPanel();
+    CreateFontPanel();
+}
+
+void TFrmView::CreateEditorPanel() {
+    QWidget* p = pnlEditor_ = AddPanel(toolBar_, "PnlEditor", QStringLiteral("Панель редактора"));
+    openButton_ = AddButton(p, "OpenButton", QStringLiteral("Открыть|Открыть существующий файл"),
+                            &TFrmView::FileOpen);
+    saveButton_ = AddButton(p, "SaveButton",
+                            QStringLiteral("Сохранить как...|Сохранить файл под новым именем"),
+                            &TFrmView::SaveButtonClick);
+    printButton_ = AddButton(p, "PrintButton", QStringLiteral("Печать|Печать текущего файла"),
+                             &TFrmView::FilePrint);
+    undoButton_ =
+        AddButton(p, "UndoButton", QStringLiteral("Отменить|Отменить последнее изменение"),
+                  &TFrmView::EditUndo);
+    cutButton_ = AddButton(p, "CutButton", QStringLiteral("Вырезать|Удалить отмеченный текст"),
+                           &TFrmView::EditCut);
+    copyButton_ =
+        AddButton(p, "CopyButton", QStringLiteral("Копировать|Копировать отмеченный текст в буфер"),
+                  &TFrmView::EditCopy);
+    pasteButton_ =
+        AddButton(p, "PasteButton", QStringLiteral("Вставить|Вставить содержание буфера"),
+                  &TFrmView::EditPaste);
+    btnReadOnly_ =
+        AddButton(p, "BtnReadOnly", QStringLiteral("Блокировка|Запретить изменения информации"),
+                  &TFrmView::BtnEditor);
+    btnFind_ = AddButton(p, "BtnFind", QStringLiteral("Поиск|Найти фрагмент текста"),
+                         &TFrmView::BtnEditor);
+}
+
 void TFrmView::CreatePlayerPanel() {
-    auto* toolBar = new QWidget(centralWidget());
-    toolBar->setObjectName(QStringLiteral("PnlToolBar"));
-    auto* toolLayout = new QHBoxLayout(toolBar);
-    toolLayout->setContentsMargins(0, 0, 0, 0);
-    auto* panel = new QWidget(toolBar);
-    panel->setObjectName(QStringLiteral("PnlPlayer"));
-    panel->setAccessibleName(QStringLiteral("Управление"));
-    auto* panelLayout = new QHBoxLayout(panel);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->setSpacing(2);
-    btnPlay_ =
-        AddToggleButton(panel, "BtnPlay", QStringLiteral("Читать|Начать читать вслух текст"));
-    btnPause_ = AddToggleButton(panel, "BtnPause", QStringLiteral("Пауза|Прервать чтение текста"));
-    btnStop_ = AddToggleButton(panel, "BtnStop", QStringLiteral("Стор|Остановить чтение текста"));
-    btnDrag_ = AddToggleButton(panel, "BtnDrag", QStringLiteral("Тащить|Тащить текст за речью"));
-    toolLayout->addWidget(panel);
-    toolLayout->addStretch(1);
-    centralWidget()->layout()->addWidget(toolBar);
+    QWidget* p = pnlPlayer_ = AddPanel(toolBar_, "PnlPlayer", QStringLiteral("Управление"));
+    btnPlay_ = AddButton(p, "BtnPlay", QStringLiteral("Читать|Начать читать вслух текст"),
+                         &TFrmView::BtnPlayerClick);
+    btnPause_ = AddButton(p, "BtnPause", QStringLiteral("Пауза|Прервать чтение текста"),
+                          &TFrmView::BtnPlayerClick);
+    btnStop_ = AddButton(p, "BtnStop", QStringLiteral("Стор|Остановить чтение текста"),
+                         &TFrmView::BtnPlayerClick);
+    btnDrag_ = AddButton(p, "BtnDrag", QStringLiteral("Тащить|Тащить текст за речью"),
+                         &TFrmView::BtnPlayerClick);
+    btnPrev_ =
+        AddButton(p, "BtnPrev", QStringLiteral("Назад|Предыдущий раздел"), &TFrmView::BtnMoveClick);
+    btnBack_ =
+        AddButton(p, "BtnBack", QStringLiteral("Выше|Выше на абзац"), &TFrmView::BtnMoveClick);
+    btnStep_ =
+        AddButton(p, "BtnStep", QStringLiteral("Ниже|Ниже на абзац"), &TFrmView::BtnMoveClick);
+    btnNext_ =
+        AddButton(p, "BtnNext", QStringLiteral("Вперед|Следующий раздел"), &TFrmView::BtnMoveClick);
+    btnViewTalk_ =
+        AddButton(p, "BtnViewTalk", QStringLiteral("Место просмотра|Область текста или разговора"),
+                  &TFrmView::BtnMoveClick);
+    // A double click is one action of its own, not two toggles.
+    btnViewTalk_->installEventFilter(this);
+    btnShortTalk_ =
+        AddButton(p, "BtnShortTalk", QStringLiteral("По блокам|Чтение по абзацам или по блокам"),
+                  &TFrmView::BtnSetupClick);
+    btnSetup_ = AddButton(p, "BtnSetup", QStringLiteral("Настройка|Настройка плеера"),
+                          &TFrmView::BtnSetupClick);
+}
+
+void TFrmView::CreateFontPanel() {
+    QWidget* p = pnlFont_ = AddPanel(toolBar_, "PnlFont", QStringLiteral("Панель шрифта"));
+    btnWrap_ = AddButton(p, "BtnWrap", QStringLiteral("Перенос|Перенос текста на следующую строку"),
+                         &TFrmView::BtnFont);
+    btnFontInc_ = AddButton(p, "BtnFontInc", QStringLiteral("Увеличить|Увеличить размер шрифта"),
+                            &TFrmView::BtnFont);
+    lblFontSize_ = new QLabel(QStringLiteral("10"), p);
+    lblFontSize_->setObjectName(QStringLiteral("LblFontSize"));
+    lblFontSize_->setToolTip(QStringLiteral("Размер"));
+    lblFontSize_->setStatusTip(QStringLiteral("Размер шрифта в пунктах"));
+    lblFontSize_->setAccessibleName(QStringLiteral("Размер"));
+    lblFontSize_->setAccessibleDescription(QStringLiteral("Размер шрифта в пунктах"));
+    p->layout()->addWidget(lblFontSize_);
+    btnFontDec_ = AddButton(p, "BtnFontDec", QStringLiteral("Уменьшить|Уменьшить размер шрифта"),
+                            &TFrmView::BtnFont);
+    btnFontBold_ =
+        AddButton(p, "BtnFontBold", QStringLiteral("Толщина|Толщина шрифта"), &TFrmView::BtnFont);
+    btnFontItalic_ =
+        AddButton(p, "BtnFontItalic", QStringLiteral("Наклон|Наклон шрифта"), &TFrmView::BtnFont);
+    btnFontSel_ =
+        AddButton(p, "BtnFontSel", QStringLiteral("Шрифт|Подбор шрифта"), &TFrmView::BtnFont);
+    btnBkColor_ =
+        AddButton(p, "BtnBkColor", QStringLiteral("Цвет|Изменить цвет фона"), &TFrmView::BtnFont);
 }
 
 void TFrmView::CreateEditor() {
     auto* work = new QWidget(centralWidget());
     work->setObjectName(QStringLiteral("PnlWork"));
-    auto* workLayout = new QVBoxLayout(work);
+    work->setAccessibleName(QStringLiteral("Рабочая область"));
+    auto* workLayout = new QGridLayout(work);
     workLayout->setContentsMargins(0, 0, 0, 0);
-    editor_ = new QPlainTextEdit(work);
+    // Behind the editor and of its colour, so the area keeps its look while the editor hides.
+    editorBackground_ = new QPlainTextEdit(work);
+    editorBackground_->setObjectName(QStringLiteral("EditorBackGround"));
+    editorBackground_->setAccessibleName(QStringLiteral("Фон текста"));
+    editorBackground_->setReadOnly(true);
+    editorBackground_->setEnabled(false);
+    editorBackground_->setFocusPolicy(Qt::NoFocus);
+    // A file dropped on the editor is loaded once the editor has finished with the drop, so
+    // that the document is not replaced under the editor's own drop handling.
+    editor_ = new PlayerEditor(
+        work, [this] { return SelectionAsMimeData(); },
+        [this](const QMimeData* data) {
+            auto copy = std::make_shared<QMimeData>();
+            copy->setUrls(data->urls());
+            QMetaObject::invokeMethod(
+                this, [this, copy] { Guarded([this, &copy] { LoadDropped(copy.get()); }); },
+                Qt::QueuedConnection);
+        });
     editor_->setObjectName(QStringLiteral("Editor"));
     editor_->setAccessibleName(QStringLiteral("Текст"));
     editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
     editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     editor_->installEventFilter(this);
-    workLayout->addWidget(editor_);
+    workLayout->addWidget(editorBackground_, 0, 0);
+    workLayout->addWidget(editor_, 0, 0);
+    editor_->raise();
     centralWidget()->layout()->addWidget(work);
     document_ = std::make_unique<PlayerDocument>(*editor_->document());
-    connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, [this] { UpdateSelection(); });
+    connect(editor_, &QPlainTextEdit::cursorPositionChanged, this,
+            [this] { Guarded([this] { UpdateSelection(); }); });
+    connect(editor_, &QPlainTextEdit::selectionChanged, this,
+            [this] { Guarded([this] { UpdateSelection(); }); });
+    connect(editor_->document(), &QTextDocument::contentsChanged, this,
+            [this] { Guarded([this] { UpdateChange(); }); });
     connect(editor_->document(), &QTextDocument::modificationChanged, this,
-            [this](bool modified) { ShowModified(modified); });
+            [this] { Guarded([this] { UpdateChange(); }); });
+    connect(editor_, &QPlainTextEdit::undoAvailable, this,
+            [this] { Guarded([this] { UpdateChange(); }); });
 }
 
 QAction* TFrmView::AddItem(QMenu* menu, const char* name, const QString& caption,
@@ -186,7 +343,55 @@ QAction* TFrmView::AddItem(QMenu* menu, const char* name, const QString& caption
     return item;
 }
 
+template <typename Handler>
+QAction* TFrmView::AddItem(QMenu* menu, const char* name, const QString& caption,
+                           const QKeySequence& shortcut, Handler handler) {
+    QAction* item = AddItem(menu, name, caption, shortcut, false);
+    connect(item, &QAction::triggered, this, [this, handler] { Guarded(handler); });
+    return item;
+}
+
 void TFrmView::CreateMenus() {
+    menuBar()->setObjectName(QStringLiteral("MainMenu"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+    file->setObjectName(QStringLiteral("FileMenu"));
+    AddItem(file, "FileNewItem", QStringLiteral("&Новый"), QKeySequence(Qt::CTRL | Qt::Key_N),
+            [this] { FileNew(nullptr); });
+    AddItem(file, "FileOpenItem", QStringLiteral("&Открыть..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+            [this] { FileOpen(nullptr); });
+    clipbrdOpenItem_ = AddItem(file, "ClipbrdOpenItem", QStringLiteral("&Взять из буфера"),
+                               QKeySequence(), [this] { ClipbrdOpen(); });
+    AddItem(file, "FileSaveItem", QStringLiteral("&Сохранить как ..."),
+            QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileSaveAs(nullptr); });
+    AddItem(file, "FilePrintItem", QStringLiteral("&Печать..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+            [this] { FilePrint(nullptr); });
+    file->addSeparator();
+    AddItem(file, "FileExitItem", QStringLiteral("&Выход"), QKeySequence(Qt::ALT | Qt::Key_X),
+            [this] { close(); });
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Правка"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
+    editUndoItem_ = AddItem(edit, "EditUndoItem", QStringLiteral("&Отменить"),
+                            QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { EditUndo(nullptr); });
+    edit->addSeparator();
+    editCutItem_ = AddItem(edit, "EditCutItem", QStringLiteral("&Вырезать"),
+                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { EditCut(nullptr); });
+    editCopyItem_ = AddItem(edit, "EditCopyItem", QStringLiteral("&Копировать"),
+                            QKeySequence(Qt::CTRL | Qt::Key_C), [this] { EditCopy(nullptr); });
+    editPasteItem_ = AddItem(edit, "EditPasteItem", QStringLiteral("Вст&авить"),
+                             QKeySequence(Qt::CTRL | Qt::Key_V), [this] { EditPaste(nullptr); });
+
+    QMenu* search = menuBar()->addMenu(QStringLiteral("По&иск"));
+    search->setObjectName(QStringLiteral("SearchMenu"));
+    findItem_ = AddItem(search, "FindItem", QStringLiteral("Искать слово..."),
+                        QKeySequence(Qt::CTRL | Qt::Key_F), [this] { ItemFindClick(); });
+    findItem_->setCheckable(true);
+    AddItem(search, "FindRepeat", QStringLiteral("Повтор"), QKeySequence(Qt::CTRL | Qt::Key_L),
+            [this] { BtnEditor(nullptr); });
+    QAction* gotoTalk = AddItem(search, "N14", QStringLiteral("Искать речь"),
+                                QKeySequence(Qt::CTRL | Qt::Key_G), [this] { GotoTalkClick(); });
+    gotoTalk->setStatusTip(QStringLiteral("Перейти к произнесенному фрагменту речи"));
+
     QMenu* control = menuBar()->addMenu(QStringLiteral("&Управление"));
     control->setObjectName(QStringLiteral("ControlMenu"));
     playItem_ = AddItem(control, "PlayItem", QStringLiteral("&Читать текст"),
@@ -196,14 +401,59 @@ void TFrmView::CreateMenus() {
                         QKeySequence(Qt::CTRL | Qt::Key_E), false);
     dragItem_ = AddItem(control, "DragItem", QStringLiteral("&Тащить текст"),
                         QKeySequence(Qt::CTRL | Qt::Key_D), true);
-    control->addSeparator();
-    playClipBrdItem_ = AddItem(control, "PlayClipBrdItem", QStringLiteral("Читать &Буфер"),
-                               QKeySequence(Qt::CTRL | Qt::Key_B), false);
     for (QAction* item : {playItem_, pauseItem_, stopItem_, dragItem_})
         connect(item, &QAction::triggered, this,
                 [this, item] { Guarded([this, item] { ItemPlayerClick(item); }); });
-    connect(playClipBrdItem_, &QAction::triggered, this,
-            [this] { Guarded([this] { PlayClipBrdClick(); }); });
+    control->addSeparator();
+    playClipBrdItem_ = AddItem(control, "PlayClipBrdItem", QStringLiteral("Читать &Буфер"),
+                               QKeySequence(Qt::CTRL | Qt::Key_B), [this] { PlayClipBrdClick(); });
+    control->addSeparator();
+    prevItem_ = AddItem(control, "PrevItem", QStringLiteral("Назад"), QKeySequence());
+    backItem_ = AddItem(control, "BackItem", QStringLiteral("&Выше"), QKeySequence());
+    stepItem_ = AddItem(control, "StepItem", QStringLiteral("&Ниже"), QKeySequence());
+    nextItem_ = AddItem(control, "NextItem", QStringLiteral("Вперед"), QKeySequence());
+    for (QAction* item : {prevItem_, backItem_, stepItem_, nextItem_})
+        connect(item, &QAction::triggered, this,
+                [this, item] { Guarded([this, item] { ItemMoveClick(item); }); });
+    control->addSeparator();
+    shortTalkItem_ = AddItem(control, "ShortTalkItem", QStringLiteral("По блокам"),
+                             QKeySequence(Qt::CTRL | Qt::Key_J), true);
+
+    QMenu* setup = menuBar()->addMenu(QStringLiteral("&Настройка"));
+    setup->setObjectName(QStringLiteral("SetupMenu"));
+    setupItem_ = AddItem(setup, "SetupItem", QStringLiteral("Плеер..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_T), true);
+    fontSelItem_ = AddItem(setup, "FontSelItem", QStringLiteral("Шрифт..."), QKeySequence());
+    bkColorItem_ = AddItem(setup, "BkColorItem", QStringLiteral("Цвет..."), QKeySequence());
+    for (QAction* item : {shortTalkItem_, setupItem_, fontSelItem_, bkColorItem_})
+        connect(item, &QAction::triggered, this,
+                [this, item] { Guarded([this, item] { ItemSetupClick(item); }); });
+    setup->addSeparator();
+    setEditorItem_ =
+        AddItem(setup, "SetEditorItem", QStringLiteral("Панель &Редактора"), QKeySequence(), true);
+    setPlayerItem_ =
+        AddItem(setup, "SetPlayerItem", QStringLiteral("Панель &Управления"), QKeySequence(), true);
+    setFontItem_ =
+        AddItem(setup, "SetFontItem", QStringLiteral("Панель &Шрифта"), QKeySequence(), true);
+    setEditorItem_->setChecked(true);
+    setPlayerItem_->setChecked(true);
+    for (QAction* item : {setEditorItem_, setPlayerItem_, setFontItem_}) {
+        // Triggering a checkable item has toggled its check mark already.
+        connect(item, &QAction::triggered, this,
+                [this, item] { Guarded([this, item] { SetPanelsClick(item); }); });
+    }
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("П&омощь"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    AddItem(help, "HelpContentsItem", QStringLiteral("&Контекст"), QKeySequence(), [this] {
+        HelpMessage(QStringLiteral("Спасение утопающих - дело рук самих утопающих"));
+    });
+    AddItem(help, "HelpSearchItem", QStringLiteral("&Поиск темы"), QKeySequence(),
+            [this] { HelpMessage(QStringLiteral("Тема закрыта.")); });
+    AddItem(help, "HelpHowToUseItem", QStringLiteral("К&ак пользоваться"), QKeySequence(),
+            [this] { HelpMessage(QStringLiteral("Поднапрячъся и сообразить самому")); });
+    AddItem(help, "HelpAboutItem", QStringLiteral("&О программе..."), QKeySequence(),
+            [this] { HelpAbout(); });
 }
 
 void TFrmView::CreateStatusBar() {
@@ -225,16 +475,14 @@ void TFrmView::CreateStatusBar() {
     panelMessage_ = addPanel("StatusMessage", QStringLiteral("Сообщение"), 50);
 }
 
-template <typename Handler>
-void TFrmView::Guarded(Handler handler) {
+void TFrmView::CreateFindDialog() {
     try {
-        handler();
+        findDialog_ = new TFrmFind(this, this);
+        findDialog_->setPalette(palette());
+        findDialog_->setFont(font());
     } catch (const std::exception& error) {
+        findDialog_ = nullptr;
         ShowAppError(error.what());
-        try {
-            ResetPlayer();
-        } catch (const std::exception&) {
-        }
     }
 }
 
@@ -451,6 +699,21 @@ void TFrmView::UpdatePlayer() {
     } else {
         ReleaseReadingButtons();
     }
+    for (QAbstractButton* move : {btnPrev_, btnBack_, btnStep_, btnNext_})
+        SetCheckedQuietly(move, false);
+    SetCheckedQuietly(btnViewTalk_, viewTalk_);
+    if (setupDialog_) {
+        SetCheckedQuietly(btnSetup_, setupDialog_->Widget()->isVisible());
+        SetCheckedQuietly(setupItem_, btnSetup_->isChecked());
+        SetCheckedQuietly(btnShortTalk_, shortTalk_);
+        SetCheckedQuietly(shortTalkItem_, btnShortTalk_->isChecked());
+    } else {
+        SetCheckedQuietly(btnSetup_, false);
+        SetCheckedQuietly(btnShortTalk_, false);
+        SetCheckedQuietly(setupItem_, false);
+        SetCheckedQuietly(shortTalkItem_, false);
+        shortTalk_ = false;
+    }
 }
 
 void TFrmView::SetRange(int64_t a, int64_t b) {
@@ -486,121 +749,57 @@ void TFrmView::SetCaret(int32_t offset) {
 }
 
 void TFrmView::ScrollToCaret() {
-    // Without word wrap the vertical scroll bar counts lines: the caret's line goes third.
-    const int line = editor_->textCursor().blockNumber();
+    // The plain text editor's vertical scroll bar counts lines (wrapped ones too): the caret's
+    // line goes third from the top.
+    const QTextBlock block = editor_->textCursor().block();
+    int line = block.firstLineNumber();
+    if (block.layout() != nullptr && block.layout()->lineCount() > 0)
+        line += block.layout()
+                    ->lineForTextPosition(editor_->textCursor().positionInBlock())
+                    .lineNumber();
     editor_->verticalScrollBar()->setValue(std::max(0, line - 2));
 }
 
 void TFrmView::PlayClipBrdClick() {
-    const QString text = QApplication::clipboard()->text();
-    if (text.isEmpty()) return;
-    LoadBytes(PlayerDocument::Encode(text, kCodePageWindows), kCodePageUnknown);
-    SetFileName(std::string());
+    if (QApplication::clipboard()->text().isEmpty()) return;
+    if (!LoadClipboard()) return;
     ShowStatus(QStringLiteral("Открыт текст в клипборде"));
     btnStop_->setChecked(true);
     BtnPlayerClick(btnStop_);
     ClickPlay();
 }
 
-bool TFrmView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != editor_ || event->type() != QEvent::KeyPress)
-        return QMainWindow::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Pause && key->modifiers() == Qt::NoModifier) {
-        Guarded([this] {
-            btnPause_->setChecked(!btnPause_->isChecked());
-            BtnPlayerClick(btnPause_);
-        });
-        return true;
-    }
-    // While the caret follows the speech, keys would only fight it.
-    return btnPlay_->isChecked() && btnDrag_->isChecked();
+// ---- The find dialog's view of the document --------------------------------------------
+
+const char* TFrmView::TextBegin() const {
+    return document_->Data();
 }
 
-// ---- Window ----------------------------------------------------------------------------
-
-bool TFrmView::LoadText(const std::string& fileName) {
-    bool loaded = false;
-    Guarded([&] {
-        LoadedDocument document;
-        try {
-            document = LoadDocument(fileName);
-        } catch (const DocumentError& error) {
-            ShowAppError(error.what());
-            return;
-        }
-        LoadBytes(std::move(document.Text), document.CodePage);
-        SetFileName(fileName);
-        if (document.UnmappedCharacters > 0)
-            ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
-                           .arg(document.UnmappedCharacters));
-        loaded = true;
-    });
-    EditorFocus();
-    return loaded;
+const char* TFrmView::TextEnd() const {
+    return document_->End();
 }
 
-void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage) {
-    editor_->setUpdatesEnabled(false);
-    SetBusy(true);
-    try {
-        if (btnPlay_->isChecked()) {
-            btnPlay_->setChecked(false);
-            BtnPlayerClick(btnPlay_);
-        }
-        preparedText_.reset();
-        PlayerOptions options;
-        DefaultPlayerOptions(options);
-        host_.GetTextOptions(options);
-        AnalyseText(options, host_.AutoCalc(), bytes.c_str());
-        // A converted UTF-8 file is Windows-1251 whatever the guess says.
-        if (loadedCodePage != kCodePageUnknown) options.CodePage = loadedCodePage;
-        document_->SetText(std::move(bytes), options.CodePage);
-        options_ = std::move(options);
-        docKind_ = kDocKindText;
-        SetRange(0, 0);
-        dragText_ = false;
-        editor_->setReadOnly(true);
-    } catch (...) {
-        editor_->setUpdatesEnabled(true);
-        SetBusy(false);
-        throw;
-    }
-    SetCaret(0);
-    UpdatePlayer();
-    editor_->document()->setModified(false);
-    ShowModified(false);
-    editor_->setUpdatesEnabled(true);
-    SetBusy(false);
+int32_t TFrmView::SelectionStart() const {
+    return document_->OffsetOf(editor_->textCursor().selectionStart());
 }
 
-void TFrmView::SetFileName(const std::string& name) {
-    docName_ = name;
-    const QString path = QString::fromStdString(name);
-    setWindowTitle(QStringLiteral("Плеер - ") + path.section(QLatin1Char('/'), -1));
-}
-
-void TFrmView::EditorFocus() {
-    if (isVisible()) editor_->setFocus();
-}
-
-void TFrmView::ShowStatus(const QString& text) {
-    panelMessage_->setText(text);
-}
-
-void TFrmView::ShowAppError(const std::string& text) {
-    std::fprintf(stderr, "tovrin: %s\n", text.c_str());
-    ShowStatus(QString::fromStdString(text));
-}
-
-void TFrmView::ShowModified(bool modified) {
-    panelModified_->setText(modified ? QStringLiteral("Modified") : QString());
-}
-
-void TFrmView::UpdateSelection() {
+int32_t TFrmView::SelectionLength() const {
     const QTextCursor cursor = editor_->textCursor();
-    panelCaret_->setText(QString::asprintf("Строка: %3d  Колонка: %3d", cursor.blockNumber() + 1,
-                                           cursor.positionInBlock() + 1));
+    return document_->OffsetOf(cursor.selectionEnd()) -
+           document_->OffsetOf(cursor.selectionStart());
+}
+
+void TFrmView::SelectRange(int32_t start, int32_t end) {
+    QTextCursor cursor = editor_->textCursor();
+    cursor.setPosition(document_->ViewPositionOf(start));
+    cursor.setPosition(document_->ViewPositionOf(end), QTextCursor::KeepAnchor);
+    editor_->setTextCursor(cursor);
+    editor_->ensureCursorVisible();
+}
+
+void TFrmView::FindClosed() {
+    SetCheckedQuietly(btnFind_, false);
+    SetCheckedQuietly(findItem_, false);
 }
 
 }  // namespace tovrin

@@ -138,12 +138,27 @@ TEST(PlayerDocumentTest, RandomEditsKeepTheBufferEqualToTheView) {
     }
 }
 
-TEST(PlayerDocumentTest, LoneCarriageReturnsAndLineFeedsBecomeLineBreaks) {
+TEST(PlayerDocumentTest, LoneCarriageReturnsLineFeedsAndZerosAreKeptInTheirLines) {
     QPlainTextEdit editor;
     PlayerDocument document(*editor.document());
-    document.SetText("a\rb\nc\r\nd", 1);
-    EXPECT_EQ(document.Bytes(), "a\r\nb\r\nc\r\nd");
-    EXPECT_EQ(editor.document()->blockCount(), 4);
+    const auto bytes = [](const auto& literal) { return std::string(literal, sizeof literal - 1); };
+    const std::string mixed = bytes("a\rb\nc\r\nd\0e");
+    document.SetText(mixed, 1);
+    EXPECT_EQ(document.Bytes(), mixed);
+    EXPECT_EQ(editor.document()->blockCount(), 2);
+    // Deleting what stands between a lone CR and a lone LF brings them together; the view
+    // still holds one line there and positions still map one to one.
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(2);
+    cursor.deleteChar();
+    EXPECT_EQ(document.Bytes(), bytes("a\r\nc\r\nd\0e"));
+    EXPECT_EQ(document.OffsetOf(editor.document()->findBlockByNumber(1).position()), 6);
+    cursor.setPosition(4);
+    cursor.deletePreviousChar();
+    EXPECT_EQ(document.Bytes(), bytes("a\r\n\r\nd\0e"));
+    editor.undo();
+    editor.undo();
+    EXPECT_EQ(document.Bytes(), mixed);
 }
 
 }  // namespace

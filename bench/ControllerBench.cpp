@@ -1,14 +1,16 @@
 // Controller speed against the real engine program: one state query, the work of one 100 ms
-// tick of the main window, one engine start, and the silence between two paragraphs read by
-// tovrin-say; and the tick beside a sick engine window, one that lacks a control. Runs in private
-// runtime and config folders with the wave device recording into a temporary file, so it touches
-// nothing of the user's. Prints "name value unit" lines.
+// tick of the main window, one engine start, the silence between two paragraphs read by
+// tovrin-say and between two dictionary entries; and the tick beside a sick engine window, one
+// that lacks a control. Runs in private runtime and config folders with the wave device
+// recording into a temporary file, so it touches nothing of the user's. Prints "name value
+// unit" lines.
 #include "engine/TalkServ.h"
 #include "platform/Process.h"
 #include "tests/engine/FakeEngine.h"
 #include "text/CodePages.h"
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +33,8 @@ constexpr int kTicks = 1000;
 constexpr int kSickTicks = 50;
 constexpr int kStarts = 5;
 constexpr int kParagraphs = 8;
+constexpr int kEntries = 12;
+constexpr auto kTick = std::chrono::milliseconds(100);
 
 double Percentile(std::vector<double> values, double fraction) {
     if (values.empty()) return -1;
@@ -181,6 +185,70 @@ void MeasurePortionGap(const std::string& root) {
     std::printf("portion_gap_ms_p50 %.1f ms\n", Median(gaps));
 }
 
+class SilentHolder : public SpeechHolder {
+  public:
+    bool IsPlayerWindow() const override { return true; }
+    void PlayerPoll(const EngineState&) override {}
+};
+
+// Tones of different lengths, as words are: 150 ms and 37 ms more for each further tone, so
+// that their ends fall anywhere between two ticks.
+int ToneFrames(int tone) {
+    return kSampleRate * (150 + 37 * tone) / 1000;
+}
+
+// A canonical 22,050 Hz mono 16-bit file of `count` tones, back to back.
+void WriteTones(const std::string& path, int count) {
+    std::vector<int16_t> samples;
+    for (int tone = 0; tone < count; ++tone)
+        for (int i = 0; i < ToneFrames(tone); ++i)
+            samples.push_back(static_cast<int16_t>(
+                8000 * std::sin(2 * M_PI * (600 + 40 * tone) * i / kSampleRate)));
+    const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    const uint32_t format[] = {16, 0x00010001, kSampleRate, kSampleRate * 2, 0x00100002};
+    std::ofstream out(path, std::ios::binary);
+    const uint32_t riffSize = dataBytes + 36;
+    out.write("RIFF", 4).write(reinterpret_cast<const char*>(&riffSize), 4).write("WAVEfmt ", 8);
+    out.write(reinterpret_cast<const char*>(format), sizeof format).write("data", 4);
+    out.write(reinterpret_cast<const char*>(&dataBytes), 4);
+    out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);
+}
+
+// The silence between dictionary entries read one after another as a player reads them: on
+// each 100 ms tick a finished worker is freed, and a silent controller gets the next entry.
+// Entry i plays tone i of one sound file (script "E").
+void MeasureDictionaryGap(const std::string& root) {
+    const std::string wav = root + "/dictionary.wav";
+    const std::string sound = root + "/tones.wav";
+    WriteTones(sound, kEntries);
+    setenv("TOVRIN_AUDIO", ("wav:" + wav).c_str(), 1);
+    SilentHolder holder;
+    TTalkServ serv;
+    serv.SetEngineRunning(true);
+    serv.AcquireEngine(&holder);
+    int sent = 0;
+    int offset = 0;
+    auto tick = Clock::now();
+    for (;;) {
+        if (serv.HasWorker() && serv.WorkerFinished()) serv.StopWorker();
+        if (!serv.IsBusy()) {
+            if (sent == kEntries) break;
+            const int bytes = ToneFrames(sent) * 2;
+            serv.SpeakDictionaryEntry({"{TALKSERVCMD}", "{IntelDictionary}", "E", "", "", sound,
+                                       std::to_string(offset), std::to_string(offset + bytes)},
+                                      &holder);
+            offset += bytes;
+            ++sent;
+        }
+        tick += kTick;
+        std::this_thread::sleep_until(tick);
+    }
+    serv.SetEngineRunning(false);
+    while (IsProcessRunning(serv.EngineProcess()))
+        std::this_thread::yield();
+    std::printf("dictionary_entry_gap_ms_p50 %.1f ms\n", Median(SilentGaps(ReadWaveSamples(wav))));
+}
+
 }  // namespace
 }  // namespace tovrin
 
@@ -190,6 +258,7 @@ int main() {
         tovrin::MeasureController();
         tovrin::MeasureSickEngine();
         tovrin::MeasurePortionGap(root);
+        tovrin::MeasureDictionaryGap(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "controller_bench: %s\n", e.what());
         std::filesystem::remove_all(root);

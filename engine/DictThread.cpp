@@ -1,5 +1,6 @@
 #include "engine/DictThread.h"
 
+#include "engine/AnyCaseName.h"
 #include "engine/EngineError.h"
 #include "engine/WholeNumber.h"
 
@@ -32,11 +33,6 @@ void PutLittleEndian32(uint8_t* at, uint32_t value) {
         at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-bool FileIsPresent(const std::string& path) {
-    std::error_code error;
-    return !path.empty() && std::filesystem::exists(path, error);
-}
-
 // Only a regular file is read: a pipe or a device named as the sound file would block the
 // request or never end.
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
@@ -66,13 +62,15 @@ TDictThread::~TDictThread() {
 }
 
 void TDictThread::PrepareFragment(const std::string& path, int64_t start, int64_t end) {
-    if (!FileIsPresent(path)) {
+    // The request names the file in upper case; the disk may hold it in any case.
+    const std::string found = FindPathAnyCase(path);
+    if (found.empty()) {
         soundFile_.clear();
         soundFileName_.clear();
         return;
     }
-    soundFile_ = ReadWholeFile(path);
-    soundFileName_ = path;
+    soundFile_ = ReadWholeFile(found);
+    soundFileName_ = found;
     const auto dataEnd = static_cast<int64_t>(kWaveHeaderSize) + end;
     if (dataEnd > static_cast<int64_t>(soundFile_.size())) throw EngineError("Stream read error");
     std::copy_n(soundFile_.begin(), kWaveHeaderSize, header_.begin());

@@ -44,6 +44,7 @@ class ViewFactory final : public PlayerFactory {
 
     PlayerWindow* CreatePlayer() override {
         auto* view = new TFrmView(host_);
+        view->CreateSetupDialog();
         auto& window = windows_.emplace_back(std::make_unique<ViewWindow>(view));
         ViewWindow* entry = window.get();
         QObject::connect(view, &QObject::destroyed, [this, entry] { Forget(entry); });

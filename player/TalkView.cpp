@@ -39,9 +39,6 @@ namespace {
 
 constexpr int32_t kReadingByLines = 2;
 
-// The start of a request that the main window hands to the dictionary worker.
-const std::string kRequestHeader = "{TALKSERVCMD}";
-
 QString StatusProcessing() {
     return QStringLiteral("Обработка текста");
 }
@@ -602,11 +599,7 @@ void TFrmView::SendBlock() {
     std::string text = std::move(*preparedText_);
     preparedText_.reset();
     if (options_.ReadingType != kReadingByLines) SetBusy(true);
-    // Only a dictionary sends dictionary requests; a text that merely starts like one is
-    // spoken as text.
-    if (docKind_ != kDocKindDictionary &&
-        text.compare(0, kRequestHeader.size(), kRequestHeader) == 0)
-        text.insert(0, 1, ' ');
+    text = SpeakableText(std::move(text));
     const int result = static_cast<int>(host_.SpeakRequest(text, this));
     talkPos_ = blockStart_;
     if (result == 0) {
@@ -640,12 +633,11 @@ void TFrmView::PlayerPoll(const EngineState& state) {
         }
         if (state.Busy) return;
         if (blockEnd_ >= document_->Size()) {
-            if (docKind_ == kDocKindDictionary && options_.DictRep) {
-                blockStart_ = blockEnd_ = 0;
-            } else {
+            if (!RepeatDictionary()) {
                 ResetPlayer();
                 return;
             }
+            blockStart_ = blockEnd_ = 0;
         }
         const int32_t from = blockEnd_;
         CutPortion(from);

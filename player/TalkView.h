@@ -67,6 +67,12 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     // SetupConfirmed.
     void AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog);
     void SetupConfirmed();
+    // Gives the window its own options dialog (PlayerSetup); without one, or when its creation
+    // fails, the setup button stays up.
+    void CreateSetupDialog();
+    // The options dialog was closed, or one of its handlers failed.
+    void SetupClosed();
+    void SetupError(const std::string& text);
     void SetDocumentWriter(DocumentWriter writer) { writer_ = std::move(writer); }
 
     // What the window holds, for those who look from outside (tests, the main window).
@@ -150,8 +156,10 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     void EditorLock(bool on);
 
     // Files and clipboard.
-    // Replaces the document (stopping a reading first) and rebuilds the options for it.
-    void LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form);
+    // Replaces the document (stopping a reading first) and rebuilds the options for it;
+    // `fileName` is empty for the clipboard.
+    void LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form,
+                   const std::string& fileName = {});
     void FileNew(QAbstractButton* sender);
     void FileOpen(QAbstractButton* sender);
     void ClipbrdOpen();
@@ -200,6 +208,16 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     void SelectRange(int32_t start, int32_t end) override;
     void FindClosed() override;
 
+    // Dictionaries (TalkViewDictionary.cpp).
+    // Sets DocKind and SpeechPath for a loaded file (empty for the clipboard).
+    void DetectDictionary(const std::string& fileName);
+    // A dictionary's reading type, hint and dialog, after the options were rebuilt.
+    void ApplyDictionaryKind();
+    // The text that goes to the engine for a portion: a dictionary entry becomes a request.
+    std::string SpeakableText(std::string portion) const;
+    // At the end of the text: shuffles a dictionary and tells whether to read it again.
+    bool RepeatDictionary();
+
     // Runs a handler so that no exception leaves it: a failure is reported and stops reading.
     template <typename Handler>
     void Guarded(Handler handler);
@@ -210,6 +228,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     DocumentWriter writer_;
     PlayerOptions options_;
     std::string docKind_ = kDocKindText;
+    std::string speechPath_;
     std::string docName_;
     DocumentForm form_;
     size_t unmappedCharacters_ = 0;

@@ -38,12 +38,6 @@ const QString kTextFilter = QStringLiteral("Текст (*.TXT *.txt)");
 const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.dic *.rch)");
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
 
-void SetHint(QAbstractButton* button, const QString& hint) {
-    button->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
-    button->setStatusTip(hint.section(QLatin1Char('|'), 1));
-    button->setAccessibleDescription(button->statusTip());
-}
-
 void Release(QAbstractButton* sender) {
     if (sender != nullptr) SetCheckedQuietly(sender, false);
 }
@@ -323,6 +317,11 @@ void TFrmView::EditorRandom() {
             start = end + 2;
         }
         ShuffleDictionary(lines, random_);
+        // Nothing but headings: a shuffle would leave an empty editor.
+        if (lines.empty()) {
+            EditorLock(false);
+            return;
+        }
         std::string shuffled;
         for (const std::string& line : lines)
             shuffled += (shuffled.empty() ? "" : "\r\n") + line;
@@ -367,7 +366,7 @@ bool TFrmView::LoadText(const std::string& fileName) {
             return;
         }
         if (!ConfirmDiscard()) return;
-        LoadBytes(std::move(document.Text), document.CodePage, document.Form);
+        LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
         unmappedCharacters_ = document.UnmappedCharacters;
         SetFileName(fileName);
         if (document.UnmappedCharacters > 0)
@@ -379,7 +378,8 @@ bool TFrmView::LoadText(const std::string& fileName) {
     return loaded;
 }
 
-void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form) {
+void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form,
+                         const std::string& fileName) {
     EditorLock(true);
     try {
         if (btnPlay_->isChecked()) {
@@ -398,15 +398,16 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         options_ = std::move(options);
         form_ = form;
         unmappedCharacters_ = 0;
-        docKind_ = kDocKindText;
+        DetectDictionary(fileName);
         SetRange(0, 0);
         viewPos_ = 0;
         dragText_ = false;
         viewTalk_ = false;
         shortTalk_ = options_.ReadingType == 1;
         SetHint(btnShortTalk_, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
+        if (setupDialog_) setupDialog_->EnableReadingType(true);
+        if (docKind_ == kDocKindDictionary) ApplyDictionaryKind();
         if (setupDialog_) {
-            setupDialog_->EnableReadingType(true);
             setupDialog_->SetReady(false);
             setupDialog_->WriteControls(options_);
             setupDialog_->SetReady(true);

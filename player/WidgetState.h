@@ -14,4 +14,11 @@ inline void SetCheckedQuietly(QAction* item, bool on) {
     if (item->isChecked() != on) item->setChecked(on);
 }
 
+// A hint "short|long": the short part as tooltip, the long one for the status bar.
+inline void SetHint(QAbstractButton* button, const QString& hint) {
+    button->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+    button->setStatusTip(hint.section(QLatin1Char('|'), 1));
+    button->setAccessibleDescription(button->statusTip());
+}
+
 }  // namespace tovrin

@@ -1,5 +1,6 @@
 #include "engine/DictThread.h"
 
+#include "engine/AnyCaseName.h"
 #include "engine/EngineError.h"
 #include "platform/WaveImage.h"
 #include "tests/engine/RecordingWorkerHost.h"
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <thread>
@@ -89,6 +91,30 @@ TEST(DictThread, FragmentBoundsAreCorrected) {
     TDictThread missing(host, Request("", path + ".none", "0", "10"));
     EXPECT_TRUE(missing.Fragment().empty());
     EXPECT_TRUE(missing.SoundFileName().empty());
+}
+
+// Dictionaries name their sound files in upper case and in Windows-1251; the disk holds them
+// in UTF-8 and in any case. The exact name still wins over a look-alike.
+TEST(DictThread, SoundFileIsFoundInAnyLetterCase) {
+    RecordingWorkerHost host;
+    const auto original = WriteSoundFile(100);
+    const std::string folder = original.substr(0, original.rfind('/') + 1);
+    const std::string russian = folder + "\xd0\x9a\xd0\xbe\xd1\x82.wav";  // "Кот.wav" in UTF-8
+    std::filesystem::copy_file(original, russian);
+    TDictThread cyrillic(host, Request("E", folder + "\xca\xce\xd2.WAV", "0", "10"));  // "КОТ.WAV"
+    EXPECT_EQ(cyrillic.SoundFileName(), russian);
+    EXPECT_EQ(cyrillic.Fragment().size(), kWaveHeaderSize + 10);
+
+    TDictThread latin(host, Request("E", folder + "WORD.WAV", "0", "10"));
+    EXPECT_EQ(latin.SoundFileName(), folder + "word.wav");
+    std::filesystem::copy_file(original, folder + "WORD.WAV");
+    TDictThread exact(host, Request("E", folder + "WORD.WAV", "0", "10"));
+    EXPECT_EQ(exact.SoundFileName(), folder + "WORD.WAV");
+
+    std::filesystem::create_directory(folder + "Slovar1");
+    EXPECT_EQ(FindNameAnyCase(folder.substr(0, folder.size() - 1), "SLOVAR1"), folder + "Slovar1");
+    EXPECT_TRUE(FindNameAnyCase(folder, "WORD.WA").empty());
+    EXPECT_TRUE(FindNameAnyCase(folder + "none", "word.wav").empty());
 }
 
 TEST(DictThread, CreationFailuresReachTheCaller) {

@@ -62,15 +62,22 @@ std::vector<int16_t> WriteSoundFile(const std::string& path, size_t count) {
     return samples;
 }
 
-bool Contains(const std::vector<int16_t>& haystack, const std::vector<int16_t>& needle) {
+// Where `needle` first occurs in `haystack` at or after `from`, allowing for rounding; npos
+// when it does not.
+size_t Find(const std::vector<int16_t>& haystack, const std::vector<int16_t>& needle,
+            size_t from = 0) {
     auto close = [](int a, int b) { return std::abs(a - b) <= 1 + std::abs(b) / 100; };
-    for (size_t at = 0; at + needle.size() <= haystack.size(); ++at) {
+    for (size_t at = from; at + needle.size() <= haystack.size(); ++at) {
         size_t i = 0;
         while (i < needle.size() && close(haystack[at + i], needle[i]))
             ++i;
-        if (i == needle.size()) return true;
+        if (i == needle.size()) return at;
     }
-    return false;
+    return std::string::npos;
+}
+
+bool Contains(const std::vector<int16_t>& haystack, const std::vector<int16_t>& needle) {
+    return Find(haystack, needle) != std::string::npos;
 }
 
 // The engine program built beside the tests, recording its sound into a temporary WAV file.
@@ -130,22 +137,36 @@ TEST_F(RealEngineTest, SpeaksPausesResumesStopsAndCloses) {
                             [](int16_t s) { return std::abs(int{s}) > 1000; }));
 }
 
-TEST_F(RealEngineTest, ADictionaryEntryPlaysItsFragment) {
+// Script "E1E" at half volume: the fragment, a pause of one second, the fragment again.
+TEST_F(RealEngineTest, ADictionaryEntryPlaysItsFragmentsInOrderWithTheirPauses) {
+    ASSERT_TRUE(SetWaveOutVolume(0x80008000));
     const std::string sound = test::MakeTempDir("dict") + "/word.wav";
     const auto source = WriteSoundFile(sound, 4000);
     // Bytes 1000..5000 of the data: samples 500..2499.
     const DictionaryRequest request{
-        "{TALKSERVCMD}", "{IntelDictionary}", "1E", "", Utf8ToWindows1251("Слово"), sound, "1000",
+        "{TALKSERVCMD}", "{IntelDictionary}", "E1e", "", Utf8ToWindows1251("Слово"), sound, "1000",
         "5000"};
     ASSERT_EQ(serv->SpeakDictionaryEntry(request, &holder), SpeakResult::Accepted);
     ASSERT_TRUE(test::Eventually([&] { return serv->WorkerFinished(); }))
         << "the worker did not finish";
     serv->StopWorker();
     AwaitSilence();
-    const std::vector<int16_t> fragment(source.begin() + 500, source.begin() + 2500);
+    std::vector<int16_t> fragment;
+    for (size_t i = 500; i < 2500; ++i)
+        fragment.push_back(static_cast<int16_t>(int64_t{source[i]} * 0x8000 / 0xFFFF));
     const auto recorded = ReadWaveSamples(wav);
-    EXPECT_TRUE(Contains(recorded, fragment));
-    const std::vector<int16_t> before(source.begin() + 480, source.begin() + 520);
+    const size_t first = Find(recorded, fragment);
+    ASSERT_NE(first, std::string::npos) << "the fragment at half volume";
+    const size_t second = Find(recorded, fragment, first + fragment.size());
+    ASSERT_NE(second, std::string::npos) << "the fragment played twice";
+    const size_t gap = second - (first + fragment.size());
+    EXPECT_GE(gap, 22050u * 95 / 100) << "a pause of one second between the two";
+    EXPECT_TRUE(std::all_of(recorded.begin() + static_cast<ptrdiff_t>(first + fragment.size()),
+                            recorded.begin() + static_cast<ptrdiff_t>(second),
+                            [](int16_t s) { return std::abs(int{s}) < 50; }));
+    std::vector<int16_t> before;
+    for (size_t i = 480; i < 520; ++i)
+        before.push_back(static_cast<int16_t>(int64_t{source[i]} * 0x8000 / 0xFFFF));
     EXPECT_FALSE(Contains(recorded, before));  // nothing before the fragment's start
 }
 

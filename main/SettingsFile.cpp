@@ -61,6 +61,8 @@ class KeyList {
     void Text(const std::string& key, const std::string& value) { Add(key, StoredText(value)); }
     void Flag(const std::string& key, bool value) { Add(key, FormatBoolean(value)); }
     void Number(const std::string& key, int64_t value) { Add(key, std::to_string(value)); }
+    void Index(const std::string& key, int32_t value, int32_t) { Number(key, value); }
+    void TimeOfDay(const std::string& key, double days) { Add(key, FormatDateTime(days)); }
     void Font(const std::string& control, const FontRecord& font) {
         const std::string key = control + "_Font";
         Number(key + "Charset", font.Charset);
@@ -95,40 +97,46 @@ KeyList PlacementKeys(const WindowPlacement& placement) {
     return list;
 }
 
-// The stored properties in the order of the stored list, TestRes.Items excepted.
-KeyList PropertyKeys(const StoredControls& c) {
-    KeyList list;
-    list.Add("LogOff_Time", FormatDateTime(c.LogOffTime));
-    list.Number("RGLogOff_ItemIndex", c.RGLogOffIndex);
-    list.Flag("LogOff_Checked", c.LogOffChecked);
-    list.Add("LogOn_Time", FormatDateTime(c.LogOnTime));
-    list.Number("RGLogOn_ItemIndex", c.RGLogOnIndex);
-    list.Flag("LogOn_Checked", c.LogOnChecked);
-    list.Text("StartUpProcess_Text", c.StartUpProcess);
-    list.Text("StartUpEdit_Text", c.StartUpEdit);
-    list.Text("TestEdit_Text", c.TestEdit);
-    list.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
-    list.Font("PnlPlayerSetup", c.Look.WindowFont);
-    list.Number("EditorSetup_Color", c.Look.EditorColor);
+// The stored properties in the order of the stored list, TestRes.Items excepted. Writing and
+// reading both walk this one list, so a key is always read under the name it was written.
+template <typename Visitor, typename Controls>
+void VisitProperties(Visitor&& v, Controls& c) {
+    v.TimeOfDay("LogOff_Time", c.LogOffTime);
+    v.Index("RGLogOff_ItemIndex", c.RGLogOffIndex, 3);
+    v.Flag("LogOff_Checked", c.LogOffChecked);
+    v.TimeOfDay("LogOn_Time", c.LogOnTime);
+    v.Index("RGLogOn_ItemIndex", c.RGLogOnIndex, 3);
+    v.Flag("LogOn_Checked", c.LogOnChecked);
+    v.Text("StartUpProcess_Text", c.StartUpProcess);
+    v.Text("StartUpEdit_Text", c.StartUpEdit);
+    v.Text("TestEdit_Text", c.TestEdit);
+    v.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
+    v.Font("PnlPlayerSetup", c.Look.WindowFont);
+    v.Number("EditorSetup_Color", c.Look.EditorColor);
     // The text colour of the player's editor is kept from one run to the next as well.
-    list.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
-    list.Font("StyleWin", c.Look.StyleWin);
-    list.Font("StyleDos", c.Look.StyleDos);
-    list.Number("ReadingType_ItemIndex", c.ReadingType);
-    list.Flag("AutoCalc_Checked", c.AutoCalc);
-    list.Text("AbzBeg_Text", c.AbzBeg);
-    list.Flag("AbzBegP_Checked", c.AbzBegP);
-    list.Text("AbzBegPause_Text", c.AbzBegPause);
-    list.Text("AbzEnd_Text", c.AbzEnd);
-    list.Flag("AbzEndP_Checked", c.AbzEndP);
-    list.Text("AbzEndPause_Text", c.AbzEndPause);
-    list.Text("BlockMsg_Text", c.BlockMsg);
-    list.Text("BlockItem_Text", c.BlockItemText);
-    list.Text("DictScript_Text", c.DictScript);
-    list.Flag("DictRep_Checked", c.DictRep);
-    list.Flag("DictOver_Checked", c.DictOver);
-    list.Flag("BtnRun_Down", c.BtnRunDown);
-    list.Flag("FormVisible_Checked", c.FormVisibleChecked);
+    v.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
+    v.Font("StyleWin", c.Look.StyleWin);
+    v.Font("StyleDos", c.Look.StyleDos);
+    v.Index("ReadingType_ItemIndex", c.ReadingType, 3);
+    v.Flag("AutoCalc_Checked", c.AutoCalc);
+    v.Text("AbzBeg_Text", c.AbzBeg);
+    v.Flag("AbzBegP_Checked", c.AbzBegP);
+    v.Text("AbzBegPause_Text", c.AbzBegPause);
+    v.Text("AbzEnd_Text", c.AbzEnd);
+    v.Flag("AbzEndP_Checked", c.AbzEndP);
+    v.Text("AbzEndPause_Text", c.AbzEndPause);
+    v.Text("BlockMsg_Text", c.BlockMsg);
+    v.Text("BlockItem_Text", c.BlockItemText);
+    v.Text("DictScript_Text", c.DictScript);
+    v.Flag("DictRep_Checked", c.DictRep);
+    v.Flag("DictOver_Checked", c.DictOver);
+    v.Flag("BtnRun_Down", c.BtnRunDown);
+    v.Flag("FormVisible_Checked", c.FormVisibleChecked);
+}
+
+KeyList PropertyKeys(const StoredControls& controls) {
+    KeyList list;
+    VisitProperties(list, controls);
     return list;
 }
 
@@ -252,39 +260,9 @@ void ReadPresets(const ProfileFile& file, StoredControls& controls) {
             ReadKey(file, kPresetSection, "Item" + std::to_string(i)).value_or(""));
 }
 
-void ReadControls(const ProfileFile& file, StoredControls& c) {
-    const KeyReader read(file);
-    read.TimeOfDay("LogOff_Time", c.LogOffTime);
-    read.Index("RGLogOff_ItemIndex", c.RGLogOffIndex, 3);
-    read.Flag("LogOff_Checked", c.LogOffChecked);
-    read.TimeOfDay("LogOn_Time", c.LogOnTime);
-    read.Index("RGLogOn_ItemIndex", c.RGLogOnIndex, 3);
-    read.Flag("LogOn_Checked", c.LogOnChecked);
-    read.Text("StartUpProcess_Text", c.StartUpProcess);
-    read.Text("StartUpEdit_Text", c.StartUpEdit);
-    ReadPresets(file, c);
-    read.Text("TestEdit_Text", c.TestEdit);
-    read.Number("PnlPlayerSetup_Color", c.Look.WindowColor);
-    read.Font("PnlPlayerSetup", c.Look.WindowFont);
-    read.Number("EditorSetup_Color", c.Look.EditorColor);
-    read.Number("EditorSetup_FontColor", c.Look.EditorFont.Color);
-    read.Font("StyleWin", c.Look.StyleWin);
-    read.Font("StyleDos", c.Look.StyleDos);
-    read.Index("ReadingType_ItemIndex", c.ReadingType, 3);
-    read.Flag("AutoCalc_Checked", c.AutoCalc);
-    read.Text("AbzBeg_Text", c.AbzBeg);
-    read.Flag("AbzBegP_Checked", c.AbzBegP);
-    read.Text("AbzBegPause_Text", c.AbzBegPause);
-    read.Text("AbzEnd_Text", c.AbzEnd);
-    read.Flag("AbzEndP_Checked", c.AbzEndP);
-    read.Text("AbzEndPause_Text", c.AbzEndPause);
-    read.Text("BlockMsg_Text", c.BlockMsg);
-    read.Text("BlockItem_Text", c.BlockItemText);
-    read.Text("DictScript_Text", c.DictScript);
-    read.Flag("DictRep_Checked", c.DictRep);
-    read.Flag("DictOver_Checked", c.DictOver);
-    read.Flag("BtnRun_Down", c.BtnRunDown);
-    read.Flag("FormVisible_Checked", c.FormVisibleChecked);
+void ReadControls(const ProfileFile& file, StoredControls& controls) {
+    VisitProperties(KeyReader(file), controls);
+    ReadPresets(file, controls);
 }
 
 bool InOwnGroups(gid_t group) {

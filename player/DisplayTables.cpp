@@ -30,13 +30,7 @@ constexpr std::array<char16_t, 64> kKoiHigh = {
 
 // The Unicode character of one Windows-1251 byte; the unassigned 0x98 shows as U+0098.
 char16_t WindowsCharacter(unsigned char byte) {
-    if (byte < 0x80) return byte;
-    if (byte == 0x98) return 0x0098;
-    const std::string utf8 = Windows1251ToUtf8(std::string(1, static_cast<char>(byte)));
-    // Every assigned byte above 0x7F is a two- or three-byte UTF-8 sequence.
-    const auto b = [&utf8](std::size_t i) { return static_cast<char16_t>(utf8[i] & 0xFF); };
-    if (utf8.size() == 2) return static_cast<char16_t>(((b(0) & 0x1F) << 6) | (b(1) & 0x3F));
-    return static_cast<char16_t>(((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F));
+    return byte == 0x98 ? char16_t{0x0098} : static_cast<char16_t>(WindowsToCodePoint(byte));
 }
 
 constexpr char16_t kLoneCarriageReturn = 0x240D;

@@ -171,12 +171,6 @@ constexpr std::array<char16_t, 64> kWindowsHigh = {
 
 constexpr unsigned char kUnassigned = 0x98;
 
-unsigned WindowsToCodePoint(unsigned char c) {
-    if (c < 0x80) return c;
-    if (c >= 0xC0) return 0x410 + (c - 0xC0);
-    return kWindowsHigh[c - 0x80];
-}
-
 // The Windows-1251 byte of a code point, or none.
 std::optional<char> CodePointToWindows(unsigned code) {
     if (code < 0x80) return static_cast<char>(code);
@@ -308,6 +302,12 @@ int GuessFromCounts(const Histogram& counts) {
 }
 
 }  // namespace
+
+unsigned WindowsToCodePoint(unsigned char c) {
+    if (c < 0x80) return c;
+    if (c >= 0xC0) return 0x410 + (c - 0xC0);
+    return kWindowsHigh[c - 0x80];
+}
 
 void RecodeText(int from, int to, char* data, std::size_t length) {
     if (const ByteTable* table = TableFor(from, to))

@@ -37,6 +37,9 @@ unsigned char RecodeCharFromWindows(int to, unsigned char character);
 // zero byte comes first): 1 Windows-1251, 2 MS-DOS 866, 3 KOI-8 or -1 when unsure.
 int DetectCodePage(const char* text, std::size_t limit);
 
+// The Unicode code point of a Windows-1251 byte; 0 for the unassigned byte 0x98.
+unsigned WindowsToCodePoint(unsigned char byte);
+
 // Conversions at the edges of the system, where texts meet UTF-8. Characters without a
 // Windows-1251 form, and bytes that are not valid UTF-8, become '?'.
 std::string Windows1251ToUtf8(std::string_view text);

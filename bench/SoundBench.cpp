@@ -3,6 +3,8 @@
 // (SIGSTOP: alive, accepting connections, answering nothing). The server is a private
 // PulseAudio started here; without the pulseaudio program a socket that accepts and never
 // answers stands in for it. Prints "name value unit" lines.
+#include "tests/support/PulseServerProcess.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -120,32 +122,9 @@ class FrozenServer {
 
   private:
     bool StartPulseaudio(const std::string& folder) {
-        const std::string module = "module-native-protocol-unix auth-anonymous=1 socket=" + socket_;
-        std::vector<std::string> args = {"pulseaudio",
-                                         "-n",
-                                         "--daemonize=no",
-                                         "--exit-idle-time=-1",
-                                         "--use-pid-file=no",
-                                         "--disable-shm=yes",
-                                         "-L",
-                                         "module-null-sink",
-                                         "-L",
-                                         module};
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        setenv("HOME", folder.c_str(), 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        const int failed =
-            posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed) {
-            pid_ = -1;
-            return false;
-        }
+        setenv("HOME", folder.c_str(), 1);  // the engine started later keeps to this folder too
+        pid_ = test::SpawnPulseServer(folder, socket_);
+        if (pid_ < 0) return false;
         for (int i = 0; i < 500 && !std::filesystem::exists(socket_); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));

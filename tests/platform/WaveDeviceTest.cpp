@@ -2,8 +2,9 @@
 
 #include "platform/Process.h"
 #include "platform/RuntimeFolder.h"
-#include "tests/support/ManualWaveClock.h"
 #include "platform/WaveImage.h"
+#include "tests/support/ManualWaveClock.h"
+#include "tests/support/PulseServerProcess.h"
 #include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -440,30 +441,7 @@ TEST(WaveDeviceFailureTest, FailuresEndTheProgramWithAFailureStatus) {
 class PulseServer {
   public:
     PulseServer() : folder_(test::MakeTempDir("pulse")), socket_(folder_ + "/native") {
-        std::vector<std::string> args = {
-            "pulseaudio",
-            "-n",
-            "--daemonize=no",
-            "--exit-idle-time=-1",
-            "--use-pid-file=no",
-            "--disable-shm=yes",
-            "-L",
-            "module-null-sink",
-            "-L",
-            "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        std::string home = "HOME=" + folder_;
-        std::string runtime = "XDG_RUNTIME_DIR=" + folder_;
-        std::string path = std::string("PATH=") + getenv("PATH");
-        char* env[] = {home.data(), runtime.data(), path.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), env) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = test::SpawnPulseServer(folder_, socket_);
         setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
     }
     ~PulseServer() {

@@ -96,7 +96,7 @@ int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     };
 
     TFrmTalk frmTalk(std::move(controller), std::move(setup));
-    std::unique_ptr<PlayerFactory> players = makePlayers(frmTalk);
+    std::unique_ptr<PlayerFactory> players = makePlayers(frmTalk, boxes);
     frmTalk.SetPlayerFactory(players.get());
     int status = 0;
     // A copy that handed its file over ends at once.

@@ -7,10 +7,13 @@
 
 namespace tovrin {
 
+class MessageBoxes;
 class PlayerHost;
 
-// Makes the program's player windows; they reach the main window through `host`.
-using PlayerFactoryMaker = std::function<std::unique_ptr<PlayerFactory>(PlayerHost& host)>;
+// Makes the program's player windows; they reach the main window through `host` and ask their
+// questions through the program's one message-box provider `boxes`.
+using PlayerFactoryMaker =
+    std::function<std::unique_ptr<PlayerFactory>(PlayerHost& host, MessageBoxes& boxes)>;
 
 // The whole program: name check, single copy, start-up, the event loop and shutdown.
 // Returns the exit status: 0 after a normal close or a hand-over, 1 after a refusal.

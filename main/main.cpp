@@ -39,11 +39,11 @@ class ViewWindow final : public PlayerWindow {
 // Player windows delete themselves when closed; the factory forgets each one as it goes.
 class ViewFactory final : public PlayerFactory {
   public:
-    explicit ViewFactory(PlayerHost& host) : host_(host) {}
+    ViewFactory(PlayerHost& host, MessageBoxes& boxes) : host_(host), boxes_(boxes) {}
     ~ViewFactory() override { CloseAll(); }
 
     PlayerWindow* CreatePlayer() override {
-        auto* view = new TFrmView(host_);
+        auto* view = new TFrmView(host_, nullptr, &boxes_);
         view->CreateSetupDialog();
         auto& window = windows_.emplace_back(std::make_unique<ViewWindow>(view));
         ViewWindow* entry = window.get();
@@ -75,6 +75,7 @@ class ViewFactory final : public PlayerFactory {
     }
 
     PlayerHost& host_;
+    MessageBoxes& boxes_;
     std::vector<std::unique_ptr<ViewWindow>> windows_;
     ClosingHandler closing_;
 };
@@ -83,7 +84,8 @@ class ViewFactory final : public PlayerFactory {
 }  // namespace tovrin
 
 int main(int argc, char** argv) {
-    return tovrin::RunProgram(argc, argv, [](tovrin::PlayerHost& host) {
-        return std::make_unique<tovrin::ViewFactory>(host);
-    });
+    return tovrin::RunProgram(argc, argv,
+                              [](tovrin::PlayerHost& host, tovrin::MessageBoxes& boxes) {
+                                  return std::make_unique<tovrin::ViewFactory>(host, boxes);
+                              });
 }

@@ -48,6 +48,7 @@ std::string MakeTempDir(const std::string& prefix) {
 void IsolateFromUserSession() {
     setenv("XDG_RUNTIME_DIR", MakeTempDir("runtime").c_str(), 1);
     setenv("XDG_CONFIG_HOME", MakeTempDir("config").c_str(), 1);
+    setenv("XDG_STATE_HOME", MakeTempDir("state").c_str(), 1);
     // A test may ask for a recording device itself; anything else stays silent.
     const char* audio = getenv("TOVRIN_AUDIO");
     if (!audio || std::string(audio).rfind("wav:", 0) != 0) setenv("TOVRIN_AUDIO", "null", 1);

@@ -153,8 +153,11 @@ QString ScriptedMessageBoxes::ChooseFile(QWidget*, const FileChoice& choice) {
 
 bool ScriptedMessageBoxes::ChoosePrinter(QWidget*, QPrinter& printer) {
     if (pdfFiles.empty()) return false;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdfFiles.front());
+    // An empty name accepts the output the caller proposed.
+    if (!pdfFiles.front().isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdfFiles.front());
+    }
     pdfFiles.pop_front();
     return true;
 }

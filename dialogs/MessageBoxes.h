@@ -81,7 +81,8 @@ class ScriptedMessageBoxes final : public MessageBoxes {
     std::vector<BoxKind> kinds;
     // The common dialogs' answers, each taken once; an empty queue cancels.
     std::deque<QString> fileNames;
-    std::deque<QString> pdfFiles;  // a print dialog confirmed prints into this PDF file
+    // A print dialog confirmed prints into this PDF file (an empty name: as proposed).
+    std::deque<QString> pdfFiles;
     std::deque<QFont> fonts;
     std::deque<QColor> colors;
     std::vector<FileChoice> fileChoices;    // the file dialogs asked for, in order

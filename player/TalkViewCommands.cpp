@@ -4,6 +4,7 @@
 #include "player/TalkView.h"
 
 #include "dialogs/MessageBoxes.h"
+#include "dialogs/PrintOutput.h"
 #include "dialogs/Reabout.h"
 #include "player/Appearance.h"
 #include "player/PlayerDocument.h"
@@ -524,7 +525,7 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
 void TFrmView::FilePrint(QAbstractButton* sender) {
     Release(sender);
     QPrinter printer;
-    printer.setDocName(QString::fromStdString(docName_));
+    PreparePrinter(printer, QString::fromStdString(docName_));
     if (!dialogs_.ChoosePrinter(this, printer)) return;
     editor_->print(&printer);
     ShowStatus(QStringLiteral("Файл распечатан"));

@@ -364,6 +364,14 @@ TEST_F(PlayerWindowTest, PrintsTheDocumentIntoAPdf) {
     EXPECT_NE(text.find("Вторая строка."), std::string::npos) << text;
 }
 
+TEST_F(PlayerWindowTest, WithoutAPrinterTheJobGoesToAPdfBesideTheDocument) {
+    Load("Повесть.txt", W("Строка для печати.\r\n"));
+    boxes_.pdfFiles.push_back(QString());  // the dialog confirmed as it was proposed
+    Button("PrintButton")->click();
+    EXPECT_EQ(Status(), "Файл распечатан");
+    EXPECT_GT(test::ReadWholeFile(Path("Повесть.pdf")).size(), 0u);
+}
+
 TEST_F(PlayerWindowTest, FontSizePanelsAndNames) {
     Item("SetFontItem")->trigger();
     for (int i = 0; i < 30; ++i)

@@ -47,7 +47,7 @@ class MprisTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         static int argc = 1;
-        static char name[] = "tovrin_mpris_tests";
+        static char name[] = "tovrin_bus_tests";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
     }

@@ -1,5 +1,7 @@
 #include "dialogs/MessageBoxes.h"
 
+#include "dialogs/FontChoice.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -128,9 +130,10 @@ bool QtMessageBoxes::ChoosePrinter(QWidget* parent, QPrinter& printer) {
 bool QtMessageBoxes::ChooseFont(QWidget* parent, QFont& font) {
     if (RunsOffscreen()) return false;
     bool chosen = false;
+    const QFont start = FontDialogStart(font);
     const QFont result =
-        QFontDialog::getFont(&chosen, font, parent, QString(), QFontDialog::DontUseNativeDialog);
-    if (chosen) font = result;
+        QFontDialog::getFont(&chosen, start, parent, QString(), QFontDialog::DontUseNativeDialog);
+    if (chosen) font = FontAfterDialog(font, start, result);
     return chosen;
 }
 

@@ -50,6 +50,7 @@ TFrmFind::TFrmFind(QWidget* owner, FindTarget* target)
     find_->lineEdit()->setMaxLength(kPatternLength);
     find_->setToolTip(QStringLiteral("Строка или маска для поиска"));
     find_->setAccessibleName(find_->toolTip());
+    find_->lineEdit()->setAccessibleName(find_->toolTip());
     find_->setMinimumWidth(200);
     layout->addWidget(find_, 0, 0, 1, 4);
 
@@ -185,6 +186,15 @@ void TFrmFind::keyPressEvent(QKeyEvent* event) {
 bool TFrmFind::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event))) return true;
     return QDialog::eventFilter(watched, event);
+}
+
+// Opened (Ctrl+F), the dialog takes the keyboard at once, so that what is typed next is the
+// pattern, ready to replace the last one.
+void TFrmFind::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    activateWindow();
+    find_->setFocus(Qt::ActiveWindowFocusReason);
+    find_->lineEdit()->selectAll();
 }
 
 void TFrmFind::hideEvent(QHideEvent* event) {

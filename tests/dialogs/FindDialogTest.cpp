@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -134,8 +136,15 @@ TEST_F(FindDialogTest, KeepsAHistoryOfAHundredAndRefusesEmptyMasks) {
     EXPECT_EQ(dialog_.FindBox()->findText(QStringLiteral("кот")), -1) << "the oldest went";
     EXPECT_EQ(dialog_.FindBox()->currentText(), QStringLiteral("слово99"));
 
-    // Ctrl+F closes it (hidden, not destroyed) and tells the owner.
+    // Opened, it has the keyboard: typing replaces the last pattern.
     dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    EXPECT_EQ(QApplication::focusWidget(), dialog_.FindBox());
+    QTest::keyClicks(QApplication::focusWidget(), "k*t");
+    EXPECT_EQ(dialog_.FindBox()->currentText(), QStringLiteral("k*t"));
+    EXPECT_FALSE(dialog_.FindBox()->lineEdit()->accessibleName().isEmpty());
+
+    // Ctrl+F closes it (hidden, not destroyed) and tells the owner.
     QTest::keyClick(dialog_.FindBox(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_FALSE(dialog_.isVisible());
     EXPECT_GE(target_.closes, 1);

@@ -46,9 +46,16 @@ int PointSize(const QFont& font) {
     return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
 }
 
-bool SameFile(const QString& a, const QString& b) {
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+QString LineBreakName(DocumentForm::LineBreaks breaks) {
+    switch (breaks) {
+        case DocumentForm::LineBreaks::Lf:
+            return QStringLiteral("LF");
+        case DocumentForm::LineBreaks::Cr:
+            return QStringLiteral("CR");
+        case DocumentForm::LineBreaks::CrLf:
+            break;
+    }
+    return QStringLiteral("CR LF");
 }
 
 }  // namespace
@@ -367,7 +374,7 @@ bool TFrmView::LoadText(const std::string& fileName) {
         }
         if (!ConfirmDiscard()) return;
         LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
-        unmappedCharacters_ = document.UnmappedCharacters;
+        origin_ = DocumentOrigin(fileName, document);
         SetFileName(fileName);
         if (document.UnmappedCharacters > 0)
             ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
@@ -396,8 +403,7 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         const PlayerAppearance look = host_.GetAppearance();
         document_->SetText(std::move(bytes), options.CodePage);
         options_ = std::move(options);
-        form_ = form;
-        unmappedCharacters_ = 0;
+        origin_ = DocumentOrigin(form);
         DetectDictionary(fileName);
         SetRange(0, 0);
         viewPos_ = 0;
@@ -497,27 +503,30 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
                       yesNoCancel, BoxButton::No) != BoxButton::Yes)
         return false;
     // Characters that the load turned into "?" would be lost in the original file for good.
-    if (form_.FileEncoding == DocumentForm::Encoding::Utf8 && unmappedCharacters_ > 0 &&
-        SameFile(name, QString::fromStdString(docName_)) &&
+    const size_t losses = origin_.LossesAt(name.toStdString());
+    if (losses > 0 &&
         dialogs_.Show(this, BoxKind::Warning,
                       QStringLiteral("При загрузке символы, которых нет в Windows-1251 (%1), "
                                      "заменены на \"?\". Записать текст поверх исходного файла?")
-                          .arg(unmappedCharacters_),
+                          .arg(losses),
                       {BoxButton::Yes, BoxButton::No}, BoxButton::No) != BoxButton::Yes)
         return false;
     try {
-        writer_(name.toStdString(), document_->Bytes(), form_);
+        writer_(name.toStdString(), document_->Bytes(), origin_.Form());
     } catch (const std::exception& error) {
         // The old file and the unsaved state stay as they were.
         ShowAppError(error.what());
         return false;
     }
     folder_ = QFileInfo(name).absolutePath();
-    unmappedCharacters_ = 0;
+    const bool unifiedBreaks = origin_.Saved(name.toStdString());
     SetFileName(name.toStdString());
     editor_->document()->setModified(false);
     ShowModified(false);
-    ShowStatus(QStringLiteral("Файл сохранен"));
+    ShowStatus(unifiedBreaks
+                   ? QStringLiteral("Файл сохранен; концы строк записаны в одном виде: ") +
+                         LineBreakName(origin_.Form().FileLineBreaks)
+                   : QStringLiteral("Файл сохранен"));
     return true;
 }
 

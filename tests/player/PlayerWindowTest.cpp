@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QUrl>
 
@@ -215,18 +216,33 @@ TEST_F(PlayerWindowTest, AFailedLoadKeepsTheDocumentAndItsChanges) {
 }
 
 TEST_F(PlayerWindowTest, SavesEveryFormBackByteForByteAndAtomically) {
-    const std::string forms[] = {Dos("Строка\rодна\nи\r\nдругая") + Bytes("\0\x98\xff end\r\n"),
-                                 "\xEF\xBB\xBF" + std::string("Привет, ёжик\nвторая строка\n"),
-                                 std::string("Без BOM: Ёлка\r\nи\rвсё"), W("Просто\nпо LF\n"),
-                                 Bytes("\0\0\r\n\r\r\n\n")};
+    // A file of one form of line break comes back byte for byte; a mixed one in its most
+    // frequent form, which the first save tells.
+    const std::pair<std::string, std::string> forms[] = {
+        {Dos("Строка\rодна\nи\r\nдругая") + Bytes("\0\x98\xff end\r\n"),
+         Dos("Строка\r\nодна\r\nи\r\nдругая") + Bytes("\0\x98\xff end\r\n")},
+        {"\xEF\xBB\xBF" + std::string("Привет, ёжик\nвторая строка\n"), ""},
+        {"Без BOM: Ёлка\r\nи\rвсё", "Без BOM: Ёлка\r\nи\r\nвсё"},
+        {W("Просто\nпо LF\n"), ""},
+        {W("Старый\rМак\r"), ""},
+        {Bytes("\0\0\r\n\r\r\n\n"), Bytes("\0\0\r\n\r\n\r\n\r\n")}};
     int n = 0;
-    for (const std::string& bytes : forms) {
+    for (const auto& [bytes, mixedSaved] : forms) {
         const std::string name = "form" + std::to_string(n++) + ".txt";
         Load(name, bytes);
-        ASSERT_TRUE(SaveAs(Path("copy-" + name))) << name;
-        EXPECT_EQ(test::ReadWholeFile(Path("copy-" + name)), bytes) << name;
+        boxes_.fileNames.push_back(QString::fromStdString(Path("copy-" + name)));
+        Item("FileSaveItem")->trigger();
+        EXPECT_EQ(Status(),
+                  mixedSaved.empty()
+                      ? QStringLiteral("Файл сохранен")
+                      : QStringLiteral("Файл сохранен; концы строк записаны в одном виде: CR LF"))
+            << name;
+        EXPECT_EQ(test::ReadWholeFile(Path("copy-" + name)),
+                  mixedSaved.empty() ? bytes : mixedSaved)
+            << name;
         EXPECT_EQ(view_->DocName(), Path("copy-" + name));
     }
+    EXPECT_TRUE(SaveAs(Path("again.txt"))) << "the line breaks are told once";
 
     // Overwriting needs a Yes.
     Load("doc.txt", W("Старое.\r\n"));
@@ -259,6 +275,37 @@ TEST_F(PlayerWindowTest, SavesEveryFormBackByteForByteAndAtomically) {
     EXPECT_FALSE(SaveAs(Path("utf8.txt")));
     EXPECT_EQ(test::ReadWholeFile(Path("utf8.txt")), utf8);
     EXPECT_NE(boxes_.texts.back().find("(2)"), std::string::npos) << boxes_.texts.back();
+    // Nor after the document was saved elsewhere, for as long as it is open.
+    boxes_.answers.clear();
+    ASSERT_TRUE(SaveAs(Path("elsewhere.txt")));
+    const size_t asked = boxes_.texts.size();
+    boxes_.answers = {BoxButton::Yes, BoxButton::No};
+    EXPECT_FALSE(SaveAs(Path("utf8.txt")));
+    EXPECT_EQ(test::ReadWholeFile(Path("utf8.txt")), utf8);
+    ASSERT_EQ(boxes_.texts.size(), asked + 2);
+    EXPECT_NE(boxes_.texts.back().find("(2)"), std::string::npos) << boxes_.texts.back();
+    // Once the user agreed, the file holds the "?" and a later save asks only to overwrite.
+    boxes_.answers = {BoxButton::Yes, BoxButton::Yes};
+    EXPECT_TRUE(SaveAs(Path("utf8.txt")));
+    EXPECT_EQ(test::ReadWholeFile(Path("utf8.txt")), "Символ ? и ещё ?\n");
+    boxes_.answers = {BoxButton::Yes};
+    EXPECT_TRUE(SaveAs(Path("utf8.txt")));
+    EXPECT_EQ(boxes_.texts.size(), asked + 5);
+}
+
+TEST_F(PlayerWindowTest, EveryLineBreakOfAMixedFileIsALineOfTheView) {
+    // An LF file with one CR LF: each break is a line, none is shown as a sign.
+    std::string file;
+    for (int i = 0; i < 50; ++i)
+        file += W("Абзац номер ") + std::to_string(i) + (i == 20 ? "\r\n" : "\n");
+    Load("mixed.txt", file);
+    EXPECT_EQ(Editor()->document()->blockCount(), 51);
+    EXPECT_FALSE(Editor()->document()->toRawText().contains(QChar(0x240A)));
+    EXPECT_EQ(view_->Form().FileLineBreaks, DocumentForm::LineBreaks::Lf);
+    EXPECT_EQ(Editor()->document()->findBlockByNumber(21).text(), "Абзац номер 21");
+    // Offsets and view positions still map one to one.
+    view_->SetCaret(static_cast<int32_t>(view_->Document().Bytes().find(W("номер 21"))));
+    EXPECT_EQ(Editor()->textCursor().blockNumber(), 21);
 }
 
 TEST_F(PlayerWindowTest, ClosingAsksOnlyAboutUnsavedChanges) {

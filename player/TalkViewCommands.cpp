@@ -46,6 +46,11 @@ int PointSize(const QFont& font) {
     return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
 }
 
+// The message for a document a window cannot hold; `what` names it.
+std::string TooLarge(const QString& what, const QString& reason) {
+    return (what + QStringLiteral(" слишком велик для окна плеера: ") + reason).toStdString();
+}
+
 QString LineBreakName(DocumentForm::LineBreaks breaks) {
     switch (breaks) {
         case DocumentForm::LineBreaks::Lf:
@@ -366,12 +371,19 @@ bool TFrmView::LoadText(const std::string& fileName) {
     bool loaded = false;
     Guarded([&] {
         LoadedDocument document;
+        const QString file = QStringLiteral("Файл \"%1\"").arg(QString::fromStdString(fileName));
         try {
-            document = LoadDocument(fileName);
+            document = LoadDocument(fileName, kMaxWindowDocumentBytes);
+        } catch (const DocumentTooLarge&) {
+            ShowAppError(TooLarge(file, PlayerDocument::TooLargeForWindow(kMaxDocumentBytes, 0)));
+            return;
         } catch (const DocumentError& error) {
             ShowAppError(error.what());
             return;
         }
+        if (const QString refusal = PlayerDocument::TooLargeForWindow(document.Text);
+            !refusal.isEmpty())
+            return ShowAppError(TooLarge(file, refusal));
         if (!ConfirmDiscard()) return;
         LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
         origin_ = DocumentOrigin(fileName, document);
@@ -475,6 +487,12 @@ bool TFrmView::LoadClipboard() {
     const QString text = QApplication::clipboard()->text();
     if (text.isEmpty()) return true;
     if (!ConfirmDiscard()) return false;
+    if (const QString refusal =
+            PlayerDocument::TooLargeForWindow(static_cast<size_t>(text.size()), text.count(u'\n'));
+        !refusal.isEmpty()) {
+        ShowAppError(TooLarge(QStringLiteral("Текст в клипборде"), refusal));
+        return false;
+    }
     // The clipboard holds Unicode: it goes straight into Windows-1251, with no guessing.
     LoadBytes(PlayerDocument::Encode(text, kCodePageWindows), kCodePageWindows, DocumentForm{});
     SetFileName(std::string());
@@ -556,9 +574,9 @@ bool TFrmView::HasSelection() const {
 }
 
 QMimeData* TFrmView::SelectionAsMimeData() const {
-    // What the editor shows is the bytes decoded through the document's code page.
-    QString text = editor_->textCursor().selectedText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    // The selected bytes through the document's code page; display-only breaks hold none.
+    const QString text = document_->Show(
+        std::string_view(document_->Bytes()).substr(SelectionStart(), SelectionLength()));
     auto* data = new QMimeData;
     data->setText(text);
     return data;
@@ -598,7 +616,12 @@ void TFrmView::EditPaste(QAbstractButton* sender) {
 
 void TFrmView::BtnEditor(QAbstractButton* sender) {
     if (sender == btnReadOnly_) {
-        editor_->setReadOnly(btnReadOnly_->isChecked());
+        if (!btnReadOnly_->isChecked() && document_->Wrapped())
+            ShowStatus(QStringLiteral("Строки длиннее %1 знаков показаны с переносами: такой "
+                                      "текст не правится")
+                           .arg(kDisplayLineChars));
+        else
+            editor_->setReadOnly(btnReadOnly_->isChecked());
     } else if (sender == btnFind_) {
         if (findDialog_ != nullptr && btnFind_->isChecked()) {
             findDialog_->adjustSize();

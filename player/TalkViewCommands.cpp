@@ -487,8 +487,8 @@ bool TFrmView::LoadClipboard() {
     const QString text = QApplication::clipboard()->text();
     if (text.isEmpty()) return true;
     if (!ConfirmDiscard()) return false;
-    if (const QString refusal =
-            PlayerDocument::TooLargeForWindow(static_cast<size_t>(text.size()), text.count(u'\n'));
+    if (const QString refusal = PlayerDocument::TooLargeForWindow(static_cast<size_t>(text.size()),
+                                                                  text.count(u'\n') + 1);
         !refusal.isEmpty()) {
         ShowAppError(TooLarge(QStringLiteral("Текст в клипборде"), refusal));
         return false;

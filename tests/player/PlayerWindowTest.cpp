@@ -308,6 +308,55 @@ TEST_F(PlayerWindowTest, EveryLineBreakOfAMixedFileIsALineOfTheView) {
     EXPECT_EQ(Editor()->textCursor().blockNumber(), 21);
 }
 
+TEST_F(PlayerWindowTest, DocumentsTooLargeForTheWindowAreRefusedAndLongLinesShownInPieces) {
+    Load("first.txt", W("Первый текст.\r\n"));
+    // Sparse, so it costs nothing; the size alone refuses it, before any reading.
+    const std::string big = WriteFile(Path("big.txt"), "");
+    ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(kMaxWindowDocumentBytes + 1)), 0);
+    std::string manyLines;
+    for (int64_t i = 0; i < kMaxWindowDocumentLines; ++i)
+        manyLines += "\n";
+    const std::string lines = WriteFile(Path("lines.txt"), manyLines);
+    const std::pair<std::string, QString> refused[] = {
+        {big, QStringLiteral("больше 32 МБ")}, {lines, QStringLiteral("больше 500000 строк")}};
+    for (const auto& [path, reason] : refused) {
+        EXPECT_FALSE(view_->LoadText(path)) << path;
+        EXPECT_EQ(Status(), QStringLiteral("Файл \"%1\" слишком велик для окна плеера: ")
+                                    .arg(QString::fromStdString(path)) +
+                                reason);
+        EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
+        EXPECT_EQ(view_->DocName(), Path("first.txt"));
+    }
+    QApplication::clipboard()->setText(QString::fromStdString(manyLines));
+    Item("ClipbrdOpenItem")->trigger();
+    EXPECT_EQ(Status(), "Текст в клипборде слишком велик для окна плеера: больше 500000 строк");
+    EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
+
+    // A line much longer than the editor lays out quickly: shown in pieces, kept as it is.
+    std::string line;
+    while (line.size() < 10 * static_cast<size_t>(kDisplayLineChars))
+        line += W("слово ");
+    Load("line.txt", line);
+    EXPECT_GT(Editor()->document()->blockCount(), 5);
+    EXPECT_TRUE(view_->Document().Bytes() == line);
+    // It is for reading only: a copy across a piece's end holds no line break, and the
+    // editor stays read-only.
+    const int32_t end = static_cast<int32_t>(Editor()->document()->begin().length() - 1);
+    QTextCursor selection = Editor()->textCursor();
+    selection.setPosition(end - 6);
+    selection.setPosition(end + 7, QTextCursor::KeepAnchor);
+    Editor()->setTextCursor(selection);
+    Item("EditCopyItem")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "слово слово ");
+    Button("BtnReadOnly")->click();
+    EXPECT_TRUE(Editor()->isReadOnly());
+    EXPECT_TRUE(Button("BtnReadOnly")->isChecked());
+    EXPECT_EQ(Status(),
+              "Строки длиннее 2048 знаков показаны с переносами: такой текст не правится");
+    ASSERT_TRUE(SaveAs(Path("line-copy.txt")));
+    EXPECT_TRUE(test::ReadWholeFile(Path("line-copy.txt")) == line);
+}
+
 TEST_F(PlayerWindowTest, ClosingAsksOnlyAboutUnsavedChanges) {
     Load("a.txt", W("Текст.\r\n"));
     Type(QStringLiteral("Ещё. "));

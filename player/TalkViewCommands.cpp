@@ -486,13 +486,13 @@ void TFrmView::ClipbrdOpen() {
 bool TFrmView::LoadClipboard() {
     const QString text = QApplication::clipboard()->text();
     if (text.isEmpty()) return true;
-    if (!ConfirmDiscard()) return false;
     if (const QString refusal = PlayerDocument::TooLargeForWindow(static_cast<size_t>(text.size()),
                                                                   text.count(u'\n') + 1);
         !refusal.isEmpty()) {
         ShowAppError(TooLarge(QStringLiteral("Текст в клипборде"), refusal));
         return false;
     }
+    if (!ConfirmDiscard()) return false;
     // The clipboard holds Unicode: it goes straight into Windows-1251, with no guessing.
     LoadBytes(PlayerDocument::Encode(text, kCodePageWindows), kCodePageWindows, DocumentForm{});
     SetFileName(std::string());

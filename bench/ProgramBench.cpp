@@ -228,10 +228,12 @@ double WindowPortionGap(const Setup& setup) {
     return Median(silences);
 }
 
-// The program's memory with a 30 MB document (about the most a window holds) open in a window, once its reading has begun.
+// The program's memory with a 30 MB document (about the most a window holds) open in a
+// window, once its reading has begun.
 double ResidentWithLargeDocument(const Setup& setup) {
     const std::string document = setup.root + "/thirty.txt";
-    std::ofstream(document, std::ios::binary) << tovrin::bench::MakeRussianDocument(30u * 1000 * 1000, 11);
+    std::ofstream(document, std::ios::binary)
+        << tovrin::bench::MakeRussianDocument(30u * 1000 * 1000, 11);
     WriteSettings(setup.program);
     const pid_t pid = StartRecorded(setup, {document});
     double resident = -1;

@@ -54,13 +54,30 @@ PlayerDocument::~PlayerDocument() {
 }
 
 void PlayerDocument::SetText(std::string bytes, int codePage) {
-    const QString shown = ShowIn(DisplayTable::For(codePage), bytes);
+    std::vector<int> soft;
+    const QString shown = ShowWrapped(DisplayTable::For(codePage), bytes, soft);
     codePage_ = codePage;
     bytes_ = std::move(bytes);
-    lineBreaks_ = std::count(shown.begin(), shown.end(), QChar(u'\n'));
+    softBlocks_ = std::move(soft);
+    lineBreaks_ = std::count(shown.begin(), shown.end(), QChar(u'\n')) -
+                  static_cast<int64_t>(softBlocks_.size());
     replacing_ = true;
     view_.setPlainText(shown);
     replacing_ = false;
+}
+
+QString PlayerDocument::TooLargeForWindow(std::string_view bytes) {
+    // Counting the lines of a text too large anyway would be time lost.
+    if (bytes.size() > kMaxWindowDocumentBytes) return TooLargeForWindow(bytes.size(), 0);
+    return TooLargeForWindow(bytes.size(), std::count(bytes.begin(), bytes.end(), '\n') + 1);
+}
+
+QString PlayerDocument::TooLargeForWindow(size_t size, int64_t lines) {
+    if (size > kMaxWindowDocumentBytes)
+        return QStringLiteral("больше %1 МБ").arg(kMaxWindowDocumentBytes >> 20);
+    if (lines > kMaxWindowDocumentLines)
+        return QStringLiteral("больше %1 строк").arg(kMaxWindowDocumentLines);
+    return QString();
 }
 
 void PlayerDocument::SetCodePage(int codePage) {
@@ -75,9 +92,19 @@ int PlayerDocument::ViewLength() const {
     return view_.characterCount() - 1;
 }
 
+int64_t PlayerDocument::SoftBreaksUpTo(int block) const {
+    return std::upper_bound(softBlocks_.begin(), softBlocks_.end(), block) - softBlocks_.begin();
+}
+
+int64_t PlayerDocument::BlockOffset(int block) const {
+    // Each earlier break is one view position: two bytes for a CR LF, none for a display one.
+    return view_.findBlockByNumber(block).position() + int64_t{block} - 2 * SoftBreaksUpTo(block);
+}
+
 int32_t PlayerDocument::OffsetOf(int viewPosition) const {
     const int position = std::clamp(viewPosition, 0, ViewLength());
-    const int64_t offset = int64_t{position} + view_.findBlock(position).blockNumber();
+    const int block = view_.findBlock(position).blockNumber();
+    const int64_t offset = int64_t{position} + block - 2 * SoftBreaksUpTo(block);
     return static_cast<int32_t>(std::clamp<int64_t>(offset, 0, Size()));
 }
 
@@ -87,13 +114,14 @@ int PlayerDocument::ViewPositionOf(int32_t offset) const {
     int low = 0, high = view_.blockCount() - 1;
     while (low < high) {
         const int middle = low + (high - low + 1) / 2;
-        if (view_.findBlockByNumber(middle).position() + int64_t{middle} <= wanted)
+        if (BlockOffset(middle) <= wanted)
             low = middle;
         else
             high = middle - 1;
     }
     const QTextBlock block = view_.findBlockByNumber(low);
-    const int64_t position = std::min<int64_t>(wanted - low, block.position() + block.length() - 1);
+    const int64_t position = std::min<int64_t>(block.position() + (wanted - BlockOffset(low)),
+                                               block.position() + block.length() - 1);
     return static_cast<int>(std::clamp<int64_t>(position, 0, ViewLength()));
 }
 
@@ -117,6 +145,42 @@ QString PlayerDocument::ShowIn(const DisplayTable& table, std::string_view bytes
     return shown;
 }
 
+QString PlayerDocument::ShowWrapped(const DisplayTable& table, std::string_view bytes,
+                                    std::vector<int>& soft) {
+    soft.clear();
+    // Every display-only break follows at least half a piece of text.
+    const size_t most = bytes.size() + bytes.size() / (kDisplayLineChars / 2) + 1;
+    QString shown(static_cast<qsizetype>(most), Qt::Uninitialized);
+    QChar* out = shown.data();
+    qsizetype n = 0, lineStart = 0, afterBlank = -1;
+    int block = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            out[n++] = u'\n';
+            ++i;
+            ++block;
+            lineStart = n;
+            afterBlank = -1;
+            continue;
+        }
+        if (n - lineStart == kDisplayLineChars) {
+            // After the piece's last blank when that lies in its second half, else here.
+            const qsizetype at = afterBlank - lineStart >= kDisplayLineChars / 2 ? afterBlank : n;
+            std::copy_backward(out + at, out + n, out + n + 1);
+            out[at] = u'\n';
+            ++n;
+            soft.push_back(++block);
+            lineStart = at + 1;
+            afterBlank = -1;
+        }
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        out[n++] = table.Show(byte);
+        if (byte == ' ' || byte == '\t') afterBlank = n;
+    }
+    shown.truncate(n);
+    return shown;
+}
+
 std::string PlayerDocument::Encode(QStringView text) const {
     return Encode(text, codePage_);
 }
@@ -128,7 +192,8 @@ std::string PlayerDocument::Encode(QStringView text, int codePage) {
 }
 
 void PlayerDocument::ApplyChange(int position, int removed, int added) {
-    if (replacing_) return;
+    // A wrapped view is read-only: the bytes stay as they are.
+    if (replacing_ || Wrapped()) return;
     const int newLength = ViewLength();
     const int64_t oldLength = static_cast<int64_t>(bytes_.size()) - lineBreaks_;
     // Some changes count the document's closing block end on both sides; it holds no byte.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QTextDocument;
 
@@ -13,12 +14,23 @@ namespace tovrin {
 
 class DisplayTable;
 
+// Largest document a window holds. Measured with Qt 6.4: the editor costs about 8 bytes of
+// memory per byte of text and about 110 bytes and 5 us of the window's thread per line, so
+// either limit keeps a window under about 300 MB and a load under about 5 s.
+inline constexpr size_t kMaxWindowDocumentBytes = size_t{32} << 20;
+inline constexpr int64_t kMaxWindowDocumentLines = 1000000;
+// A line laid out whole costs about 40 bytes and 2 us per character: longer lines are shown
+// in pieces of at most this many characters.
+inline constexpr int kDisplayLineChars = 2048;
+
 // The document of a player window: a byte buffer in the document's own code page with every
 // line break stored as CR LF (the source of truth, zero-terminated, what the text library
 // reads), shown in a QTextDocument through the code page's display table. Every change made
 // in the view is carried into the buffer as it happens, so the view is never read whole.
 // A line break is two bytes in the buffer and one position in the view: the byte offset of a
-// view position is the position plus its line number.
+// view position is the position plus its line number. A line longer than kDisplayLineChars is
+// shown as several view lines, whose breaks (one position each) hold no byte; such a wrapped
+// document is for reading only, and edits of its view are not carried into the buffer.
 class PlayerDocument {
   public:
     explicit PlayerDocument(QTextDocument& view);
@@ -29,6 +41,12 @@ class PlayerDocument {
     // Replaces buffer and view. A CR or LF outside a CR LF pair stays one byte, shown as a
     // sign inside its line, so that the bytes are kept exactly as they came.
     void SetText(std::string bytes, int codePage);
+    // True when some line is shown in pieces: the view must stay read-only.
+    bool Wrapped() const { return !softBlocks_.empty(); }
+    // Why a window cannot hold the document `bytes` (in the library's form), or a document of
+    // `size` bytes in `lines` lines; empty when it can.
+    static QString TooLargeForWindow(std::string_view bytes);
+    static QString TooLargeForWindow(size_t size, int64_t lines);
     // Shows the same bytes through another code page's table.
     void SetCodePage(int codePage);
     int CodePage() const { return codePage_; }
@@ -51,6 +69,13 @@ class PlayerDocument {
 
   private:
     static QString ShowIn(const DisplayTable& table, std::string_view bytes);
+    // ShowIn with the display-only breaks of long lines; their block numbers go to `soft`.
+    static QString ShowWrapped(const DisplayTable& table, std::string_view bytes,
+                               std::vector<int>& soft);
+    // Display-only breaks in blocks 1 to `block`.
+    int64_t SoftBreaksUpTo(int block) const;
+    // The byte offset at which a view block starts.
+    int64_t BlockOffset(int block) const;
     void ApplyChange(int position, int removed, int added);
     void ResyncFromView();
     int ViewLength() const;
@@ -58,7 +83,8 @@ class PlayerDocument {
     QTextDocument& view_;
     std::string bytes_;
     int codePage_ = -1;
-    int64_t lineBreaks_ = 0;  // CR LF pairs in bytes_
+    int64_t lineBreaks_ = 0;       // CR LF pairs in bytes_
+    std::vector<int> softBlocks_;  // ascending numbers of the blocks a display-only break starts
     bool replacing_ = false;
     QMetaObject::Connection changes_;
 };

@@ -80,7 +80,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     const PlayerOptions& Options() const { return options_; }
     const std::string& DocName() const { return docName_; }
     const std::string& DocKind() const { return docKind_; }
-    const DocumentForm& Form() const { return form_; }
+    const DocumentForm& Form() const { return origin_.Form(); }
     int32_t BlockStart() const { return blockStart_; }
     int32_t BlockEnd() const { return blockEnd_; }
     int32_t TalkPos() const { return talkPos_; }
@@ -230,8 +230,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     std::string docKind_ = kDocKindText;
     std::string speechPath_;
     std::string docName_;
-    DocumentForm form_;
-    size_t unmappedCharacters_ = 0;
+    DocumentOrigin origin_;
     std::optional<std::string> preparedText_;
     int32_t blockStart_ = 0;
     int32_t blockEnd_ = 0;

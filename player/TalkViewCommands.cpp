@@ -47,9 +47,21 @@ int PointSize(const QFont& font) {
     return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
 }
 
-bool SameFile(const QString& a, const QString& b) {
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+// The message for a document a window cannot hold; `what` names it.
+std::string TooLarge(const QString& what, const QString& reason) {
+    return (what + QStringLiteral(" слишком велик для окна плеера: ") + reason).toStdString();
+}
+
+QString LineBreakName(DocumentForm::LineBreaks breaks) {
+    switch (breaks) {
+        case DocumentForm::LineBreaks::Lf:
+            return QStringLiteral("LF");
+        case DocumentForm::LineBreaks::Cr:
+            return QStringLiteral("CR");
+        case DocumentForm::LineBreaks::CrLf:
+            break;
+    }
+    return QStringLiteral("CR LF");
 }
 
 }  // namespace
@@ -360,15 +372,22 @@ bool TFrmView::LoadText(const std::string& fileName) {
     bool loaded = false;
     Guarded([&] {
         LoadedDocument document;
+        const QString file = QStringLiteral("Файл \"%1\"").arg(QString::fromStdString(fileName));
         try {
-            document = LoadDocument(fileName);
+            document = LoadDocument(fileName, kMaxWindowDocumentBytes);
+        } catch (const DocumentTooLarge&) {
+            ShowAppError(TooLarge(file, PlayerDocument::TooLargeForWindow(kMaxDocumentBytes, 0)));
+            return;
         } catch (const DocumentError& error) {
             ShowAppError(error.what());
             return;
         }
+        if (const QString refusal = PlayerDocument::TooLargeForWindow(document.Text);
+            !refusal.isEmpty())
+            return ShowAppError(TooLarge(file, refusal));
         if (!ConfirmDiscard()) return;
         LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
-        unmappedCharacters_ = document.UnmappedCharacters;
+        origin_ = DocumentOrigin(fileName, document);
         SetFileName(fileName);
         if (document.UnmappedCharacters > 0)
             ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
@@ -397,8 +416,7 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         const PlayerAppearance look = host_.GetAppearance();
         document_->SetText(std::move(bytes), options.CodePage);
         options_ = std::move(options);
-        form_ = form;
-        unmappedCharacters_ = 0;
+        origin_ = DocumentOrigin(form);
         DetectDictionary(fileName);
         SetRange(0, 0);
         viewPos_ = 0;
@@ -469,6 +487,12 @@ void TFrmView::ClipbrdOpen() {
 bool TFrmView::LoadClipboard() {
     const QString text = QApplication::clipboard()->text();
     if (text.isEmpty()) return true;
+    if (const QString refusal = PlayerDocument::TooLargeForWindow(static_cast<size_t>(text.size()),
+                                                                  text.count(u'\n') + 1);
+        !refusal.isEmpty()) {
+        ShowAppError(TooLarge(QStringLiteral("Текст в клипборде"), refusal));
+        return false;
+    }
     if (!ConfirmDiscard()) return false;
     // The clipboard holds Unicode: it goes straight into Windows-1251, with no guessing.
     LoadBytes(PlayerDocument::Encode(text, kCodePageWindows), kCodePageWindows, DocumentForm{});
@@ -498,27 +522,30 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
                       yesNoCancel, BoxButton::No) != BoxButton::Yes)
         return false;
     // Characters that the load turned into "?" would be lost in the original file for good.
-    if (form_.FileEncoding == DocumentForm::Encoding::Utf8 && unmappedCharacters_ > 0 &&
-        SameFile(name, QString::fromStdString(docName_)) &&
+    const size_t losses = origin_.LossesAt(name.toStdString());
+    if (losses > 0 &&
         dialogs_.Show(this, BoxKind::Warning,
                       QStringLiteral("При загрузке символы, которых нет в Windows-1251 (%1), "
                                      "заменены на \"?\". Записать текст поверх исходного файла?")
-                          .arg(unmappedCharacters_),
+                          .arg(losses),
                       {BoxButton::Yes, BoxButton::No}, BoxButton::No) != BoxButton::Yes)
         return false;
     try {
-        writer_(name.toStdString(), document_->Bytes(), form_);
+        writer_(name.toStdString(), document_->Bytes(), origin_.Form());
     } catch (const std::exception& error) {
         // The old file and the unsaved state stay as they were.
         ShowAppError(error.what());
         return false;
     }
     folder_ = QFileInfo(name).absolutePath();
-    unmappedCharacters_ = 0;
+    const bool unifiedBreaks = origin_.Saved(name.toStdString());
     SetFileName(name.toStdString());
     editor_->document()->setModified(false);
     ShowModified(false);
-    ShowStatus(QStringLiteral("Файл сохранен"));
+    ShowStatus(unifiedBreaks
+                   ? QStringLiteral("Файл сохранен; концы строк записаны в одном виде: ") +
+                         LineBreakName(origin_.Form().FileLineBreaks)
+                   : QStringLiteral("Файл сохранен"));
     return true;
 }
 
@@ -548,9 +575,9 @@ bool TFrmView::HasSelection() const {
 }
 
 QMimeData* TFrmView::SelectionAsMimeData() const {
-    // What the editor shows is the bytes decoded through the document's code page.
-    QString text = editor_->textCursor().selectedText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    // The selected bytes through the document's code page; display-only breaks hold none.
+    const QString text = document_->Show(
+        std::string_view(document_->Bytes()).substr(SelectionStart(), SelectionLength()));
     auto* data = new QMimeData;
     data->setText(text);
     return data;
@@ -590,7 +617,12 @@ void TFrmView::EditPaste(QAbstractButton* sender) {
 
 void TFrmView::BtnEditor(QAbstractButton* sender) {
     if (sender == btnReadOnly_) {
-        editor_->setReadOnly(btnReadOnly_->isChecked());
+        if (!btnReadOnly_->isChecked() && document_->Wrapped())
+            ShowStatus(QStringLiteral("Строки длиннее %1 знаков показаны с переносами: такой "
+                                      "текст не правится")
+                           .arg(kDisplayLineChars));
+        else
+            editor_->setReadOnly(btnReadOnly_->isChecked());
     } else if (sender == btnFind_) {
         if (findDialog_ != nullptr && btnFind_->isChecked()) {
             findDialog_->adjustSize();

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <utility>
 
 namespace tovrin {
 namespace {
@@ -25,8 +27,13 @@ std::string Quoted(const std::string& path) {
     throw DocumentError("Cannot open file " + Quoted(path) + ". " + reason);
 }
 
-std::string LargerThanTheLimit() {
-    return "larger than " + std::to_string(kMaxDocumentBytes >> 20) + " MB";
+std::string LargerThan(size_t limit) {
+    return "larger than " + std::to_string(limit >> 20) + " MB";
+}
+
+[[noreturn]] void FailTooLarge(const std::string& path, size_t limit) {
+    throw DocumentTooLarge("Cannot open file " + Quoted(path) + ". It is " + LargerThan(limit),
+                           limit);
 }
 
 bool HasMultiByteSequence(std::string_view bytes) {
@@ -35,56 +42,92 @@ bool HasMultiByteSequence(std::string_view bytes) {
     return false;
 }
 
-// Line breaks are converted only when every one is a bare LF, so that a file of mixed or
-// CR LF breaks is held exactly as it is and an unchanged document always saves back the same.
-bool AllBreaksAreBareLf(std::string_view bytes, size_t& lineFeeds) {
-    lineFeeds = 0;
+struct BreakCounts {
+    size_t CrLf = 0, Lf = 0, Cr = 0;
+};
+
+BreakCounts CountBreaks(std::string_view bytes) {
+    BreakCounts counts;
     for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\n') continue;
-        if (i > 0 && bytes[i - 1] == '\r') return false;
-        ++lineFeeds;
+        if (bytes[i] == '\n') {
+            ++counts.Lf;
+        } else if (bytes[i] == '\r') {
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+                ++counts.CrLf;
+                ++i;
+            } else {
+                ++counts.Cr;
+            }
+        }
     }
-    return lineFeeds > 0;
+    return counts;
 }
 
-std::string LfToCrLf(std::string_view bytes, size_t lineFeeds) {
-    std::string out(bytes.size() + lineFeeds, '\0');
-    size_t size = 0;
-    for (char c : bytes) {
-        if (c == '\n') out[size++] = '\r';
-        out[size++] = c;
-    }
-    return out;
+// The most frequent form; CR LF wins a tie, since it needs no conversion, then LF.
+DocumentForm::LineBreaks DominantBreaks(const BreakCounts& counts) {
+    if (counts.CrLf >= counts.Lf && counts.CrLf >= counts.Cr) return DocumentForm::LineBreaks::CrLf;
+    return counts.Lf >= counts.Cr ? DocumentForm::LineBreaks::Lf : DocumentForm::LineBreaks::Cr;
 }
 
-std::string CrLfToLf(std::string_view text) {
-    std::string out(text.size(), '\0');
+// Every bare LF and lone CR becomes CR LF; `breaks` is their number.
+std::string ToCrLf(std::string_view bytes, size_t breaks) {
+    std::string out(bytes.size() + breaks, '\0');
     size_t size = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out[size++] = text[i];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n') {
+            out[size++] = c;
+            continue;
+        }
+        out[size++] = '\r';
+        out[size++] = '\n';
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    }
     out.resize(size);
     return out;
 }
 
+// Every CR LF pair becomes the single byte `single`; other bytes stay.
+std::string CrLfTo(std::string_view text, char single) {
+    std::string out(text.size(), '\0');
+    size_t size = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out[size++] = single;
+            ++i;
+        } else {
+            out[size++] = text[i];
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+std::string CanonicalPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::canonical(path, error);
+    return error ? std::string() : canonical.string();
+}
+
 }  // namespace
 
-std::string ReadDocumentBytes(const std::string& path) {
+std::string ReadDocumentBytes(const std::string& path, size_t limit) {
+    limit = std::min(limit, kMaxDocumentBytes);
     // O_NONBLOCK: opening a FIFO without a writer or a device must not hang before the check.
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd.valid()) FailToOpen(path, std::strerror(errno));
     struct stat info;
     if (fstat(fd.get(), &info) != 0) FailToOpen(path, std::strerror(errno));
     if (!S_ISREG(info.st_mode)) FailToOpen(path, "It is not a regular file");
-    if (static_cast<unsigned long long>(info.st_size) > kMaxDocumentBytes)
-        FailToOpen(path, "It is " + LargerThanTheLimit());
+    if (static_cast<unsigned long long>(info.st_size) > limit) FailTooLarge(path, limit);
 
     // The size is a hint only: a file may grow while it is read, and some report none.
     std::string bytes(static_cast<size_t>(info.st_size), '\0');
     size_t done = 0;
     for (;;) {
         if (done == bytes.size()) {
-            if (bytes.size() > kMaxDocumentBytes) FailToOpen(path, "It is " + LargerThanTheLimit());
-            bytes.resize(std::min(kMaxDocumentBytes + 1, bytes.size() + (size_t{1} << 16)));
+            if (bytes.size() > limit) FailTooLarge(path, limit);
+            bytes.resize(std::min(limit + 1, bytes.size() + (size_t{1} << 16)));
         }
         const ssize_t got = read(fd.get(), bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno == EINTR) continue;
@@ -97,7 +140,8 @@ std::string ReadDocumentBytes(const std::string& path) {
     return bytes;
 }
 
-LoadedDocument DocumentFromBytes(std::string bytes) {
+LoadedDocument DocumentFromBytes(std::string bytes, size_t limit) {
+    limit = std::min(limit, kMaxDocumentBytes);
     LoadedDocument document;
     const bool marked = std::string_view(bytes).starts_with(kByteOrderMark);
     const std::string_view body =
@@ -108,20 +152,21 @@ LoadedDocument DocumentFromBytes(std::string bytes) {
         document.CodePage = kCodePageWindows;
         bytes = Utf8DocumentToWindows1251(body, document.UnmappedCharacters);
     }
-    size_t lineFeeds = 0;
-    if (AllBreaksAreBareLf(bytes, lineFeeds)) {
-        if (bytes.size() + lineFeeds > kMaxDocumentBytes)
-            throw DocumentError("The document is " + LargerThanTheLimit());
-        document.Form.FileLineBreaks = DocumentForm::LineBreaks::Lf;
-        bytes = LfToCrLf(bytes, lineFeeds);
-    }
+    const BreakCounts breaks = CountBreaks(bytes);
+    const size_t single = breaks.Lf + breaks.Cr;
+    if (bytes.size() + single > limit)
+        throw DocumentTooLarge("The document is " + LargerThan(limit), limit);
+    document.Form.FileLineBreaks = DominantBreaks(breaks);
+    document.MixedLineBreaks = (breaks.CrLf > 0) + (breaks.Lf > 0) + (breaks.Cr > 0) > 1;
+    if (single > 0) bytes = ToCrLf(bytes, single);
     document.Text = std::move(bytes);
     return document;
 }
 
 std::string DocumentToBytes(std::string_view text, const DocumentForm& form) {
-    std::string bytes =
-        form.FileLineBreaks == DocumentForm::LineBreaks::Lf ? CrLfToLf(text) : std::string(text);
+    std::string bytes = form.FileLineBreaks == DocumentForm::LineBreaks::Lf   ? CrLfTo(text, '\n')
+                        : form.FileLineBreaks == DocumentForm::LineBreaks::Cr ? CrLfTo(text, '\r')
+                                                                              : std::string(text);
     if (form.FileEncoding == DocumentForm::Encoding::Utf8) {
         bytes = Windows1251DocumentToUtf8(bytes);
         if (form.ByteOrderMark) bytes.insert(0, kByteOrderMark);
@@ -129,13 +174,33 @@ std::string DocumentToBytes(std::string_view text, const DocumentForm& form) {
     return bytes;
 }
 
-LoadedDocument LoadDocument(const std::string& path) {
-    return DocumentFromBytes(ReadDocumentBytes(path));
+LoadedDocument LoadDocument(const std::string& path, size_t limit) {
+    return DocumentFromBytes(ReadDocumentBytes(path, limit), limit);
 }
 
 void SaveDocument(const std::string& path, std::string_view text, const DocumentForm& form) {
     if (!WriteFileAtomically(path, DocumentToBytes(text, form)))
         throw DocumentError("Cannot create file " + Quoted(path) + ". " + std::strerror(errno));
+}
+
+DocumentOrigin::DocumentOrigin(const std::string& path, const LoadedDocument& document)
+    : form_(document.Form), unifiedBreaksUntold_(document.MixedLineBreaks) {
+    if (document.UnmappedCharacters == 0) return;
+    lossySource_ = CanonicalPath(path);
+    if (!lossySource_.empty()) losses_ = document.UnmappedCharacters;
+}
+
+size_t DocumentOrigin::LossesAt(const std::string& path) const {
+    return losses_ > 0 && CanonicalPath(path) == lossySource_ ? losses_ : 0;
+}
+
+bool DocumentOrigin::Saved(const std::string& path) {
+    // Once written over, the source holds the "?" itself: nothing more to lose there.
+    if (LossesAt(path) > 0) {
+        lossySource_.clear();
+        losses_ = 0;
+    }
+    return std::exchange(unifiedBreaksUntold_, false);
 }
 
 }  // namespace tovrin

@@ -161,5 +161,78 @@ TEST(PlayerDocumentTest, LoneCarriageReturnsLineFeedsAndZerosAreKeptInTheirLines
     EXPECT_EQ(document.Bytes(), mixed);
 }
 
+TEST(PlayerDocumentTest, LongLinesAreShownInPiecesWithTheBytesAndPositionsKept) {
+    QPlainTextEdit editor;
+    PlayerDocument document(*editor.document());
+    std::mt19937 random(3);
+    // A line of words, a line with no blank at all, short lines between, a line just at the
+    // limit, and a long line ending the text.
+    std::string words;
+    while (words.size() < 5 * kDisplayLineChars)
+        words += std::string(1 + random() % 12, static_cast<char>(0xE0 + random() % 32)) + " ";
+    const std::string text =
+        words + "\r\nshort\r\n" + std::string(3 * kDisplayLineChars + 7, '\0') + "\r\n\r\n" +
+        std::string(kDisplayLineChars, 'x') + "\r\n" + words.substr(0, 2 * kDisplayLineChars + 1);
+    for (int codePage : {1, 2}) {
+        SCOPED_TRACE(codePage);
+        document.SetText(text, codePage);
+        EXPECT_TRUE(document.Wrapped());
+        EXPECT_EQ(document.Bytes(), text);
+        QString shown;
+        for (QTextBlock block = editor.document()->begin(); block.isValid(); block = block.next()) {
+            EXPECT_LE(block.length() - 1, kDisplayLineChars) << block.blockNumber();
+            shown += block.text();
+        }
+        // Only display breaks were added: the pieces together are the text without its breaks.
+        std::string unbroken = text;
+        std::erase(unbroken, '\r');
+        std::erase(unbroken, '\n');
+        EXPECT_EQ(shown, document.Show(unbroken));
+        // A piece of words ends after a blank.
+        EXPECT_TRUE(editor.document()->begin().text().endsWith(u' '));
+        EXPECT_TRUE(editor.document()->find(QString(kDisplayLineChars, u'x')).block().length() ==
+                    kDisplayLineChars + 1)
+            << "a line at the limit is one piece";
+
+        // Every byte outside a CR LF is at the view position it maps to, and back.
+        for (int32_t offset = 0; offset < document.Size(); ++offset) {
+            if (text[offset] == '\n') continue;
+            const int position = document.ViewPositionOf(offset);
+            if (text[offset] == '\r') {
+                EXPECT_EQ(document.OffsetOf(position), offset);
+                continue;
+            }
+            ASSERT_EQ(document.OffsetOf(position), offset);
+            ASSERT_EQ(editor.document()->characterAt(position),
+                      DisplayTable::For(codePage).Show(static_cast<unsigned char>(text[offset])))
+                << offset;
+        }
+        EXPECT_EQ(document.OffsetOf(editor.document()->characterCount() - 1), document.Size());
+        EXPECT_EQ(document.ViewPositionOf(document.Size()),
+                  editor.document()->characterCount() - 1);
+        // An edit of the view that got through anyway leaves the bytes alone.
+        QTextCursor(editor.document()).insertText(QStringLiteral("правка\n"));
+        EXPECT_EQ(document.Bytes(), text);
+    }
+    document.SetText(std::string(kDisplayLineChars, 'x'), 1);
+    EXPECT_FALSE(document.Wrapped());
+}
+
+TEST(PlayerDocumentTest, AWindowRefusesMoreBytesOrLinesThanItHolds) {
+    EXPECT_EQ(PlayerDocument::TooLargeForWindow(kMaxWindowDocumentBytes, kMaxWindowDocumentLines),
+              QString());
+    EXPECT_EQ(PlayerDocument::TooLargeForWindow(kMaxWindowDocumentBytes + 1, 1),
+              QStringLiteral("больше 32 МБ"));
+    EXPECT_EQ(PlayerDocument::TooLargeForWindow(10, kMaxWindowDocumentLines + 1),
+              QStringLiteral("больше 1000000 строк"));
+    // Lines are counted by their breaks.
+    std::string lines;
+    for (int64_t i = 1; i < kMaxWindowDocumentLines; ++i)
+        lines += "\r\n";
+    EXPECT_EQ(PlayerDocument::TooLargeForWindow(lines), QString());
+    EXPECT_EQ(PlayerDocument::TooLargeForWindow(lines + "\r\n"),
+              QStringLiteral("больше 1000000 строк"));
+}
+
 }  // namespace
 }  // namespace tovrin

@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QUrl>
 
@@ -215,18 +216,33 @@ TEST_F(PlayerWindowTest, AFailedLoadKeepsTheDocumentAndItsChanges) {
 }
 
 TEST_F(PlayerWindowTest, SavesEveryFormBackByteForByteAndAtomically) {
-    const std::string forms[] = {Dos("Строка\rодна\nи\r\nдругая") + Bytes("\0\x98\xff end\r\n"),
-                                 "\xEF\xBB\xBF" + std::string("Привет, ёжик\nвторая строка\n"),
-                                 std::string("Без BOM: Ёлка\r\nи\rвсё"), W("Просто\nпо LF\n"),
-                                 Bytes("\0\0\r\n\r\r\n\n")};
+    // A file of one form of line break comes back byte for byte; a mixed one in its most
+    // frequent form, which the first save tells.
+    const std::pair<std::string, std::string> forms[] = {
+        {Dos("Строка\rодна\nи\r\nдругая") + Bytes("\0\x98\xff end\r\n"),
+         Dos("Строка\r\nодна\r\nи\r\nдругая") + Bytes("\0\x98\xff end\r\n")},
+        {"\xEF\xBB\xBF" + std::string("Привет, ёжик\nвторая строка\n"), ""},
+        {"Без BOM: Ёлка\r\nи\rвсё", "Без BOM: Ёлка\r\nи\r\nвсё"},
+        {W("Просто\nпо LF\n"), ""},
+        {W("Старый\rМак\r"), ""},
+        {Bytes("\0\0\r\n\r\r\n\n"), Bytes("\0\0\r\n\r\n\r\n\r\n")}};
     int n = 0;
-    for (const std::string& bytes : forms) {
+    for (const auto& [bytes, mixedSaved] : forms) {
         const std::string name = "form" + std::to_string(n++) + ".txt";
         Load(name, bytes);
-        ASSERT_TRUE(SaveAs(Path("copy-" + name))) << name;
-        EXPECT_EQ(test::ReadWholeFile(Path("copy-" + name)), bytes) << name;
+        boxes_.fileNames.push_back(QString::fromStdString(Path("copy-" + name)));
+        Item("FileSaveItem")->trigger();
+        EXPECT_EQ(Status(),
+                  mixedSaved.empty()
+                      ? QStringLiteral("Файл сохранен")
+                      : QStringLiteral("Файл сохранен; концы строк записаны в одном виде: CR LF"))
+            << name;
+        EXPECT_EQ(test::ReadWholeFile(Path("copy-" + name)),
+                  mixedSaved.empty() ? bytes : mixedSaved)
+            << name;
         EXPECT_EQ(view_->DocName(), Path("copy-" + name));
     }
+    EXPECT_TRUE(SaveAs(Path("again.txt"))) << "the line breaks are told once";
 
     // Overwriting needs a Yes.
     Load("doc.txt", W("Старое.\r\n"));
@@ -259,6 +275,86 @@ TEST_F(PlayerWindowTest, SavesEveryFormBackByteForByteAndAtomically) {
     EXPECT_FALSE(SaveAs(Path("utf8.txt")));
     EXPECT_EQ(test::ReadWholeFile(Path("utf8.txt")), utf8);
     EXPECT_NE(boxes_.texts.back().find("(2)"), std::string::npos) << boxes_.texts.back();
+    // Nor after the document was saved elsewhere, for as long as it is open.
+    boxes_.answers.clear();
+    ASSERT_TRUE(SaveAs(Path("elsewhere.txt")));
+    const size_t asked = boxes_.texts.size();
+    boxes_.answers = {BoxButton::Yes, BoxButton::No};
+    EXPECT_FALSE(SaveAs(Path("utf8.txt")));
+    EXPECT_EQ(test::ReadWholeFile(Path("utf8.txt")), utf8);
+    ASSERT_EQ(boxes_.texts.size(), asked + 2);
+    EXPECT_NE(boxes_.texts.back().find("(2)"), std::string::npos) << boxes_.texts.back();
+    // Once the user agreed, the file holds the "?" and a later save asks only to overwrite.
+    boxes_.answers = {BoxButton::Yes, BoxButton::Yes};
+    EXPECT_TRUE(SaveAs(Path("utf8.txt")));
+    EXPECT_EQ(test::ReadWholeFile(Path("utf8.txt")), "Символ ? и ещё ?\n");
+    boxes_.answers = {BoxButton::Yes};
+    EXPECT_TRUE(SaveAs(Path("utf8.txt")));
+    EXPECT_EQ(boxes_.texts.size(), asked + 5);
+}
+
+TEST_F(PlayerWindowTest, EveryLineBreakOfAMixedFileIsALineOfTheView) {
+    // An LF file with one CR LF: each break is a line, none is shown as a sign.
+    std::string file;
+    for (int i = 0; i < 50; ++i)
+        file += W("Абзац номер ") + std::to_string(i) + (i == 20 ? "\r\n" : "\n");
+    Load("mixed.txt", file);
+    EXPECT_EQ(Editor()->document()->blockCount(), 51);
+    EXPECT_FALSE(Editor()->document()->toRawText().contains(QChar(0x240A)));
+    EXPECT_EQ(view_->Form().FileLineBreaks, DocumentForm::LineBreaks::Lf);
+    EXPECT_EQ(Editor()->document()->findBlockByNumber(21).text(), "Абзац номер 21");
+    // Offsets and view positions still map one to one.
+    view_->SetCaret(static_cast<int32_t>(view_->Document().Bytes().find(W("номер 21"))));
+    EXPECT_EQ(Editor()->textCursor().blockNumber(), 21);
+}
+
+TEST_F(PlayerWindowTest, DocumentsTooLargeForTheWindowAreRefusedAndLongLinesShownInPieces) {
+    Load("first.txt", W("Первый текст.\r\n"));
+    // Sparse, so it costs nothing; the size alone refuses it, before any reading.
+    const std::string big = WriteFile(Path("big.txt"), "");
+    ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(kMaxWindowDocumentBytes + 1)), 0);
+    std::string manyLines;
+    for (int64_t i = 0; i < kMaxWindowDocumentLines; ++i)
+        manyLines += "\n";
+    const std::string lines = WriteFile(Path("lines.txt"), manyLines);
+    const std::pair<std::string, QString> refused[] = {
+        {big, QStringLiteral("больше 32 МБ")}, {lines, QStringLiteral("больше 1000000 строк")}};
+    for (const auto& [path, reason] : refused) {
+        EXPECT_FALSE(view_->LoadText(path)) << path;
+        EXPECT_EQ(Status(), QStringLiteral("Файл \"%1\" слишком велик для окна плеера: ")
+                                    .arg(QString::fromStdString(path)) +
+                                reason);
+        EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
+        EXPECT_EQ(view_->DocName(), Path("first.txt"));
+    }
+    QApplication::clipboard()->setText(QString::fromStdString(manyLines));
+    Item("ClipbrdOpenItem")->trigger();
+    EXPECT_EQ(Status(), "Текст в клипборде слишком велик для окна плеера: больше 1000000 строк");
+    EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
+
+    // A line much longer than the editor lays out quickly: shown in pieces, kept as it is.
+    std::string line;
+    while (line.size() < 10 * static_cast<size_t>(kDisplayLineChars))
+        line += W("слово ");
+    Load("line.txt", line);
+    EXPECT_GT(Editor()->document()->blockCount(), 5);
+    EXPECT_TRUE(view_->Document().Bytes() == line);
+    // It is for reading only: a copy across a piece's end holds no line break, and the
+    // editor stays read-only.
+    const int32_t end = static_cast<int32_t>(Editor()->document()->begin().length() - 1);
+    QTextCursor selection = Editor()->textCursor();
+    selection.setPosition(end - 6);
+    selection.setPosition(end + 7, QTextCursor::KeepAnchor);
+    Editor()->setTextCursor(selection);
+    Item("EditCopyItem")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "слово слово ");
+    Button("BtnReadOnly")->click();
+    EXPECT_TRUE(Editor()->isReadOnly());
+    EXPECT_TRUE(Button("BtnReadOnly")->isChecked());
+    EXPECT_EQ(Status(),
+              "Строки длиннее 2048 знаков показаны с переносами: такой текст не правится");
+    ASSERT_TRUE(SaveAs(Path("line-copy.txt")));
+    EXPECT_TRUE(test::ReadWholeFile(Path("line-copy.txt")) == line);
 }
 
 TEST_F(PlayerWindowTest, ClosingAsksOnlyAboutUnsavedChanges) {

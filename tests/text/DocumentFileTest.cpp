@@ -49,12 +49,8 @@ TEST(DocumentFile, EveryFormLoadsToCrLfWindowsTextAndSavesBackByteForByte) {
          std::string("\x8F\xE0\xA8\r\n\0x\r\n", 9),
          {Encoding::SingleByte, false, Breaks::Lf},
          -1},
-        {"mixed breaks stay as they are", "a\r\nb\nc", "a\r\nb\nc", {}, -1},
-        {"a lone CR in an LF file",
-         "a\rb\nc",
-         "a\rb\r\nc",
-         {Encoding::SingleByte, false, Breaks::Lf},
-         -1},
+        {"lone CRs", "a\r\rb\r", "a\r\n\r\nb\r\n", {Encoding::SingleByte, false, Breaks::Cr}, -1},
+        {"UTF-8, CR", "Ёж\rёлка", W("Ёж\r\nёлка"), {Encoding::Utf8, false, Breaks::Cr}, 1},
         {"UTF-8, LF",
          "Ёж\nшёл — 5€\n",
          W("Ёж\r\nшёл — 5€\r\n"),
@@ -89,10 +85,92 @@ TEST(DocumentFile, EveryFormLoadsToCrLfWindowsTextAndSavesBackByteForByte) {
         EXPECT_EQ(loaded.Form, c.Form);
         EXPECT_EQ(loaded.CodePage, c.CodePage);
         EXPECT_EQ(loaded.UnmappedCharacters, 0u);
+        EXPECT_FALSE(loaded.MixedLineBreaks);
         const std::string saved = test::MakeTempDir("save") + "/out.txt";
         SaveDocument(saved, loaded.Text, loaded.Form);
         EXPECT_EQ(test::ReadWholeFile(saved), c.File);
     }
+}
+
+TEST(DocumentFile, MixedLineBreaksAreAllBreaksAndSaveInTheMostFrequentForm) {
+    struct MixedCase {
+        const char* What;
+        std::string File;
+        std::string Text;
+        Breaks Form;
+        std::string Saved;
+    };
+    const std::vector<MixedCase> cases = {
+        {"LF file with one CR LF", "a\nb\r\nc\nd\n", "a\r\nb\r\nc\r\nd\r\n", Breaks::Lf,
+         "a\nb\nc\nd\n"},
+        {"a tie of CR LF and LF keeps CR LF", "a\r\nb\nc", "a\r\nb\r\nc", Breaks::CrLf,
+         "a\r\nb\r\nc"},
+        {"a tie of LF and CR keeps LF", "a\rb\nc", "a\r\nb\r\nc", Breaks::Lf, "a\nb\nc"},
+        {"CR CR LF is two breaks", "a\r\r\nb\rc\r", "a\r\n\r\nb\r\nc\r\n", Breaks::Cr,
+         "a\r\rb\rc\r"},
+        {"LF CR is two breaks", "a\n\rb\n", "a\r\n\r\nb\r\n", Breaks::Lf, "a\n\nb\n"},
+    };
+    for (const MixedCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        const LoadedDocument loaded = DocumentFromBytes(c.File);
+        EXPECT_EQ(loaded.Text, c.Text);
+        EXPECT_EQ(loaded.Form.FileLineBreaks, c.Form);
+        EXPECT_TRUE(loaded.MixedLineBreaks);
+        EXPECT_EQ(DocumentToBytes(loaded.Text, loaded.Form), c.Saved);
+        // What is saved is of one form and loads back to the same text.
+        EXPECT_FALSE(DocumentFromBytes(c.Saved).MixedLineBreaks);
+        EXPECT_EQ(DocumentFromBytes(c.Saved).Text, c.Text);
+    }
+    // A UTF-8 file is converted before its breaks are counted.
+    const LoadedDocument utf8 = DocumentFromBytes("Ёж\nёлка\r\nи\n");
+    EXPECT_EQ(utf8.Text, W("Ёж\r\nёлка\r\nи\r\n"));
+    EXPECT_EQ(DocumentToBytes(utf8.Text, utf8.Form), "Ёж\nёлка\nи\n");
+}
+
+TEST(DocumentFile, ACallersLimitRefusesLargerDocumentsBeforeAndAfterConversion) {
+    const std::string path = WriteFile("limit.txt", std::string(2 << 20, 'x'));
+    try {
+        LoadDocument(path, 1 << 20);
+        ADD_FAILURE() << "loaded";
+    } catch (const DocumentTooLarge& e) {
+        EXPECT_EQ(e.Limit(), size_t{1} << 20);
+        EXPECT_NE(std::string(e.what()).find("larger than 1 MB"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(LoadDocument(path, 2 << 20).Text.size(), size_t{2} << 20);
+    // Lone breaks grow into CR LF: the converted text counts.
+    const std::string breaks(1 << 20, '\n');
+    EXPECT_THROW(DocumentFromBytes(breaks, (1 << 20) + 10), DocumentTooLarge);
+    EXPECT_EQ(DocumentFromBytes(breaks, 2 << 20).Text.size(), size_t{2} << 20);
+}
+
+TEST(DocumentFile, TheOriginRemembersTheLossyFileWhereverTheDocumentIsSaved) {
+    const std::string folder = test::MakeTempDir("origin");
+    const std::string source = folder + "/source.txt";
+    std::ofstream(source, std::ios::binary) << "Галочка ✓\n";
+    const std::string link = folder + "/link.txt";
+    ASSERT_EQ(symlink(source.c_str(), link.c_str()), 0);
+    DocumentOrigin origin(source, LoadDocument(source));
+    EXPECT_EQ(origin.LossesAt(source), 1u);
+    EXPECT_EQ(origin.LossesAt(link), 1u) << "another name of the same file";
+    EXPECT_EQ(origin.LossesAt(folder + "/elsewhere.txt"), 0u);
+
+    // Saved elsewhere, the source still holds what the document lost.
+    std::ofstream(folder + "/elsewhere.txt") << "?";
+    EXPECT_FALSE(origin.Saved(folder + "/elsewhere.txt"));
+    EXPECT_EQ(origin.LossesAt(folder + "/elsewhere.txt"), 0u);
+    EXPECT_EQ(origin.LossesAt(source), 1u);
+    // Written over, the source holds the "?" itself.
+    origin.Saved(source);
+    EXPECT_EQ(origin.LossesAt(source), 0u);
+
+    // A lossless load, or a document of no file, loses nothing anywhere.
+    EXPECT_EQ(DocumentOrigin(source, DocumentFromBytes("ok\n")).LossesAt(source), 0u);
+    EXPECT_EQ(DocumentOrigin(DocumentForm{}).LossesAt(source), 0u);
+
+    // Unified line breaks are told at the first save only.
+    DocumentOrigin mixed(source, DocumentFromBytes("a\nb\r\n"));
+    EXPECT_TRUE(mixed.Saved(source));
+    EXPECT_FALSE(mixed.Saved(source));
 }
 
 TEST(DocumentFile, CharactersWindows1251LacksBecomeQuestionMarksAndAreCounted) {

@@ -318,7 +318,7 @@ TEST_F(PlayerWindowTest, DocumentsTooLargeForTheWindowAreRefusedAndLongLinesShow
         manyLines += "\n";
     const std::string lines = WriteFile(Path("lines.txt"), manyLines);
     const std::pair<std::string, QString> refused[] = {
-        {big, QStringLiteral("больше 32 МБ")}, {lines, QStringLiteral("больше 1000000 строк")}};
+        {big, QStringLiteral("больше 64 МБ")}, {lines, QStringLiteral("больше 2000000 строк")}};
     for (const auto& [path, reason] : refused) {
         EXPECT_FALSE(view_->LoadText(path)) << path;
         EXPECT_EQ(Status(), QStringLiteral("Файл \"%1\" слишком велик для окна плеера: ")
@@ -329,7 +329,7 @@ TEST_F(PlayerWindowTest, DocumentsTooLargeForTheWindowAreRefusedAndLongLinesShow
     }
     QApplication::clipboard()->setText(QString::fromStdString(manyLines));
     Item("ClipbrdOpenItem")->trigger();
-    EXPECT_EQ(Status(), "Текст в клипборде слишком велик для окна плеера: больше 1000000 строк");
+    EXPECT_EQ(Status(), "Текст в клипборде слишком велик для окна плеера: больше 2000000 строк");
     EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
 
     // A line much longer than the editor lays out quickly: shown in pieces, kept as it is.

@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/FileReader.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <limits>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace tovrin {
@@ -62,17 +63,11 @@ mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();
 }
 
-std::optional<FileContent> ReadFileContent(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return FileContent{};
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return FileContent{true, content.str()};
+std::optional<FileContent> ReadFileContent(const std::string& path, size_t maxBytes) {
+    FileRead read = ReadRegularFile(path, maxBytes);
+    if (read.Status == FileReadStatus::Missing) return FileContent{};
+    if (read.Status != FileReadStatus::Read) return std::nullopt;
+    return FileContent{true, std::move(read.Bytes)};
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
@@ -80,7 +75,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     if (!resolved) return false;
     const std::string& target = *resolved;
     struct stat existing;
-    mode_t mode = stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    // A FIFO or a device in the file's place is not replaced: it is not the file it stands for,
+    // and a device's folder is no place for a temporary file.
+    if (exists && !S_ISREG(existing.st_mode)) return false;
+    mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
     std::string pattern = target + ".XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');

@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileReader.h"
 
 #include "tests/support/TestEnvironment.h"
 
@@ -10,8 +11,11 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -175,6 +179,72 @@ TEST(ProfileTest, FailingWriteLosesNothing) {
     EXPECT_FALSE(written);
     EXPECT_EQ(test::ReadWholeFile(path), original);
     EXPECT_EQ(FilesBeside(path), 1);
+}
+
+// Runs `check` in a child process that a hang or a runaway read cannot outlive: an alarm ends
+// it after a few seconds and its memory is bounded. The check prints what went wrong.
+void BoundedCheck(const std::function<bool()>& check) {
+    alarm(10);
+    const rlimit memory{size_t{1} << 30, size_t{1} << 30};
+    setrlimit(RLIMIT_AS, &memory);
+    _exit(check() ? 0 : 1);
+}
+
+bool Expect(bool condition, const char* what) {
+    if (!condition) fprintf(stderr, "failed: %s\n", what);
+    return condition;
+}
+
+// A FIFO or a device in a settings file's place: nothing waits for a writer, nothing reads
+// without end, nothing replaces them.
+TEST(ProfileTest, FilesThatAreNoRegularFilesAreNeitherReadNorReplaced) {
+    namespace fs = std::filesystem;
+    const std::string folder = test::MakeTempDir("special");
+    const std::string fifo = folder + "/win.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder + "/tovrin.ini";
+    fs::create_symlink("/dev/zero", zero);
+    EXPECT_EXIT(BoundedCheck([&] {
+                    bool ok = true;
+                    for (const std::string& path : {fifo, zero, folder}) {
+                        ProfileFile ini(path);
+                        ok &= Expect(ini.ReadString("S", "K", "d") == "d", "default read");
+                        ok &= Expect(ini.KeyNames("S").empty(), "no keys");
+                        ok &= Expect(!ini.WriteString("S", "K", "v"), "write refused");
+                        ok &= Expect(!WriteFileAtomically(path, "x"), "replace refused");
+                        ok &= Expect(!ReadFileContent(path), "content refused");
+                    }
+                    ok &= Expect(ReadRegularFile(fifo, 100).Status == FileReadStatus::NotRegular,
+                                 "fifo status");
+                    ok &= Expect(FileReadProblem(ReadRegularFile(zero, 100), 100) ==
+                                     "It is not a regular file",
+                                 "device message");
+                    return ok;
+                }),
+                testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(zero));
+    EXPECT_EQ(FilesBeside(fifo), 2);
+}
+
+TEST(ProfileTest, TheReaderKeepsToItsLimitAndReadsStretches) {
+    const std::string path = NewIniPath();
+    WriteAll(path, "0123456789");
+    EXPECT_EQ(ReadRegularFile(path, 10).Bytes, "0123456789");
+    const FileRead over = ReadRegularFile(path, 9);
+    EXPECT_EQ(over.Status, FileReadStatus::TooLarge);
+    EXPECT_TRUE(over.Bytes.empty());
+    EXPECT_EQ(FileReadProblem(ReadRegularFile(path, size_t{16} << 20), 1), "");
+    EXPECT_EQ(ReadRegularFile(path + ".none", 10).Status, FileReadStatus::Missing);
+    EXPECT_EQ(ReadFileContent(path + ".none")->Exists, false);
+
+    const OpenedFile file = OpenRegularFile(path);
+    ASSERT_EQ(file.Status, FileReadStatus::Read);
+    EXPECT_EQ(file.Size, 10u);
+    uint8_t stretch[4] = {};
+    ASSERT_TRUE(ReadStretch(file.Fd.get(), 6, 4, stretch));
+    EXPECT_EQ(std::string(stretch, stretch + 4), "6789");
+    EXPECT_FALSE(ReadStretch(file.Fd.get(), 7, 4, stretch));  // past the end
 }
 
 TEST(ProfileTest, ConcurrentWritersLoseNoChange) {

@@ -2,6 +2,7 @@
 
 #include "engine/WholeNumber.h"
 #include "platform/AtomicFile.h"
+#include "platform/FolderLock.h"
 #include "platform/Profile.h"
 
 #include <stdlib.h>
@@ -344,6 +345,8 @@ bool SettingsFileReadOnly(const std::string& path) {
 
 bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,
                       const StoredControls& controls, const SettingsWriter& writer) {
+    // Writers of files in the folder take its lock, under which leftovers are cleared.
+    FolderLock lock(FolderLock::FolderOf(path));
     const auto content = NewContent(path, placement, controls);
     if (!content) return false;
     return writer ? writer(path, *content) : WriteFileAtomically(path, *content);

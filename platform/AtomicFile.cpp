@@ -8,7 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -40,6 +43,11 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
+// A temporary is "<name>.tovrin-tmp.XXXXXX": the mark tells it from a user's own
+// "<name>.backup", and mkostemp puts six characters in place of "XXXXXX".
+constexpr const char* kTemporaryMark = ".tovrin-tmp.";
+constexpr size_t kTemporarySuffix = 6;
+
 // Without /proc the usual mask is assumed.
 constexpr mode_t kUsualMask = 022;
 
@@ -70,6 +78,28 @@ std::optional<FileContent> ReadFileContent(const std::string& path, size_t maxBy
     return FileContent{true, std::move(read.Bytes)};
 }
 
+void RemoveStaleTemporaries(const std::string& path) {
+    const auto resolved = ResolveTarget(path);
+    if (!resolved) return;
+    const std::filesystem::path target(*resolved);
+    const std::string prefix = target.filename().string() + kTemporaryMark;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             target.has_parent_path() ? target.parent_path() : ".", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + kTemporarySuffix ||
+            name.compare(0, prefix.size(), prefix))
+            continue;
+        const bool made = std::all_of(name.begin() + long(prefix.size()), name.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c));
+        });
+        struct stat info;
+        if (made && lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == geteuid())
+            unlink(entry.path().c_str());
+    }
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
     const auto resolved = ResolveTarget(path);
     if (!resolved) return false;
@@ -80,7 +110,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     // and a device's folder is no place for a temporary file.
     if (exists && !S_ISREG(existing.st_mode)) return false;
     mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
-    std::string pattern = target + ".XXXXXX";
+    std::string pattern = target + kTemporaryMark + "XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');
     int fd = mkostemp(temp.data(), O_CLOEXEC);

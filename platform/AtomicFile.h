@@ -17,6 +17,12 @@ namespace tovrin {
 // untouched) when any step fails.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
+// Removes the temporary files WriteFileAtomically leaves beside `path` (named
+// "<name>.tovrin-tmp.XXXXXX") when
+// a process is killed between making one and renaming it. Only for a caller that holds the
+// lock every writer of the file takes, so that no temporary still being written goes.
+void RemoveStaleTemporaries(const std::string& path);
+
 struct FileContent {
     bool Exists = false;
     std::string Bytes;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace tovrin {
 
@@ -59,16 +60,17 @@ std::string_view TrimView(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-std::optional<std::string> SectionHeader(std::string_view line) {
+std::optional<std::string_view> HeaderName(std::string_view line) {
     const std::string_view trimmed = TrimView(line);
     if (trimmed.empty() || trimmed[0] != '[') return std::nullopt;
     const size_t close = trimmed.find(']');
-    return Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return TrimView(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
 }
 
-bool IsSectionHeader(std::string_view line) {
-    const std::string_view trimmed = TrimView(line);
-    return !trimmed.empty() && trimmed[0] == '[';
+std::optional<std::string> SectionHeader(std::string_view line) {
+    const auto name = HeaderName(line);
+    if (!name) return std::nullopt;
+    return std::string(*name);
 }
 
 // The key of a key line; a line without "=" is all key. Only the first "=" separates, so
@@ -117,8 +119,7 @@ struct SectionRange {
 std::vector<SectionRange> FindSections(const ProfileText& text, const std::string& name) {
     std::vector<SectionRange> found;
     for (size_t i = 0; i < text.lines.size(); ++i) {
-        if (!IsSectionHeader(text.lines[i])) continue;
-        auto header = SectionHeader(text.lines[i]);
+        const auto header = HeaderName(text.lines[i]);
         if (!found.empty() && found.back().end == 0 && header) found.back().end = i;
         if (header && SameName(*header, name)) found.push_back({i, 0});
     }
@@ -272,6 +273,41 @@ std::optional<bool> ApplyChange(ProfileText& text, const ProfileChange& change) 
     return true;
 }
 
+// Calls `visit` with each line of the first occurrence of the section, until it returns
+// false; one pass over the content, nothing copied. False when there is no such section.
+template <typename Visit>
+bool ScanSection(std::string_view content, std::string_view section, Visit visit) {
+    bool inside = false;
+    size_t at = 0;
+    while (at < content.size()) {
+        const size_t newline = std::min(content.find('\n', at), content.size());
+        std::string_view line = content.substr(at, newline - at);
+        at = newline + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (const auto header = HeaderName(line)) {
+            if (inside) return true;
+            inside = SameName(*header, section);
+        } else if (inside && !visit(line)) {
+            return true;
+        }
+    }
+    return inside;
+}
+
+// The keys of the section's first occurrence, each once, with their values.
+std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view content,
+                                                                std::string_view section) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::unordered_set<std::string> seen;
+    ScanSection(content, section, [&](std::string_view line) {
+        if (auto key = ParseKeyLine(line))
+            if (seen.insert(NameKey(key->key)).second)
+                entries.emplace_back(std::move(key->key), StripQuotes(key->value));
+        return true;
+    });
+    return entries;
+}
+
 }  // namespace
 
 std::optional<std::string> ApplyProfileChanges(const std::string& content,
@@ -288,7 +324,7 @@ std::optional<std::string> ApplyProfileChanges(const std::string& content,
 
 std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(const std::string& content,
                                                                        const std::string& section) {
-    return ProfileReader(content).Entries(section);
+    return SectionEntries(content, section);
 }
 
 ProfileReader::ProfileReader(std::string_view content) {
@@ -299,8 +335,8 @@ ProfileReader::ProfileReader(std::string_view content) {
         std::string_view line = content.substr(at, newline - at);
         at = newline + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (IsSectionHeader(line)) {
-            const auto [entry, added] = sections_.try_emplace(NameKey(*SectionHeader(line)));
+        if (const auto header = HeaderName(line)) {
+            const auto [entry, added] = sections_.try_emplace(NameKey(*header));
             current = added ? &entry->second : nullptr;
         } else if (const auto key = current ? ParseKeyLine(line) : std::nullopt) {
             if (current->index.try_emplace(NameKey(key->key), current->entries.size()).second)
@@ -349,9 +385,15 @@ std::optional<ProfileReader> ProfileFile::Read() const {
 
 std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
-    const auto reader = Read();
-    if (!reader) return defaultValue;
-    return reader->Value(section, key).value_or(defaultValue);
+    const auto content = ReadFileContent(path_);
+    if (!content) return defaultValue;
+    std::optional<std::string> value;
+    ScanSection(content->Bytes, section, [&](std::string_view line) {
+        const auto name = KeyOfLine(line);
+        if (name && SameName(*name, key)) value = StripQuotes(ParseKeyLine(line)->value);
+        return !value;
+    });
+    return value.value_or(defaultValue);
 }
 
 bool ProfileFile::WriteString(const std::string& section, const std::string& key,
@@ -365,6 +407,7 @@ bool ProfileFile::DeleteKey(const std::string& section, const std::string& key) 
 
 bool ProfileFile::Apply(const std::vector<ProfileChange>& changes) {
     FolderLock lock(FolderLock::FolderOf(path_));
+    RemoveStaleTemporaries(path_);
     auto text = Load(path_);
     if (!text) return false;
     bool changed = false;
@@ -382,15 +425,15 @@ bool ProfileFile::EraseSection(const std::string& section) {
 
 std::vector<std::string> ProfileFile::KeyNames(const std::string& section) const {
     std::vector<std::string> names;
-    if (const auto reader = Read())
-        for (auto& entry : reader->Entries(section))
+    if (const auto content = ReadFileContent(path_))
+        for (auto& entry : SectionEntries(content->Bytes, section))
             names.push_back(std::move(entry.first));
     return names;
 }
 
 bool ProfileFile::SectionExists(const std::string& section) const {
-    const auto reader = Read();
-    return reader && reader->SectionExists(section);
+    const auto content = ReadFileContent(path_);
+    return content && ScanSection(content->Bytes, section, [](std::string_view) { return false; });
 }
 
 std::optional<std::string> SystemFolder() {

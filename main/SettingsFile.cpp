@@ -354,9 +354,14 @@ bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,
 
 std::optional<WindowPosition> LoadSettingsFile(const std::string& path, const ScreenInfo& screen,
                                                StoredControls& controls) {
-    const auto content = ReadFileContent(path);
-    if (!content || !content->Exists) return std::nullopt;
-    const ProfileReader file(content->Bytes);
+    const FileRead content = ReadRegularFile(path, kMaxSettingsFileBytes);
+    if (content.Status == FileReadStatus::Missing) return std::nullopt;
+    if (content.Status != FileReadStatus::Read) {
+        std::fprintf(stderr, "tovrin: the settings file %s is not read: %s\n", path.c_str(),
+                     FileReadProblem(content, kMaxSettingsFileBytes).c_str());
+        return std::nullopt;
+    }
+    const ProfileReader file(content.Bytes);
     const auto version = ParseWholeNumber(ReadKey(file, kSection, "FormVersion").value_or("0"));
     if (version.value_or(0) < 0) return std::nullopt;
 

@@ -37,10 +37,11 @@ FileRead ReadAll(int fd, size_t sizeHint, size_t maxBytes) {
 
 }  // namespace
 
-OpenedFile OpenRegularFile(const std::string& path) {
+OpenedFile OpenRegularFile(const std::string& path, FileLinks links) {
     OpenedFile file;
     // O_NONBLOCK: opening a FIFO without a writer must not wait before the check below.
-    file.Fd.Reset(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const int noLinks = links == FileLinks::Refuse ? O_NOFOLLOW : 0;
+    file.Fd.Reset(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | noLinks));
     struct stat info;
     if (!file.Fd.valid() || fstat(file.Fd.get(), &info) != 0) {
         file.Error = errno;
@@ -60,8 +61,8 @@ OpenedFile OpenRegularFile(const std::string& path) {
     return file;
 }
 
-FileRead ReadRegularFile(const std::string& path, size_t maxBytes) {
-    const OpenedFile file = OpenRegularFile(path);
+FileRead ReadRegularFile(const std::string& path, size_t maxBytes, FileLinks links) {
+    const OpenedFile file = OpenRegularFile(path, links);
     if (file.Status != FileReadStatus::Read) return {file.Status, {}, file.Error};
     if (file.Size > maxBytes) return {FileReadStatus::TooLarge, {}, 0};
     return ReadAll(file.Fd.get(), static_cast<size_t>(file.Size), maxBytes);

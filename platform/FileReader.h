@@ -24,8 +24,12 @@ struct FileRead {
 inline constexpr size_t kMaxSettingsFileBytes = size_t{16} << 20;  // settings, win.ini, ini
 inline constexpr size_t kMaxSoundStretchBytes = size_t{64} << 20;  // one dictionary fragment
 
+// Whether a symbolic link in the file's place is followed or refused (for private folders).
+enum class FileLinks { Follow, Refuse };
+
 // Reads the regular file at `path` whole; a file over `maxBytes` is refused as TooLarge.
-FileRead ReadRegularFile(const std::string& path, size_t maxBytes);
+FileRead ReadRegularFile(const std::string& path, size_t maxBytes,
+                         FileLinks links = FileLinks::Follow);
 
 // Why a read failed, for the user: "It is not a regular file", "It is larger than 16 MB" or
 // the system's text.
@@ -38,7 +42,7 @@ struct OpenedFile {
     uint64_t Size = 0;
     int Error = 0;
 };
-OpenedFile OpenRegularFile(const std::string& path);
+OpenedFile OpenRegularFile(const std::string& path, FileLinks links = FileLinks::Follow);
 
 // `length` bytes from `offset`; false when the file holds fewer or the read fails.
 bool ReadStretch(int fd, uint64_t offset, size_t length, uint8_t* into);

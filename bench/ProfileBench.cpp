@@ -65,6 +65,9 @@ void WinIniShape(const char* shape, const std::string& content, const std::strin
            [&] { configured = *ApplyProfileChanges(content, EngineChanges()); });
     Report((prefix + "put_back_sections").c_str(),
            [&] { PutBackSections(configured, content, {"ZalSynthes"}); });
+    // The user edited the file meanwhile: the sections are merged back one by one.
+    Report((prefix + "put_back_after_an_edit").c_str(),
+           [&] { PutBackSections("[Added]\nk=1\n" + configured, content, {"ZalSynthes"}); });
     DiskFileStore store;
     WinIniKeeper keeper(path, {"ZalSynthes"}, store);
     Report((prefix + "engine_start_and_end").c_str(), [&] {

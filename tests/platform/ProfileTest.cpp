@@ -108,6 +108,38 @@ TEST(ProfileTest, WritesKeepEverythingElse) {
               "[Last]\r\nZ=26\r\n");
 }
 
+// Repeated sections and keys: the first occurrence is read, every occurrence is erased or
+// deleted, and the parse-once reader agrees with the file's own reads.
+TEST(ProfileTest, RepeatedSectionsAndKeys) {
+    const std::string content =
+        "[S]\r\nk=1\r\nK = \"2\"\r\nother=x\r\n[T]\r\nk=t\r\n[s]\r\nk=3\r\nlate=4\r\n"
+        "[T]\r\nk=u\r\n";
+    const std::string path = NewIniPath();
+    WriteAll(path, content);
+    const ProfileFile ini(path);
+    const ProfileReader reader(content);
+    for (const auto& [section, key] : std::vector<std::pair<std::string, std::string>>{
+             {"S", "k"}, {"s", "OTHER"}, {"S", "late"}, {"t", "K"}, {"U", "k"}, {"S", " k"}}) {
+        EXPECT_EQ(reader.Value(section, key).value_or("none"), ini.ReadString(section, key, "none"))
+            << section << "/" << key;
+    }
+    EXPECT_EQ(ini.ReadString("S", "k"), "1");
+    EXPECT_EQ(reader.Value("S", "late"), std::nullopt);  // only in the second [s]
+    EXPECT_EQ(ini.KeyNames("s"), (std::vector<std::string>{"k", "other"}));
+    EXPECT_EQ(ProfileSectionEntries(content, "S"),
+              (std::vector<std::pair<std::string, std::string>>{{"k", "1"}, {"other", "x"}}));
+    EXPECT_TRUE(reader.SectionExists("t"));
+
+    const auto changed =
+        ApplyProfileChanges(content, {{ProfileChange::Kind::DeleteKey, "S", "K", ""},
+                                      {ProfileChange::Kind::EraseSection, "t", "", ""},
+                                      {ProfileChange::Kind::Write, "S", "new", "5"}});
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(*changed, "[S]\r\nother=x\r\nnew=5\r\n[s]\r\nk=3\r\nlate=4\r\n");
+    EXPECT_EQ(ApplyProfileChanges(content, {{ProfileChange::Kind::EraseSection, "none", "", ""}}),
+              content);
+}
+
 TEST(ProfileTest, CreatesMissingFileAndRefusesStructureBreakingText) {
     std::string path = NewIniPath();
     ProfileFile ini(path);

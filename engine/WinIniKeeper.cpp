@@ -202,6 +202,8 @@ bool WinIniKeeper::WriteConfiguration(const std::vector<ProfileChange>& changes)
     if (!file) return false;
     const auto configured = ApplyProfileChanges(file->Bytes, changes);
     if (!configured) return false;
+    // A side file that exists but cannot be read may hold the user's sections: never replaced.
+    if (!store_.Read(sideFile_)) return false;
     const bool savedNow = !ConfigurationStands();
     if (savedNow) {
         const std::string side =

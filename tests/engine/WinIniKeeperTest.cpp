@@ -63,5 +63,18 @@ TEST(WinIniKeeperTest, TemporariesLeftByAKilledWriterAreRemoved) {
     EXPECT_EQ(test::ReadWholeFile(winIni), "[User]\nk=v\n");
 }
 
+// A side file too large to read is kept, and the configuration is not written over win.ini.
+TEST(WinIniKeeperTest, ASideFileThatCannotBeReadIsNeverReplaced) {
+    const std::string folder = test::MakeTempDir("winini");
+    const std::string winIni = folder + "/win.ini";
+    std::ofstream(winIni) << "[User]\nk=v\n";
+    WinIniKeeper keeper(winIni, kEngineSections, DiskFileStore::Instance());
+    std::ofstream(keeper.SideFile()) << "present\n";
+    fs::resize_file(keeper.SideFile(), kMaxSettingsFileBytes + 1);
+    EXPECT_FALSE(keeper.WriteConfiguration({{ProfileChange::Kind::Write, "ZalSynthes", "k", "1"}}));
+    EXPECT_EQ(fs::file_size(keeper.SideFile()), kMaxSettingsFileBytes + 1);
+    EXPECT_EQ(test::ReadWholeFile(winIni), "[User]\nk=v\n");
+}
+
 }  // namespace
 }  // namespace tovrin

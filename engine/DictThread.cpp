@@ -3,12 +3,10 @@
 #include "engine/AnyCaseName.h"
 #include "engine/EngineError.h"
 #include "engine/WholeNumber.h"
+#include "platform/FileReader.h"
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace tovrin {
 
@@ -33,17 +31,6 @@ void PutLittleEndian32(uint8_t* at, uint32_t value) {
         at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// Only a regular file is read: a pipe or a device named as the sound file would block the
-// request or never end.
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        throw EngineError("Cannot open file \"" + path + "\"");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EngineError("Cannot open file \"" + path + "\"");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 TDictThread::TDictThread(DictWorkerHost& host, const DictionaryRequest& request) : host_(host) {
@@ -61,26 +48,39 @@ TDictThread::~TDictThread() {
     if (thread_.joinable()) thread_.join();
 }
 
+// Opens the file and checks the stretch against its size; the bytes are read by the run.
 void TDictThread::PrepareFragment(const std::string& path, int64_t start, int64_t end) {
     // The request names the file in upper case; the disk may hold it in any case.
     const std::string found = FindPathAnyCase(path);
-    if (found.empty()) {
-        soundFile_.clear();
-        soundFileName_.clear();
-        return;
-    }
-    soundFile_ = ReadWholeFile(found);
+    soundFileName_.clear();
+    if (found.empty()) return;
+    // Only a regular file is read: a pipe or a device named as the sound file would block the
+    // request or never end.
+    OpenedFile file = OpenRegularFile(found);
+    if (file.Status != FileReadStatus::Read)
+        throw EngineError("Cannot open file \"" + found + "\"");
+    const auto dataEnd = static_cast<uint64_t>(kWaveHeaderSize) + static_cast<uint64_t>(end);
+    if (dataEnd > file.Size || static_cast<uint64_t>(end - start) > kMaxSoundStretchBytes)
+        throw EngineError("Stream read error");
+    soundFile_ = std::move(file.Fd);
     soundFileName_ = found;
-    const auto dataEnd = static_cast<int64_t>(kWaveHeaderSize) + end;
-    if (dataEnd > static_cast<int64_t>(soundFile_.size())) throw EngineError("Stream read error");
-    std::copy_n(soundFile_.begin(), kWaveHeaderSize, header_.begin());
+    stretchStart_ = start;
+    stretchEnd_ = end;
+}
 
-    const auto length = static_cast<uint32_t>(end - start);
-    fragment_.assign(header_.begin(), header_.end());
-    PutLittleEndian32(fragment_.data() + 4, length + 36);
-    PutLittleEndian32(fragment_.data() + 40, length);
-    const auto first = soundFile_.begin() + static_cast<std::ptrdiff_t>(kWaveHeaderSize + start);
-    fragment_.insert(fragment_.end(), first, first + length);
+void TDictThread::ReadFragment() {
+    if (!soundFile_.valid()) return;
+    const UniqueFd file = std::move(soundFile_);
+    const auto length = static_cast<size_t>(stretchEnd_ - stretchStart_);
+    std::vector<uint8_t> image(kWaveHeaderSize + length);
+    if (!ReadStretch(file.get(), 0, kWaveHeaderSize, image.data()) ||
+        !ReadStretch(file.get(), kWaveHeaderSize + static_cast<uint64_t>(stretchStart_), length,
+                     image.data() + kWaveHeaderSize))
+        return;  // the file shrank meanwhile: nothing to play
+    std::copy_n(image.begin(), kWaveHeaderSize, header_.begin());
+    PutLittleEndian32(image.data() + 4, static_cast<uint32_t>(length + 36));
+    PutLittleEndian32(image.data() + 40, static_cast<uint32_t>(length));
+    fragment_ = std::move(image);
 }
 
 void TDictThread::Terminate() {
@@ -93,6 +93,7 @@ void TDictThread::Start() {
 }
 
 void TDictThread::Run() {
+    ReadFragment();
     std::string steps = script_;
     while (!steps.empty()) {
         const char step = static_cast<char>(std::toupper(static_cast<unsigned char>(steps[0])));

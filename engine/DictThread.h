@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DictWorkerHost.h"
+#include "platform/UniqueFd.h"
 
 #include <array>
 #include <atomic>
@@ -20,9 +21,11 @@ constexpr size_t kWaveHeaderSize = 44;
 
 // Plays one dictionary entry as its script of steps on a thread of its own: "E" plays the
 // fragment of the sound file, "R" and "T" speak the two texts, digits 1-9 ask the engine for
-// a pause of 10-90 tenths. The constructor reads the request and the sound file and builds
-// the fragment, throwing EngineError on a short request, a bad number or a fragment that
-// runs past the file; Start() runs the script. The destructor ends the run and waits for it.
+// a pause of 10-90 tenths. The constructor reads the request and opens the sound file,
+// throwing EngineError on a short request, a bad number or a fragment that runs past the file
+// or over kMaxSoundStretchBytes; Start() runs the script, which first reads the fragment's
+// stretch of the file, so the caller's thread (the window's) reads no sound. The destructor
+// ends the run and waits for it.
 class TDictThread {
   public:
     TDictThread(DictWorkerHost& host, const DictionaryRequest& request);
@@ -37,6 +40,9 @@ class TDictThread {
 
     const std::string& Script() const { return script_; }
     const std::string& SoundFileName() const { return soundFileName_; }
+    // Reads the header and the fragment's stretch from the opened file into the fragment, once;
+    // the run does it first. Nothing when no file was found or it shrank meanwhile.
+    void ReadFragment();
     const std::vector<uint8_t>& Fragment() const { return fragment_; }
 
   private:
@@ -50,8 +56,10 @@ class TDictThread {
     void PrepareFragment(const std::string& path, int64_t start, int64_t end);
 
     DictWorkerHost& host_;
-    std::vector<uint8_t> soundFile_;
+    UniqueFd soundFile_;  // open until the fragment is read
     std::string soundFileName_;
+    int64_t stretchStart_ = 0;
+    int64_t stretchEnd_ = 0;
     std::vector<uint8_t> fragment_;
     std::array<uint8_t, kWaveHeaderSize> header_{};
     std::string script_;

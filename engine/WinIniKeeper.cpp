@@ -1,8 +1,10 @@
 #include "engine/WinIniKeeper.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FolderLock.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace tovrin {
 
@@ -71,30 +73,33 @@ std::string OthersForComparison(const std::vector<Block>& blocks,
     return text;
 }
 
-bool SameBlockName(const std::optional<std::string>& a, const std::optional<std::string>& b) {
-    return a.has_value() == b.has_value() && (!a || SameProfileName(*a, *b));
-}
-
 // Where a block stood: after the n-th block of that name (the first block has none).
 struct Anchor {
     std::optional<std::string> Name;
     int Occurrence = 0;
 };
 
+// A block name in the form names compare in; the nameless first block has its own.
+std::string NameKey(const std::optional<std::string>& name) {
+    if (!name) return {};
+    std::string key = "[";
+    for (char c : *name)
+        key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return key;
+}
+
 // Counts the blocks met so far by name, to tell apart sections of the same name.
 class BlockCounter {
   public:
-    Anchor Next(const Block& block) {
-        int occurrence = 0;
-        for (const auto& name : seen_)
-            occurrence += SameBlockName(name, block.Name) ? 1 : 0;
-        seen_.push_back(block.Name);
-        return {block.Name, occurrence};
-    }
+    Anchor Next(const Block& block) { return {block.Name, seen_[NameKey(block.Name)]++}; }
 
   private:
-    std::vector<std::optional<std::string>> seen_;
+    std::unordered_map<std::string, int> seen_;
 };
+
+std::string AnchorKey(const Anchor& anchor) {
+    return NameKey(anchor.Name) + "\n" + std::to_string(anchor.Occurrence);
+}
 
 std::string LineEndOf(const std::string& content) {
     const size_t newline = content.find('\n');
@@ -104,18 +109,20 @@ std::string LineEndOf(const std::string& content) {
 
 std::string Merge(const std::vector<Block>& current, const std::vector<Block>& original,
                   const std::vector<std::string>& sections, const std::string& lineEnd) {
-    // The original named blocks, each with the block that preceded it.
+    // The original named blocks, each with the block that preceded it; those that follow
+    // the same block keep their order.
     struct SavedBlock {
-        Anchor After;
         const Block* Saved = nullptr;
         bool Placed = false;
     };
     std::vector<SavedBlock> saved;
+    std::unordered_map<std::string, std::vector<size_t>> savedAfter;  // by anchor
     BlockCounter originalCount;
     Anchor anchor;
     for (const auto& block : original) {
         if (IsNamed(block, sections)) {
-            saved.push_back({anchor, &block});
+            savedAfter[AnchorKey(anchor)].push_back(saved.size());
+            saved.push_back({&block});
         } else {
             anchor = originalCount.Next(block);
         }
@@ -126,13 +133,13 @@ std::string Merge(const std::vector<Block>& current, const std::vector<Block>& o
         if (IsNamed(block, sections)) continue;
         const Anchor here = currentCount.Next(block);
         result.push_back(&block);
-        for (auto& entry : saved) {
-            if (!entry.Placed && SameBlockName(entry.After.Name, here.Name) &&
-                entry.After.Occurrence == here.Occurrence) {
-                result.push_back(entry.Saved);
-                entry.Placed = true;
-            }
+        const auto found = savedAfter.find(AnchorKey(here));
+        if (found == savedAfter.end()) continue;
+        for (size_t index : found->second) {
+            result.push_back(saved[index].Saved);
+            saved[index].Placed = true;
         }
+        savedAfter.erase(found);
     }
     for (const auto& entry : saved) {
         if (!entry.Placed) result.push_back(entry.Saved);  // what preceded it is gone
@@ -183,12 +190,20 @@ std::optional<std::string> WinIniKeeper::UserContent() const {
     return file->Bytes;
 }
 
+void WinIniKeeper::RemoveLeftovers() const {
+    RemoveStaleTemporaries(winIni_);
+    RemoveStaleTemporaries(sideFile_);
+}
+
 bool WinIniKeeper::WriteConfiguration(const std::vector<ProfileChange>& changes) {
     FolderLock lock(FolderLock::FolderOf(winIni_));
+    RemoveLeftovers();
     const auto file = store_.Read(winIni_);
     if (!file) return false;
     const auto configured = ApplyProfileChanges(file->Bytes, changes);
     if (!configured) return false;
+    // A side file that exists but cannot be read may hold the user's sections: never replaced.
+    if (!store_.Read(sideFile_)) return false;
     const bool savedNow = !ConfigurationStands();
     if (savedNow) {
         const std::string side =
@@ -202,6 +217,7 @@ bool WinIniKeeper::WriteConfiguration(const std::vector<ProfileChange>& changes)
 
 bool WinIniKeeper::PutBackUserSections() {
     FolderLock lock(FolderLock::FolderOf(winIni_));
+    RemoveLeftovers();
     const auto saved = ReadSaved();
     if (!saved) return true;
     const auto file = store_.Read(winIni_);

@@ -38,6 +38,9 @@ class WinIniKeeper {
         std::string Bytes;
     };
     std::optional<Saved> ReadSaved() const;
+    // Temporaries of win.ini and the side file left by a writer that was killed: every writer
+    // holds the folder lock, so under it none is in use.
+    void RemoveLeftovers() const;
 
     const std::string winIni_;
     const std::string sideFile_;

@@ -26,10 +26,11 @@ double FractionOfDay(QTime time) {
     return static_cast<double>(time.msecsSinceStartOfDay()) / kMsPerDay;
 }
 
-bool DailyEvent::TakeIfDue(const QDateTime& now) {
-    if (!due_ || now < *due_) return false;
+EventCheck DailyEvent::Take(const QDateTime& now) {
+    if (!due_ || now < *due_) return EventCheck::NotDue;
+    const qint64 late = due_->msecsTo(now);
     due_.reset();
-    return true;
+    return late > kEventLatenessMs ? EventCheck::Missed : EventCheck::Due;
 }
 
 }  // namespace tovrin

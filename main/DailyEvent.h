@@ -27,8 +27,16 @@ QDateTime NextOccurrence(const QDateTime& now, QTime timeOfDay);
 QTime TimeOfDayFromFraction(double days);
 double FractionOfDay(QTime time);
 
+// What a look at the clock found of an event.
+enum class EventCheck { NotDue, Due, Missed };
+
+// How late an event may still run: a tick delayed by a busy machine runs it, while an event
+// found long past its time (the machine slept through it) does not, so that a laptop opened
+// in the morning is not switched off by the night's event.
+constexpr qint64 kEventLatenessMs = 2 * 60 * 1000;
+
 // One daily event: a due moment on the wall clock. It is checked against the clock rather than
-// counted down, so it is on time after the machine slept or hibernated.
+// counted down, so it keeps its time of day across sleep, hibernation and clock changes.
 class DailyEvent {
   public:
     void Arm(const QDateTime& due) { due_ = due; }
@@ -36,8 +44,9 @@ class DailyEvent {
     void Disarm() { due_.reset(); }
     bool Armed() const { return due_.has_value(); }
     std::optional<QDateTime> Due() const { return due_; }
-    // True once, when the due moment has come; the event is then disarmed until re-armed.
-    bool TakeIfDue(const QDateTime& now);
+    // Due once, when the due moment has come and is at most kEventLatenessMs past; Missed when
+    // it is further past. Either way the event is then disarmed until re-armed.
+    EventCheck Take(const QDateTime& now);
 
   private:
     std::optional<QDateTime> due_;

@@ -172,6 +172,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void ShowTestRes();
     QDateTime Now() const;
     void ReArm(DailyEvent& event, const QTimeEdit* picker);
+    bool TakeEvent(DailyEvent& event, const QTimeEdit* picker, const QDateTime& now,
+                   const char* name);
     bool ConnectVoiceHandlers(bool on);
     void StoreControls(StoredControls& controls) const;
     void RestoreControls(const StoredControls& controls);

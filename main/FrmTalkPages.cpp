@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace tovrin {
 
@@ -731,10 +732,25 @@ void TFrmTalk::EventChangeDate() {
     }
 }
 
+// True when the event is due now. One the machine slept through is skipped, with a line on
+// standard error, and comes back at its next time of day.
+bool TFrmTalk::TakeEvent(DailyEvent& event, const QTimeEdit* picker, const QDateTime& now,
+                         const char* name) {
+    const std::optional<QDateTime> due = event.Due();
+    const EventCheck check = event.Take(now);
+    if (check == EventCheck::Missed) {
+        std::fprintf(stderr, "tovrin: the %s event due at %s was skipped: it was found at %s\n",
+                     name, qPrintable(due->toString(Qt::ISODate)),
+                     qPrintable(now.toString(Qt::ISODate)));
+        ReArm(event, picker);
+    }
+    return check == EventCheck::Due;
+}
+
 void TFrmTalk::CheckEvents() {
     const QDateTime now = Now();
-    if (logOffCheck_->isChecked() && logOff_.TakeIfDue(now)) ShutDown();
-    if (logOnCheck_->isChecked() && logOn_.TakeIfDue(now)) StartUp();
+    if (logOffCheck_->isChecked() && TakeEvent(logOff_, logOffTime_, now, "switch-off")) ShutDown();
+    if (logOnCheck_->isChecked() && TakeEvent(logOn_, logOnTime_, now, "wake-up")) StartUp();
 }
 
 void TFrmTalk::ShutDown() {

@@ -2,6 +2,7 @@
 
 #include "engine/WholeNumber.h"
 #include "platform/AtomicFile.h"
+#include "platform/FolderLock.h"
 #include "platform/Profile.h"
 
 #include <stdlib.h>
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -140,63 +140,46 @@ KeyList PropertyKeys(const StoredControls& controls) {
     return list;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// Applies every change to a private copy of the file, so that the file itself is replaced
-// once, with everything, or not at all.
+// Every change made to the file's content in memory, so that the file itself is replaced
+// once, with everything, or not at all. nullopt when the file cannot be read.
 std::optional<std::string> NewContent(const std::string& path, const WindowPlacement& placement,
                                       const StoredControls& controls) {
-    std::error_code error;
-    std::string copy = (std::filesystem::temp_directory_path(error) / "tovrin-ini.XXXXXX").string();
-    const int fd = mkstemp(copy.data());
-    if (fd < 0) return std::nullopt;
-    close(fd);
-    if (std::filesystem::exists(path, error)) {
-        std::ofstream(copy, std::ios::binary | std::ios::trunc) << ReadWholeFile(path);
-    }
-    ProfileFile file(copy);
-    bool ok = true;
+    const auto file = ReadFileContent(path);
+    if (!file) return std::nullopt;
+    std::vector<ProfileChange> changes;
+    auto write = [&](const std::string& section, const std::string& key, const std::string& value) {
+        changes.push_back({ProfileChange::Kind::Write, section, key, value});
+    };
     const KeyList placementKeys = PlacementKeys(placement);
     for (const auto& [key, value] : placementKeys.Keys())
-        ok = ok && file.WriteString(kSection, key, value);
+        write(kSection, key, value);
     const KeyList properties = PropertyKeys(controls);
     const auto& keys = properties.Keys();
     // TestRes.Items stands ninth in the stored list, after StartUpEdit.Text.
     size_t i = 0;
-    for (; ok && i < keys.size() && keys[i].first != "TestEdit_Text"; ++i)
-        ok = file.WriteString(kSection, keys[i].first, keys[i].second);
-    ok = ok && file.EraseSection(kPresetSection);
-    if (ok && !controls.TestResItems.empty()) {
-        ok =
-            file.WriteString(kPresetSection, "Count", std::to_string(controls.TestResItems.size()));
-        for (size_t line = 0; ok && line < controls.TestResItems.size(); ++line)
-            ok = file.WriteString(kPresetSection, "Item" + std::to_string(line),
-                                  StoredText(controls.TestResItems[line]));
+    for (; i < keys.size() && keys[i].first != "TestEdit_Text"; ++i)
+        write(kSection, keys[i].first, keys[i].second);
+    changes.push_back({ProfileChange::Kind::EraseSection, kPresetSection, "", ""});
+    if (!controls.TestResItems.empty()) {
+        write(kPresetSection, "Count", std::to_string(controls.TestResItems.size()));
+        for (size_t line = 0; line < controls.TestResItems.size(); ++line)
+            write(kPresetSection, "Item" + std::to_string(line),
+                  StoredText(controls.TestResItems[line]));
     }
-    for (; ok && i < keys.size(); ++i)
-        ok = file.WriteString(kSection, keys[i].first, keys[i].second);
-    std::optional<std::string> content;
-    if (ok) content = ReadWholeFile(copy);
-    std::filesystem::remove(copy, error);
-    return content;
+    for (; i < keys.size(); ++i)
+        write(kSection, keys[i].first, keys[i].second);
+    return ApplyProfileChanges(file->Bytes, changes);
 }
 
-std::optional<std::string> ReadKey(const ProfileFile& file, const std::string& section,
+std::optional<std::string> ReadKey(const ProfileReader& file, const std::string& section,
                                    const std::string& key) {
-    // A sentinel no stored text can hold tells a missing key from an empty one.
-    static const std::string missing("\n");
-    std::string value = file.ReadString(section, key, missing);
-    if (value == missing) return std::nullopt;
-    return Trimmed(value);
+    const auto value = file.Value(section, key);
+    if (!value) return std::nullopt;
+    return Trimmed(*value);
 }
 
 // "left,top,right,bottom" from the key for this screen size, else from the plain key.
-std::optional<WindowPosition> ReadPosition(const ProfileFile& file, const ScreenInfo& screen) {
+std::optional<WindowPosition> ReadPosition(const ProfileReader& file, const ScreenInfo& screen) {
     auto text = ReadKey(file, kSection, "NormPos" + ScreenSuffix(screen.Width, screen.Height));
     if (!text || text->empty()) text = ReadKey(file, kSection, "NormPos");
     if (!text || text->empty()) return std::nullopt;
@@ -212,7 +195,7 @@ std::optional<WindowPosition> ReadPosition(const ProfileFile& file, const Screen
 // form.
 class KeyReader {
   public:
-    explicit KeyReader(const ProfileFile& file) : file_(file) {}
+    explicit KeyReader(const ProfileReader& file) : file_(file) {}
 
     std::optional<std::string> Value(const std::string& key) const {
         return ReadKey(file_, kSection, key);
@@ -248,10 +231,10 @@ class KeyReader {
     }
 
   private:
-    const ProfileFile& file_;
+    const ProfileReader& file_;
 };
 
-void ReadPresets(const ProfileFile& file, StoredControls& controls) {
+void ReadPresets(const ProfileReader& file, StoredControls& controls) {
     const auto count = ParseWholeNumber(ReadKey(file, kPresetSection, "Count").value_or(""));
     if (!count || *count <= 0) return;
     controls.TestResItems.clear();
@@ -260,7 +243,7 @@ void ReadPresets(const ProfileFile& file, StoredControls& controls) {
             ReadKey(file, kPresetSection, "Item" + std::to_string(i)).value_or(""));
 }
 
-void ReadControls(const ProfileFile& file, StoredControls& controls) {
+void ReadControls(const ProfileReader& file, StoredControls& controls) {
     VisitProperties(KeyReader(file), controls);
     ReadPresets(file, controls);
 }
@@ -362,6 +345,8 @@ bool SettingsFileReadOnly(const std::string& path) {
 
 bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,
                       const StoredControls& controls, const SettingsWriter& writer) {
+    // Writers of files in the folder take its lock, under which leftovers are cleared.
+    FolderLock lock(FolderLock::FolderOf(path));
     const auto content = NewContent(path, placement, controls);
     if (!content) return false;
     return writer ? writer(path, *content) : WriteFileAtomically(path, *content);
@@ -369,9 +354,14 @@ bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,
 
 std::optional<WindowPosition> LoadSettingsFile(const std::string& path, const ScreenInfo& screen,
                                                StoredControls& controls) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) return std::nullopt;
-    const ProfileFile file(path);
+    const FileRead content = ReadRegularFile(path, kMaxSettingsFileBytes);
+    if (content.Status == FileReadStatus::Missing) return std::nullopt;
+    if (content.Status != FileReadStatus::Read) {
+        std::fprintf(stderr, "tovrin: the settings file %s is not read: %s\n", path.c_str(),
+                     FileReadProblem(content, kMaxSettingsFileBytes).c_str());
+        return std::nullopt;
+    }
+    const ProfileReader file(content.Bytes);
     const auto version = ParseWholeNumber(ReadKey(file, kSection, "FormVersion").value_or("0"));
     if (version.value_or(0) < 0) return std::nullopt;
 

@@ -1,16 +1,20 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/FileReader.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace tovrin {
@@ -39,6 +43,11 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
+// A temporary is "<name>.tovrin-tmp.XXXXXX": the mark tells it from a user's own
+// "<name>.backup", and mkostemp puts six characters in place of "XXXXXX".
+constexpr const char* kTemporaryMark = ".tovrin-tmp.";
+constexpr size_t kTemporarySuffix = 6;
+
 // Without /proc the usual mask is assumed.
 constexpr mode_t kUsualMask = 022;
 
@@ -62,17 +71,33 @@ mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();
 }
 
-std::optional<FileContent> ReadFileContent(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+std::optional<FileContent> ReadFileContent(const std::string& path, size_t maxBytes) {
+    FileRead read = ReadRegularFile(path, maxBytes);
+    if (read.Status == FileReadStatus::Missing) return FileContent{};
+    if (read.Status != FileReadStatus::Read) return std::nullopt;
+    return FileContent{true, std::move(read.Bytes)};
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const auto resolved = ResolveTarget(path);
+    if (!resolved) return;
+    const std::filesystem::path target(*resolved);
+    const std::string prefix = target.filename().string() + kTemporaryMark;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             target.has_parent_path() ? target.parent_path() : ".", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + kTemporarySuffix ||
+            name.compare(0, prefix.size(), prefix))
+            continue;
+        const bool made = std::all_of(name.begin() + long(prefix.size()), name.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c));
+        });
         struct stat info;
-        if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return FileContent{};
-        return std::nullopt;
+        if (made && lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == geteuid())
+            unlink(entry.path().c_str());
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return FileContent{true, content.str()};
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
@@ -80,8 +105,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     if (!resolved) return false;
     const std::string& target = *resolved;
     struct stat existing;
-    mode_t mode = stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
-    std::string pattern = target + ".XXXXXX";
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    // A FIFO or a device in the file's place is not replaced: it is not the file it stands for,
+    // and a device's folder is no place for a temporary file.
+    if (exists && !S_ISREG(existing.st_mode)) return false;
+    mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
+    std::string pattern = target + kTemporaryMark + "XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');
     int fd = mkostemp(temp.data(), O_CLOEXEC);

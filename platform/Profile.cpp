@@ -7,7 +7,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tovrin {
 
@@ -49,24 +50,57 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::optional<std::string> SectionHeader(const std::string& line) {
-    std::string trimmed = Trim(line);
-    if (trimmed.empty() || trimmed[0] != '[') return std::nullopt;
-    size_t close = trimmed.find(']');
-    return Trim(std::string_view(trimmed).substr(
-        1, close == std::string::npos ? std::string::npos : close - 1));
+std::string_view TrimView(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
 }
 
-// A key line inside a section; comments, blank lines and headers are none. A line without
-// "=" is a key with an empty value. Only the first "=" separates, so values may hold "=".
-std::optional<KeyLine> ParseKeyLine(const std::string& line) {
-    std::string trimmed = Trim(line);
+std::optional<std::string_view> HeaderName(std::string_view line) {
+    const std::string_view trimmed = TrimView(line);
+    if (trimmed.empty() || trimmed[0] != '[') return std::nullopt;
+    const size_t close = trimmed.find(']');
+    return TrimView(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+}
+
+std::optional<std::string> SectionHeader(std::string_view line) {
+    const auto name = HeaderName(line);
+    if (!name) return std::nullopt;
+    return std::string(*name);
+}
+
+// The key of a key line; a line without "=" is all key. Only the first "=" separates, so
+// values may hold "=". Comments, blank lines and headers have none.
+std::optional<std::string_view> KeyOfLine(std::string_view line) {
+    const std::string_view trimmed = TrimView(line);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '[') return std::nullopt;
-    size_t equals = trimmed.find('=');
-    if (equals == std::string::npos) return KeyLine{trimmed, ""};
-    std::string key = Trim(std::string_view(trimmed).substr(0, equals));
+    const size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) return trimmed;
+    const std::string_view key = TrimView(trimmed.substr(0, equals));
     if (key.empty()) return std::nullopt;
-    return KeyLine{key, Trim(std::string_view(trimmed).substr(equals + 1))};
+    return key;
+}
+
+// A key line inside a section, split into its key and value.
+std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+    const auto key = KeyOfLine(line);
+    if (!key) return std::nullopt;
+    const std::string_view trimmed = TrimView(line);
+    const size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) return KeyLine{std::string(*key), ""};
+    return KeyLine{std::string(*key), Trim(trimmed.substr(equals + 1))};
+}
+
+// A name in the form names are compared in, for sets and maps of names.
+std::string NameKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        c = LowerAscii(c);
+    return key;
 }
 
 std::string StripQuotes(const std::string& value) {
@@ -85,7 +119,7 @@ struct SectionRange {
 std::vector<SectionRange> FindSections(const ProfileText& text, const std::string& name) {
     std::vector<SectionRange> found;
     for (size_t i = 0; i < text.lines.size(); ++i) {
-        auto header = SectionHeader(text.lines[i]);
+        const auto header = HeaderName(text.lines[i]);
         if (!found.empty() && found.back().end == 0 && header) found.back().end = i;
         if (header && SameName(*header, name)) found.push_back({i, 0});
     }
@@ -102,32 +136,38 @@ std::optional<SectionRange> FirstSection(const ProfileText& text, const std::str
 std::optional<size_t> FindKey(const ProfileText& text, const SectionRange& section,
                               const std::string& key) {
     for (size_t i = section.header + 1; i < section.end; ++i) {
-        auto line = ParseKeyLine(text.lines[i]);
-        if (line && SameName(line->key, key)) return i;
+        const auto name = KeyOfLine(text.lines[i]);
+        if (name && SameName(*name, key)) return i;
     }
     return std::nullopt;
 }
 
-ProfileText SplitLines(const std::string& content) {
+ProfileText SplitLines(std::string_view content) {
     ProfileText text;
-    std::istringstream stream(content);
-    std::string line;
-    bool first = true;
-    while (std::getline(stream, line)) {
-        bool hadCr = !line.empty() && line.back() == '\r';
-        if (hadCr) line.pop_back();
-        if (first) text.crlf = hadCr;
-        first = false;
-        text.lines.push_back(line);
+    size_t at = 0;
+    while (at < content.size()) {
+        const size_t newline = std::min(content.find('\n', at), content.size());
+        std::string_view line = content.substr(at, newline - at);
+        const bool hadCr = !line.empty() && line.back() == '\r';
+        if (hadCr) line.remove_suffix(1);
+        if (at == 0) text.crlf = hadCr;
+        text.lines.emplace_back(line);
+        at = newline + 1;
     }
     return text;
 }
 
 std::string JoinLines(const ProfileText& text) {
-    std::string content;
-    const char* end = text.crlf ? "\r\n" : "\n";
+    const std::string_view end = text.crlf ? "\r\n" : "\n";
+    size_t size = 0;
     for (const auto& line : text.lines)
-        content += line + end;
+        size += line.size() + end.size();
+    std::string content;
+    content.reserve(size);
+    for (const auto& line : text.lines) {
+        content += line;
+        content += end;
+    }
     return content;
 }
 
@@ -179,7 +219,7 @@ bool WriteInText(ProfileText& text, const std::string& section, const std::strin
     }
     if (auto index = FindKey(text, *range, key)) {
         // The key keeps the spelling it has in the file.
-        text.lines[*index] = ParseKeyLine(text.lines[*index])->key + "=" + value;
+        text.lines[*index] = std::string(*KeyOfLine(text.lines[*index])) + "=" + value;
     } else {
         auto at = InsertionPoint(text, *range);
         text.lines.insert(text.lines.begin() + long(at), Trim(key) + "=" + value);
@@ -187,25 +227,85 @@ bool WriteInText(ProfileText& text, const std::string& section, const std::strin
     return true;
 }
 
-// True when a line went.
+// True when a line went. One pass, however many lines go.
 bool DeleteInText(ProfileText& text, const std::string& section, const std::string& key) {
-    auto range = FirstSection(text, section);
+    const auto range = FirstSection(text, section);
     if (!range) return false;
-    bool changed = false;
-    while (auto index = FindKey(text, *range, key)) {
-        text.lines.erase(text.lines.begin() + long(*index));
-        --range->end;
-        changed = true;
+    const auto first = text.lines.begin() + long(range->header + 1);
+    const auto last = text.lines.begin() + long(range->end);
+    const auto kept = std::remove_if(first, last, [&](const std::string& line) {
+        const auto name = KeyOfLine(line);
+        return name && SameName(*name, key);
+    });
+    if (kept == last) return false;
+    text.lines.erase(kept, last);
+    return true;
+}
+
+// Every occurrence of the section goes, in one pass. True when one went.
+bool EraseInText(ProfileText& text, const std::string& section) {
+    const auto sections = FindSections(text, section);
+    if (sections.empty()) return false;
+    std::vector<std::string> kept;
+    kept.reserve(text.lines.size());
+    size_t next = 0;
+    for (size_t i = 0; i < text.lines.size(); ++i) {
+        if (next < sections.size() && i >= sections[next].header) {
+            if (i < sections[next].end) continue;
+            ++next;
+            if (next < sections.size() && i >= sections[next].header) continue;
+        }
+        kept.push_back(std::move(text.lines[i]));
     }
-    return changed;
+    text.lines = std::move(kept);
+    // The blank line that separated a section erased from the end goes with it.
+    while (!text.lines.empty() && Trim(text.lines.back()).empty())
+        text.lines.pop_back();
+    return true;
 }
 
 // Whether the text changed; nullopt when the change is refused.
 std::optional<bool> ApplyChange(ProfileText& text, const ProfileChange& change) {
     if (change.kind == ProfileChange::Kind::DeleteKey)
         return DeleteInText(text, change.section, change.key);
+    if (change.kind == ProfileChange::Kind::EraseSection) return EraseInText(text, change.section);
     if (!WriteInText(text, change.section, change.key, change.value)) return std::nullopt;
     return true;
+}
+
+// Calls `visit` with each line of the first occurrence of the section, until it returns
+// false; one pass over the content, nothing copied. False when there is no such section.
+template <typename Visit>
+bool ScanSection(std::string_view content, std::string_view section, Visit visit) {
+    bool inside = false;
+    size_t at = 0;
+    while (at < content.size()) {
+        const size_t newline = std::min(content.find('\n', at), content.size());
+        std::string_view line = content.substr(at, newline - at);
+        at = newline + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (const auto header = HeaderName(line)) {
+            if (inside) return true;
+            inside = SameName(*header, section);
+        } else if (inside && !visit(line)) {
+            return true;
+        }
+    }
+    return inside;
+}
+
+// The keys of the section's first occurrence, each once, with their values.
+std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view content,
+                                                                std::string_view section) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::unordered_set<std::string> seen;
+    ScanSection(content, section, [&](std::string_view line) {
+        if (auto key = ParseKeyLine(line))
+            if (seen.insert(NameKey(key->key)).second)
+                entries.emplace_back(std::move(key->key), StripQuotes(key->value));
+        return true;
+    });
+    return entries;
 }
 
 }  // namespace
@@ -224,19 +324,49 @@ std::optional<std::string> ApplyProfileChanges(const std::string& content,
 
 std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(const std::string& content,
                                                                        const std::string& section) {
-    const ProfileText text = SplitLines(content);
-    std::vector<std::pair<std::string, std::string>> entries;
-    const auto range = FirstSection(text, section);
-    if (!range) return entries;
-    for (size_t i = range->header + 1; i < range->end; ++i) {
-        const auto line = ParseKeyLine(text.lines[i]);
-        if (!line) continue;
-        const bool seen = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
-            return SameName(entry.first, line->key);
-        });
-        if (!seen) entries.emplace_back(line->key, StripQuotes(line->value));
+    return SectionEntries(content, section);
+}
+
+ProfileReader::ProfileReader(std::string_view content) {
+    Section* current = nullptr;  // the first occurrence of the section being read, if it is one
+    size_t at = 0;
+    while (at < content.size()) {
+        const size_t newline = std::min(content.find('\n', at), content.size());
+        std::string_view line = content.substr(at, newline - at);
+        at = newline + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (const auto header = HeaderName(line)) {
+            const auto [entry, added] = sections_.try_emplace(NameKey(*header));
+            current = added ? &entry->second : nullptr;
+        } else if (const auto key = current ? ParseKeyLine(line) : std::nullopt) {
+            if (current->index.try_emplace(NameKey(key->key), current->entries.size()).second)
+                current->entries.emplace_back(key->key, StripQuotes(key->value));
+        }
     }
-    return entries;
+}
+
+const ProfileReader::Section* ProfileReader::Find(const std::string& section) const {
+    const auto found = sections_.find(NameKey(section));
+    return found == sections_.end() ? nullptr : &found->second;
+}
+
+std::optional<std::string> ProfileReader::Value(const std::string& section,
+                                                const std::string& key) const {
+    const Section* found = Find(section);
+    if (!found) return std::nullopt;
+    const auto entry = found->index.find(NameKey(key));
+    if (entry == found->index.end()) return std::nullopt;
+    return found->entries[entry->second].second;
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileReader::Entries(
+    const std::string& section) const {
+    const Section* found = Find(section);
+    return found ? found->entries : std::vector<std::pair<std::string, std::string>>{};
+}
+
+bool ProfileReader::SectionExists(const std::string& section) const {
+    return Find(section) != nullptr;
 }
 
 std::optional<std::string> ProfileSectionName(const std::string& line) {
@@ -247,15 +377,23 @@ bool SameProfileName(std::string_view a, std::string_view b) {
     return SameName(a, b);
 }
 
+std::optional<ProfileReader> ProfileFile::Read() const {
+    const auto content = ReadFileContent(path_);
+    if (!content) return std::nullopt;
+    return ProfileReader(content->Bytes);
+}
+
 std::string ProfileFile::ReadString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) const {
-    auto text = Load(path_);
-    if (!text) return defaultValue;
-    auto range = FirstSection(*text, section);
-    if (!range) return defaultValue;
-    auto index = FindKey(*text, *range, key);
-    if (!index) return defaultValue;
-    return StripQuotes(ParseKeyLine(text->lines[*index])->value);
+    const auto content = ReadFileContent(path_);
+    if (!content) return defaultValue;
+    std::optional<std::string> value;
+    ScanSection(content->Bytes, section, [&](std::string_view line) {
+        const auto name = KeyOfLine(line);
+        if (name && SameName(*name, key)) value = StripQuotes(ParseKeyLine(line)->value);
+        return !value;
+    });
+    return value.value_or(defaultValue);
 }
 
 bool ProfileFile::WriteString(const std::string& section, const std::string& key,
@@ -269,6 +407,7 @@ bool ProfileFile::DeleteKey(const std::string& section, const std::string& key) 
 
 bool ProfileFile::Apply(const std::vector<ProfileChange>& changes) {
     FolderLock lock(FolderLock::FolderOf(path_));
+    RemoveStaleTemporaries(path_);
     auto text = Load(path_);
     if (!text) return false;
     bool changed = false;
@@ -281,42 +420,20 @@ bool ProfileFile::Apply(const std::vector<ProfileChange>& changes) {
 }
 
 bool ProfileFile::EraseSection(const std::string& section) {
-    FolderLock lock(FolderLock::FolderOf(path_));
-    auto text = Load(path_);
-    if (!text) return false;
-    auto sections = FindSections(*text, section);
-    if (sections.empty()) return true;
-    // Erased from the last so that earlier ranges stay valid.
-    for (auto it = sections.rbegin(); it != sections.rend(); ++it) {
-        text->lines.erase(text->lines.begin() + long(it->header),
-                          text->lines.begin() + long(it->end));
-    }
-    // The blank line that separated a section erased from the end goes with it.
-    while (!text->lines.empty() && Trim(text->lines.back()).empty())
-        text->lines.pop_back();
-    return Store(path_, *text);
+    return Apply({{ProfileChange::Kind::EraseSection, section, "", ""}});
 }
 
 std::vector<std::string> ProfileFile::KeyNames(const std::string& section) const {
     std::vector<std::string> names;
-    auto text = Load(path_);
-    if (!text) return names;
-    auto range = FirstSection(*text, section);
-    if (!range) return names;
-    for (size_t i = range->header + 1; i < range->end; ++i) {
-        auto line = ParseKeyLine(text->lines[i]);
-        if (!line) continue;
-        bool seen = false;
-        for (const auto& name : names)
-            seen = seen || SameName(name, line->key);
-        if (!seen) names.push_back(line->key);
-    }
+    if (const auto content = ReadFileContent(path_))
+        for (auto& entry : SectionEntries(content->Bytes, section))
+            names.push_back(std::move(entry.first));
     return names;
 }
 
 bool ProfileFile::SectionExists(const std::string& section) const {
-    auto text = Load(path_);
-    return text && FirstSection(*text, section).has_value();
+    const auto content = ReadFileContent(path_);
+    return content && ScanSection(content->Bytes, section, [](std::string_view) { return false; });
 }
 
 std::optional<std::string> SystemFolder() {

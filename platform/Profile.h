@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -10,11 +11,35 @@ namespace tovrin {
 
 // One change of a profile, for several made as one edit.
 struct ProfileChange {
-    enum class Kind { Write, DeleteKey };
+    // EraseSection takes every occurrence of the section, and the blank lines it leaves at
+    // the file's end; its key and value are unused.
+    enum class Kind { Write, DeleteKey, EraseSection };
     Kind kind = Kind::Write;
     std::string section;
     std::string key;
     std::string value;
+};
+
+// A profile's content parsed once for many look-ups, with the semantics of ProfileFile: the
+// first occurrence of a section and of a key in it counts. Built in one pass; each look-up
+// is a hash look-up, so reading every key of a large file costs time in proportion to it.
+class ProfileReader {
+  public:
+    explicit ProfileReader(std::string_view content);
+    // The value with one pair of matching quotes stripped; nullopt when the key is missing.
+    std::optional<std::string> Value(const std::string& section, const std::string& key) const;
+    // The keys of the section, each once, in the file's order, with their values.
+    std::vector<std::pair<std::string, std::string>> Entries(const std::string& section) const;
+    bool SectionExists(const std::string& section) const;
+
+  private:
+    struct Section {
+        std::vector<std::pair<std::string, std::string>> entries;
+        std::unordered_map<std::string, size_t> index;  // lower-case key → entry
+    };
+    const Section* Find(const std::string& section) const;
+
+    std::unordered_map<std::string, Section> sections_;  // by lower-case name
 };
 
 // An INI file with the semantics programs expect of the Windows profile functions: section
@@ -41,6 +66,8 @@ class ProfileFile {
     bool EraseSection(const std::string& section);
     std::vector<std::string> KeyNames(const std::string& section) const;
     bool SectionExists(const std::string& section) const;
+    // The file read once for many look-ups; nullopt when it cannot be read.
+    std::optional<ProfileReader> Read() const;
 
   private:
     std::string path_;

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/UniqueFd.h"
+#include "platform/FileReader.h"
 
 namespace tovrin {
 
@@ -38,27 +38,10 @@ std::optional<std::string> RuntimeFolder() {
 }
 
 std::optional<std::string> ReadRuntimeFile(const std::string& path, bool* missing) {
-    if (missing) *missing = false;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        if (missing) *missing = errno == ENOENT;
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        size_t(info.st_size) > kMaxRuntimeFile) {
-        return std::nullopt;
-    }
-    std::string text;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) return text;
-        text.append(chunk, size_t(got));
-        if (text.size() > kMaxRuntimeFile) return std::nullopt;
-    }
+    FileRead read = ReadRegularFile(path, kMaxRuntimeFile, FileLinks::Refuse);
+    if (missing) *missing = read.Status == FileReadStatus::Missing;
+    if (read.Status != FileReadStatus::Read) return std::nullopt;
+    return std::move(read.Bytes);
 }
 
 }  // namespace tovrin

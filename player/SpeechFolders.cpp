@@ -76,6 +76,13 @@ std::string WavePathBeside(const std::string& folder, const std::string& diction
     return IsFile(ini) ? ReadWavePath(ini, dictionaryFile) : std::string();
 }
 
+// A sound file name that names a file of the speech folder itself: no folder separator of
+// either system, and neither "." nor "..". Any other could reach files outside the folder.
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos;
+}
+
 }  // namespace
 
 std::string ReadWavePath(const std::string& iniFile, const std::string& dictionaryFile) {
@@ -109,14 +116,11 @@ std::optional<std::string> MakeDictionaryRequest(const std::string& portion,
                                                  const std::string& speechPath) {
     DictionaryLine line;
     if (!ParseDictionaryLine(UpperLatin(portion), line)) return std::nullopt;
-    const std::array<std::string, 8> lines{"{TALKSERVCMD}",
-                                           "{IntelDictionary}",
-                                           dictScript,
-                                           line.First,
-                                           line.Second,
-                                           speechPath + line.Third,
-                                           std::to_string(line.Number1),
-                                           std::to_string(line.Number2)};
+    const std::array<std::string, 8> lines{
+        "{TALKSERVCMD}", "{IntelDictionary}", dictScript, line.First, line.Second,
+        // A name that would leave the folder names no file.
+        IsPlainFileName(line.Third) ? speechPath + line.Third : std::string(),
+        std::to_string(line.Number1), std::to_string(line.Number2)};
     std::string request;
     for (const std::string& text : lines)
         request += text + "\r\n";

@@ -24,8 +24,9 @@ std::string FindSpeechFolder(const std::string& dictionaryFile, const std::strin
 
 // The eight-line request (each line ended by CR LF) that has the controller's worker read
 // the dictionary line `portion` (Windows-1251): the line's Latin letters upper-cased and
-// parsed as a dictionary line, its sound file taken from `speechPath`. Nothing when the line
-// does not parse (it is then spoken as text).
+// parsed as a dictionary line, its sound file taken from `speechPath`. A sound file name that
+// holds "/" or "\\" or is "." or ".." could name a file outside the folder: the request then
+// names no sound file. Nothing when the line does not parse (it is then spoken as text).
 std::optional<std::string> MakeDictionaryRequest(const std::string& portion,
                                                  const std::string& dictScript,
                                                  const std::string& speechPath);

@@ -1,14 +1,9 @@
 #include "text/DocumentFile.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/UniqueFd.h"
+#include "platform/FileReader.h"
 #include "text/CodePages.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -113,31 +108,12 @@ std::string CanonicalPath(const std::string& path) {
 
 std::string ReadDocumentBytes(const std::string& path, size_t limit) {
     limit = std::min(limit, kMaxDocumentBytes);
-    // O_NONBLOCK: opening a FIFO without a writer or a device must not hang before the check.
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd.valid()) FailToOpen(path, std::strerror(errno));
-    struct stat info;
-    if (fstat(fd.get(), &info) != 0) FailToOpen(path, std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) FailToOpen(path, "It is not a regular file");
-    if (static_cast<unsigned long long>(info.st_size) > limit) FailTooLarge(path, limit);
-
-    // The size is a hint only: a file may grow while it is read, and some report none.
-    std::string bytes(static_cast<size_t>(info.st_size), '\0');
-    size_t done = 0;
-    for (;;) {
-        if (done == bytes.size()) {
-            if (bytes.size() > limit) FailTooLarge(path, limit);
-            bytes.resize(std::min(limit + 1, bytes.size() + (size_t{1} << 16)));
-        }
-        const ssize_t got = read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0)
-            throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(errno));
-        if (got == 0) break;
-        done += static_cast<size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
+    FileRead read = ReadRegularFile(path, limit);
+    if (read.Status == FileReadStatus::CannotRead)
+        throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(read.Error));
+    if (read.Status == FileReadStatus::TooLarge) FailTooLarge(path, limit);
+    if (read.Status != FileReadStatus::Read) FailToOpen(path, FileReadProblem(read, limit));
+    return std::move(read.Bytes);
 }
 
 LoadedDocument DocumentFromBytes(std::string bytes, size_t limit) {

@@ -2,6 +2,7 @@
 
 #include "engine/AnyCaseName.h"
 #include "engine/EngineError.h"
+#include "platform/FileReader.h"
 #include "platform/WaveImage.h"
 #include "tests/engine/RecordingWorkerHost.h"
 #include "tests/support/ManualWaveClock.h"
@@ -56,6 +57,7 @@ TEST(DictThread, FragmentIsTheHeaderWithPatchedSizesAndTheChosenBytes) {
     RecordingWorkerHost host;
     const auto path = WriteSoundFile(1000);
     TDictThread worker(host, Request("E", path, "300", "310"));
+    worker.ReadFragment();
     const auto& fragment = worker.Fragment();
     ASSERT_EQ(fragment.size(), kWaveHeaderSize + 10);
     EXPECT_EQ(Read32(fragment, 4), 46u);
@@ -70,6 +72,7 @@ TEST(DictThread, FragmentIsTheHeaderWithPatchedSizesAndTheChosenBytes) {
 
     // The fragment may end exactly at the end of the file.
     TDictThread whole(host, Request("E", path, "0", "1000"));
+    whole.ReadFragment();
     EXPECT_EQ(whole.Fragment().size(), kWaveHeaderSize + 1000);
 }
 
@@ -77,18 +80,22 @@ TEST(DictThread, FragmentBoundsAreCorrected) {
     RecordingWorkerHost host;
     const auto path = WriteSoundFile(1000);
     TDictThread reversed(host, Request("", path, "500", "100"));  // end raised to the start
+    reversed.ReadFragment();
     EXPECT_EQ(reversed.Fragment().size(), kWaveHeaderSize);
     EXPECT_EQ(Read32(reversed.Fragment(), 4), 36u);
     EXPECT_EQ(Read32(reversed.Fragment(), 40), 0u);
 
     TDictThread negative(host, Request("", path, "-20", "4"));  // start counts as 0
+    negative.ReadFragment();
     ASSERT_EQ(negative.Fragment().size(), kWaveHeaderSize + 4);
     EXPECT_EQ(negative.Fragment()[kWaveHeaderSize], 0);
 
     TDictThread blanks(host, Request("", path, " ", ""));
+    blanks.ReadFragment();
     EXPECT_EQ(blanks.Fragment().size(), kWaveHeaderSize);
 
     TDictThread missing(host, Request("", path + ".none", "0", "10"));
+    missing.ReadFragment();
     EXPECT_TRUE(missing.Fragment().empty());
     EXPECT_TRUE(missing.SoundFileName().empty());
 }
@@ -102,13 +109,16 @@ TEST(DictThread, SoundFileIsFoundInAnyLetterCase) {
     const std::string russian = folder + "\xd0\x9a\xd0\xbe\xd1\x82.wav";  // "Кот.wav" in UTF-8
     std::filesystem::copy_file(original, russian);
     TDictThread cyrillic(host, Request("E", folder + "\xca\xce\xd2.WAV", "0", "10"));  // "КОТ.WAV"
+    cyrillic.ReadFragment();
     EXPECT_EQ(cyrillic.SoundFileName(), russian);
     EXPECT_EQ(cyrillic.Fragment().size(), kWaveHeaderSize + 10);
 
     TDictThread latin(host, Request("E", folder + "WORD.WAV", "0", "10"));
+    latin.ReadFragment();
     EXPECT_EQ(latin.SoundFileName(), folder + "word.wav");
     std::filesystem::copy_file(original, folder + "WORD.WAV");
     TDictThread exact(host, Request("E", folder + "WORD.WAV", "0", "10"));
+    exact.ReadFragment();
     EXPECT_EQ(exact.SoundFileName(), folder + "WORD.WAV");
 
     std::filesystem::create_directory(folder + "Slovar1");
@@ -144,6 +154,35 @@ TEST(DictThread, CreationFailuresReachTheCaller) {
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);  // opening it to read would wait for a writer
     EXPECT_EQ(messageOf(Request("E", pipe)), "Cannot open file \"" + pipe + "\"");
     EXPECT_TRUE(host.Events().empty());
+}
+
+// Only the entry's stretch is read, by the run and not by the caller, and never more than a
+// bounded stretch: the fragment played is what the file holds when the run reads it.
+TEST(DictThread, TheRunReadsOnlyABoundedStretch) {
+    const auto path = WriteSoundFile(1000);
+    RecordingWorkerHost host;
+    {
+        TDictThread worker(host, Request("E", path, "10", "14"));
+        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(kWaveHeaderSize + 10);
+        file << "abcd";
+        file.close();
+        worker.Start();
+        ASSERT_TRUE(test::Eventually([&] { return worker.Finished(); }));
+        EXPECT_EQ(host.Events(), Events{"play:48"});
+        const auto image = host.LastImage();
+        ASSERT_EQ(image.size(), kWaveHeaderSize + 4);
+        EXPECT_EQ(std::string(image.begin() + kWaveHeaderSize, image.end()), "abcd");
+        EXPECT_EQ(image[0], 0xC0);
+    }
+    // A stretch beyond any recorded word, in a file that does hold it, is refused unread.
+    const std::string large = test::MakeTempDir("large") + "/long.wav";
+    std::filesystem::copy_file(path, large);
+    std::filesystem::resize_file(large, kWaveHeaderSize + kMaxSoundStretchBytes + 100);
+    TDictThread fits(host, Request("E", large, "100", std::to_string(100 + kMaxSoundStretchBytes)));
+    EXPECT_THROW(
+        TDictThread(host, Request("E", large, "99", std::to_string(100 + kMaxSoundStretchBytes))),
+        EngineError);
 }
 
 TEST(DictThread, ScriptSteps) {

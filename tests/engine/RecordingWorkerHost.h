@@ -32,6 +32,10 @@ class RecordingWorkerHost : public DictWorkerHost {
     bool IsDictionaryPaused() const override { return paused; }
     bool IsEngineAlive() override { return engineAlive; }
     bool PlayFragment(const std::vector<uint8_t>& image, WaveCancel&) override {
+        {
+            std::lock_guard lock(mutex_);
+            lastImage_ = image;
+        }
         Record("play:" + std::to_string(image.size()));
         return playSucceeds;
     }
@@ -40,6 +44,10 @@ class RecordingWorkerHost : public DictWorkerHost {
     std::vector<std::string> Events() const {
         std::lock_guard lock(mutex_);
         return events_;
+    }
+    std::vector<uint8_t> LastImage() const {
+        std::lock_guard lock(mutex_);
+        return lastImage_;
     }
     void AwaitEvents(size_t count) const {
         EXPECT_TRUE(Eventually([&] { return Events().size() >= count; }))
@@ -54,6 +62,7 @@ class RecordingWorkerHost : public DictWorkerHost {
 
     mutable std::mutex mutex_;
     std::vector<std::string> events_;
+    std::vector<uint8_t> lastImage_;
 };
 
 }  // namespace tovrin::test

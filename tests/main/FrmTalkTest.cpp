@@ -567,8 +567,8 @@ TEST_F(FrmTalkTest, DailyEventsAreDueByTheWallClockAndComeBackTheNextDay) {
     EXPECT_TRUE(engine.Paused());
     EXPECT_EQ(frm_->LogOffDue(), at(29, 23));  // the next day, not after the same interval
 
-    // The machine slept through 07:00: the alarm sounds on waking, and is due again at 07:00.
-    wall_.now = at(29, 9, 30);
+    // A tick a few seconds late still sounds the alarm, which is due again at 07:00.
+    wall_.now = at(29, 7).addSecs(5);
     frm_->CheckEvents();
     EXPECT_EQ(frm_->GetHolder(), frm_->StartUpHolder());
     EXPECT_EQ(frm_->LogOnDue(), at(30, 7));
@@ -583,7 +583,7 @@ TEST_F(FrmTalkTest, DailyEventsAreDueByTheWallClockAndComeBackTheNextDay) {
     EXPECT_EQ(frm_->LogOffDue(), at(30, 23));
     Child<QRadioButton>("RGLogOff_2")->click();
     wall_.now = at(30, 23);
-    frm_->CheckEvents();
+    frm_->CheckEvents();  // 07:00 of that day passed unseen: skipped, due again the next day
     EXPECT_TRUE(engine.Destroyed());
     wall_.now = wall_.now.addSecs(2);
     frm_->CheckEvents();
@@ -638,6 +638,30 @@ TEST_F(FrmTalkTest, AFirstStartHibernatesAtTwoAndResumesAtSeven) {
     wall_.now = QDateTime(today.addDays(1), QTime(2, 0, 1));
     frm_->CheckEvents();
     EXPECT_EQ(power_.calls, std::vector<std::string>{"Hibernate"});
+
+    // A machine suspended at 23:00 and opened at 08:00 is not sent to sleep on waking: the
+    // night's event is skipped, said so on standard error, and comes back the next night.
+    wall_.now = QDateTime(today.addDays(1), QTime(23, 0));
+    frm_->EventChangeDate();
+    testing::internal::CaptureStderr();
+    wall_.now = QDateTime(today.addDays(2), QTime(8, 0));
+    frm_->CheckEvents();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(power_.calls, std::vector<std::string>{"Hibernate"});
+    EXPECT_EQ(frm_->LogOffDue(), QDateTime(today.addDays(3), QTime(2, 0)));
+    EXPECT_EQ(frm_->LogOnDue(), QDateTime(today.addDays(3), QTime(7, 0)));
+    EXPECT_NE(said.find("switch-off event due at"), std::string::npos) << said;
+    EXPECT_NE(said.find("skipped"), std::string::npos) << said;
+    // Two minutes late still runs; a second more does not.
+    wall_.now = QDateTime(today.addDays(3), QTime(2, 2));
+    frm_->CheckEvents();
+    EXPECT_EQ(power_.calls, (std::vector<std::string>{"Hibernate", "Hibernate"}));
+    wall_.now = QDateTime(today.addDays(4), QTime(2, 2, 1));
+    testing::internal::CaptureStderr();
+    frm_->CheckEvents();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(power_.calls.size(), 2u);
+    EXPECT_EQ(frm_->LogOffDue(), QDateTime(today.addDays(5), QTime(2, 0)));
 
     // Across midnight, and whole days and negative stored times reduced to a time of day.
     const QDateTime late(QDate(2026, 12, 31), QTime(23, 59, 59, 500));

@@ -3,13 +3,16 @@
 #include "platform/Profile.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace tovrin {
 namespace {
@@ -174,6 +177,173 @@ TEST(SettingsFileTest, DamagedValuesAreSkippedNeverClampedAndAFailedWriteKeepsTh
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     EXPECT_TRUE(SettingsFileReadOnly(path));
     EXPECT_FALSE(SettingsFileReadOnly(path + ".missing"));
+}
+
+// Counts what happens to the files of a folder, as the kernel reports it.
+class FolderWatch {
+  public:
+    explicit FolderWatch(const std::string& folder) : fd_(inotify_init1(IN_NONBLOCK)) {
+        inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~FolderWatch() { close(fd_); }
+    // Events by kind since the watch began.
+    std::map<uint32_t, int> Events() {
+        alignas(inotify_event) char buffer[65536];
+        ssize_t got = 0;
+        while ((got = read(fd_, buffer, sizeof buffer)) > 0) {
+            for (char* at = buffer; at < buffer + got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                for (uint32_t kind : {IN_CREATE, IN_MOVED_TO, IN_CLOSE_WRITE})
+                    if (event->mask & kind) ++events_[kind];
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return events_;
+    }
+
+  private:
+    int fd_;
+    std::map<uint32_t, int> events_;
+};
+
+// What the save below gives, byte for byte (the file's CR LF line ends written as LF here).
+const char kSavedSettings[] = R"(; kept
+[Other]
+kept=1
+
+[TFrmTalk]
+DictRep_Checked=True
+Future_Key=x
+FormVersion=0
+Flags=0
+ShowCmd=1
+PixelsPerInch=96
+MinMaxPos=-1,-1,-1,-1
+MinMaxPos(1024x768)=-1,-1,-1,-1
+NormPos=3,4,165,441
+NormPos(1024x768)=3,4,165,441
+Visible=1
+LogOff_Time=0.0833333333333333
+RGLogOff_ItemIndex=1
+LogOff_Checked=True
+LogOn_Time=0.291666666666667
+RGLogOn_ItemIndex=0
+LogOn_Checked=True
+StartUpProcess_Text=
+StartUpEdit_Text=Ро'та', по-дъё'м '! {wait 3}
+TestEdit_Text=Тест произношения
+PnlPlayerSetup_Color=-2147483633
+PnlPlayerSetup_FontCharset=1
+PnlPlayerSetup_FontColor=-2147483640
+PnlPlayerSetup_FontHeight=-11
+PnlPlayerSetup_FontName=MS Sans Serif
+PnlPlayerSetup_FontPitch=fpDefault
+PnlPlayerSetup_FontSize=8
+PnlPlayerSetup_FontStyle=[]
+EditorSetup_Color=-2147483643
+EditorSetup_FontColor=0
+StyleWin_FontCharset=204
+StyleWin_FontColor=0
+StyleWin_FontHeight=-13
+StyleWin_FontName=Courier New
+StyleWin_FontPitch=fpDefault
+StyleWin_FontSize=10
+StyleWin_FontStyle=[fsBold]
+StyleDos_FontCharset=255
+StyleDos_FontColor=0
+StyleDos_FontHeight=-19
+StyleDos_FontName=Terminal
+StyleDos_FontPitch=fpDefault
+StyleDos_FontSize=14
+StyleDos_FontStyle=[]
+ReadingType_ItemIndex=0
+AutoCalc_Checked=True
+AbzBeg_Text=
+AbzBegP_Checked=False
+AbzBegPause_Text=
+AbzEnd_Text=
+AbzEndP_Checked=True
+AbzEndPause_Text=5
+BlockMsg_Text=
+BlockItem_Text=0
+DictScript_Text=E1R1
+DictOver_Checked=True
+BtnRun_Down=False
+FormVisible_Checked=True
+
+[TFrmTalk.TestRes_Items]
+Count=2
+Item0=2
+Item1="'q'"
+)";
+
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// One save writes one temporary file beside the settings file and renames it over the file:
+// no copies elsewhere, no rewrite per key. The bytes are those the key-by-key edits give.
+TEST(SettingsFileTest, OneSaveIsOneAtomicWriteOfTheWholeFile) {
+    const std::string folder = test::MakeTempDir("ini");
+    const std::string path = folder + "/tovrin.ini";
+    const std::string original =
+        "; kept\r\n[Other]\r\nkept=1\r\n\r\n[TFrmTalk.TestRes_Items]\r\nCount=1\r\n"
+        "Item0=old\r\n\r\n[TFrmTalk]\r\nDictRep_Checked=False\r\nFuture_Key=x\r\n\r\n"
+        "[TFrmTalk.TestRes_Items]\r\nItem5=stale\r\n";
+    std::ofstream(path, std::ios::binary) << original;
+    StoredControls controls;
+    controls.TestResItems = {"2", "'q'"};
+
+    std::string written;
+    SaveSettingsFile(path, PlacementAt(3, 4), controls,
+                     [&](const std::string&, const std::string& content) {
+                         written = content;
+                         return true;
+                     });
+    EXPECT_EQ(written, WithCrLf(kSavedSettings));
+
+    const std::string temporary = test::MakeTempDir("tmp");
+    const std::string savedTmp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    setenv("TMPDIR", temporary.c_str(), 1);
+    FolderWatch watchFolder(folder);
+    FolderWatch watchTemporary(temporary);
+    const bool saved = SaveSettingsFile(path, PlacementAt(3, 4), controls);
+    savedTmp.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", savedTmp.c_str(), 1);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(test::ReadWholeFile(path), written);
+    const auto events = watchFolder.Events();
+    EXPECT_EQ(events.count(IN_CREATE) ? events.at(IN_CREATE) : 0, 1);
+    EXPECT_EQ(events.count(IN_MOVED_TO) ? events.at(IN_MOVED_TO) : 0, 1);
+    EXPECT_TRUE(watchTemporary.Events().empty());
+}
+
+// A FIFO or a device in the settings file's place is read as no file and never replaced.
+TEST(SettingsFileTest, ASettingsFileThatIsNoRegularFileIsLeftAlone) {
+    const std::string folder = test::MakeTempDir("ini");
+    const std::string fifo = folder + "/tovrin.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder + "/zero.ini";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            bool ok = true;
+            for (const std::string& path : {fifo, zero}) {
+                StoredControls controls;
+                ok = ok && !LoadSettingsFile(path, kScreen, controls);
+                ok = ok && controls.DictScript == StoredControls().DictScript;
+                ok = ok && !SaveSettingsFile(path, PlacementAt(0, 0), controls);
+            }
+            _exit(ok ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(zero));
 }
 
 TEST(SettingsFileTest, TheFileLivesBesideAWritableExecutableElseInTheSystemFolder) {

@@ -1,6 +1,7 @@
 #include "platform/Profile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileReader.h"
 
 #include "tests/support/TestEnvironment.h"
 
@@ -10,8 +11,11 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -104,6 +108,38 @@ TEST(ProfileTest, WritesKeepEverythingElse) {
               "[Last]\r\nZ=26\r\n");
 }
 
+// Repeated sections and keys: the first occurrence is read, every occurrence is erased or
+// deleted, and the parse-once reader agrees with the file's own reads.
+TEST(ProfileTest, RepeatedSectionsAndKeys) {
+    const std::string content =
+        "[S]\r\nk=1\r\nK = \"2\"\r\nother=x\r\n[T]\r\nk=t\r\n[s]\r\nk=3\r\nlate=4\r\n"
+        "[T]\r\nk=u\r\n";
+    const std::string path = NewIniPath();
+    WriteAll(path, content);
+    const ProfileFile ini(path);
+    const ProfileReader reader(content);
+    for (const auto& [section, key] : std::vector<std::pair<std::string, std::string>>{
+             {"S", "k"}, {"s", "OTHER"}, {"S", "late"}, {"t", "K"}, {"U", "k"}, {"S", " k"}}) {
+        EXPECT_EQ(reader.Value(section, key).value_or("none"), ini.ReadString(section, key, "none"))
+            << section << "/" << key;
+    }
+    EXPECT_EQ(ini.ReadString("S", "k"), "1");
+    EXPECT_EQ(reader.Value("S", "late"), std::nullopt);  // only in the second [s]
+    EXPECT_EQ(ini.KeyNames("s"), (std::vector<std::string>{"k", "other"}));
+    EXPECT_EQ(ProfileSectionEntries(content, "S"),
+              (std::vector<std::pair<std::string, std::string>>{{"k", "1"}, {"other", "x"}}));
+    EXPECT_TRUE(reader.SectionExists("t"));
+
+    const auto changed =
+        ApplyProfileChanges(content, {{ProfileChange::Kind::DeleteKey, "S", "K", ""},
+                                      {ProfileChange::Kind::EraseSection, "t", "", ""},
+                                      {ProfileChange::Kind::Write, "S", "new", "5"}});
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(*changed, "[S]\r\nother=x\r\nnew=5\r\n[s]\r\nk=3\r\nlate=4\r\n");
+    EXPECT_EQ(ApplyProfileChanges(content, {{ProfileChange::Kind::EraseSection, "none", "", ""}}),
+              content);
+}
+
 TEST(ProfileTest, CreatesMissingFileAndRefusesStructureBreakingText) {
     std::string path = NewIniPath();
     ProfileFile ini(path);
@@ -175,6 +211,72 @@ TEST(ProfileTest, FailingWriteLosesNothing) {
     EXPECT_FALSE(written);
     EXPECT_EQ(test::ReadWholeFile(path), original);
     EXPECT_EQ(FilesBeside(path), 1);
+}
+
+// Runs `check` in a child process that a hang or a runaway read cannot outlive: an alarm ends
+// it after a few seconds and its memory is bounded. The check prints what went wrong.
+void BoundedCheck(const std::function<bool()>& check) {
+    alarm(10);
+    const rlimit memory{size_t{1} << 30, size_t{1} << 30};
+    setrlimit(RLIMIT_AS, &memory);
+    _exit(check() ? 0 : 1);
+}
+
+bool Expect(bool condition, const char* what) {
+    if (!condition) fprintf(stderr, "failed: %s\n", what);
+    return condition;
+}
+
+// A FIFO or a device in a settings file's place: nothing waits for a writer, nothing reads
+// without end, nothing replaces them.
+TEST(ProfileTest, FilesThatAreNoRegularFilesAreNeitherReadNorReplaced) {
+    namespace fs = std::filesystem;
+    const std::string folder = test::MakeTempDir("special");
+    const std::string fifo = folder + "/win.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder + "/tovrin.ini";
+    fs::create_symlink("/dev/zero", zero);
+    EXPECT_EXIT(BoundedCheck([&] {
+                    bool ok = true;
+                    for (const std::string& path : {fifo, zero, folder}) {
+                        ProfileFile ini(path);
+                        ok &= Expect(ini.ReadString("S", "K", "d") == "d", "default read");
+                        ok &= Expect(ini.KeyNames("S").empty(), "no keys");
+                        ok &= Expect(!ini.WriteString("S", "K", "v"), "write refused");
+                        ok &= Expect(!WriteFileAtomically(path, "x"), "replace refused");
+                        ok &= Expect(!ReadFileContent(path), "content refused");
+                    }
+                    ok &= Expect(ReadRegularFile(fifo, 100).Status == FileReadStatus::NotRegular,
+                                 "fifo status");
+                    ok &= Expect(FileReadProblem(ReadRegularFile(zero, 100), 100) ==
+                                     "It is not a regular file",
+                                 "device message");
+                    return ok;
+                }),
+                testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(zero));
+    EXPECT_EQ(FilesBeside(fifo), 2);
+}
+
+TEST(ProfileTest, TheReaderKeepsToItsLimitAndReadsStretches) {
+    const std::string path = NewIniPath();
+    WriteAll(path, "0123456789");
+    EXPECT_EQ(ReadRegularFile(path, 10).Bytes, "0123456789");
+    const FileRead over = ReadRegularFile(path, 9);
+    EXPECT_EQ(over.Status, FileReadStatus::TooLarge);
+    EXPECT_TRUE(over.Bytes.empty());
+    EXPECT_EQ(FileReadProblem(ReadRegularFile(path, size_t{16} << 20), 1), "");
+    EXPECT_EQ(ReadRegularFile(path + ".none", 10).Status, FileReadStatus::Missing);
+    EXPECT_EQ(ReadFileContent(path + ".none")->Exists, false);
+
+    const OpenedFile file = OpenRegularFile(path);
+    ASSERT_EQ(file.Status, FileReadStatus::Read);
+    EXPECT_EQ(file.Size, 10u);
+    uint8_t stretch[4] = {};
+    ASSERT_TRUE(ReadStretch(file.Fd.get(), 6, 4, stretch));
+    EXPECT_EQ(std::string(stretch, stretch + 4), "6789");
+    EXPECT_FALSE(ReadStretch(file.Fd.get(), 7, 4, stretch));  // past the end
 }
 
 TEST(ProfileTest, ConcurrentWritersLoseNoChange) {

@@ -73,6 +73,20 @@ TEST(SpeechFolders, RequestOfALine) {
     EXPECT_FALSE(MakeDictionaryRequest(Utf8ToWindows1251("Глава первая"), "E1R1", "/s/"));
     EXPECT_FALSE(MakeDictionaryRequest("a - b - c.wav x 3", "E1R1", "/s/"));
 
+    // A sound file name that would leave the speech folder names no file.
+    auto soundLine = [](const std::string& entry) {
+        const auto made = MakeDictionaryRequest(entry, "E1R1", "/s/");
+        EXPECT_TRUE(made) << entry;
+        std::string text = made.value_or("");
+        for (int line = 0; line < 5 && text.find("\r\n") != std::string::npos; ++line)
+            text.erase(0, text.find("\r\n") + 2);
+        return text.substr(0, text.find("\r\n"));
+    };
+    for (const char* name :
+         {"../../home/u/.ssh/id.wav", "..", ".", "sub/a.wav", "..\\x.wav", "/etc/passwd"})
+        EXPECT_EQ(soundLine(std::string("a - b - ") + name + " 1 2"), "") << name;
+    EXPECT_EQ(soundLine("a - b - ..a.wav 1 2"), "/s/..A.WAV");
+
     EXPECT_TRUE(HoldsDictionaryEntry("Title\r\n\r\na - b - c.wav 1 2"));
     EXPECT_TRUE(HoldsDictionaryEntry("a - b - c.wav 1 2\nx"));
     EXPECT_FALSE(HoldsDictionaryEntry("Title\r\na - b\r\n\r\n"));

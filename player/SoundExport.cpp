@@ -82,10 +82,15 @@ class SoundExportRun final : public QObject {
             SpeechExport out(settings_, cancelled_, [this, start](double done) {
                 Show(start < 1 ? (done - start) / (1 - start) : 1);
             });
-            const bool completed = ForEachPortion(
+            const CutOutcome outcome = ForEachPortion(
                 begin, end, from, job_.options,
                 [&](const std::string& text, double a, double b) { return out.Speak(text, a, b); });
-            if (completed && !cancelled_) out.Finish();
+            // A cut that stalls would leave the rest of the text out of the file: no file then.
+            if (outcome.Stalled())
+                failure_ = "Текст не удалось прочитать до конца, звук не сохранён: " +
+                           DescribeStall(outcome, begin);
+            else if (outcome.Finished && !cancelled_)
+                out.Finish();
         } catch (const std::exception& error) {
             failure_ = error.what();
         } catch (...) {

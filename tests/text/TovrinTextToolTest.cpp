@@ -119,6 +119,11 @@ TEST(TovrinTextTool, UsageErrorsExitTwoWithOneLine) {
     ExpectUsageError({"clean", "--set", "Dcd_pH=yes"});
     ExpectUsageError({"clean", "--set", "Dcd_pH"});
     ExpectUsageError({"recode", "--from", "2"});
+    // Code pages run from 0 to 4 (and -1, detect's "unknown", as a source): others are typos.
+    ExpectUsageError({"recode", "--from", "99", "--to", "-1"});
+    ExpectUsageError({"recode", "--from", "2", "--to", "5"});
+    ExpectUsageError({"recode", "--from", "-2", "--to", "1"});
+    ExpectUsageError({"recode", "--from", "1", "--to", "-1"});
     ExpectUsageError({"portions"});
     ExpectUsageError({"portions", "--analyse", "deep", file});
     ExpectUsageError({"portions", "--from", "12x", file});

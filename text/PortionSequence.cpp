@@ -43,19 +43,23 @@ std::string DescribeStall(const CutOutcome& outcome, const char* first) {
 }
 
 CutOutcome ForEachPortion(const char* begin, const char* end, const char* from,
-                          const PlayerOptions& options, const PortionHandler& handle) {
+                          const std::function<Portion(const char*)>& cut,
+                          const PortionHandler& handle) {
     const double size = static_cast<double>(std::max<ptrdiff_t>(end - begin, 1));
     auto share = [&](const char* at) { return static_cast<double>(at - begin) / size; };
-    return CutWhile(
-        begin, end, std::clamp(from, begin, end),
-        [&](const char* position) {
-            SetTextBounds(begin, end);
-            return PreparePortion(options, position);
-        },
-        [&](const Portion& portion) {
-            if (!portion.Text || portion.Text->empty()) return true;
-            return handle(*portion.Text, share(portion.Start), share(portion.End));
-        });
+    return CutWhile(begin, end, std::clamp(from, begin, end), cut, [&](const Portion& portion) {
+        if (!portion.Text || portion.Text->empty()) return true;
+        return handle(*portion.Text, share(portion.Start), share(portion.End));
+    });
+}
+
+CutOutcome ForEachPortion(const char* begin, const char* end, const char* from,
+                          const PlayerOptions& options, const PortionHandler& handle) {
+    const auto cut = [&](const char* position) {
+        SetTextBounds(begin, end);
+        return PreparePortion(options, position);
+    };
+    return ForEachPortion(begin, end, from, cut, handle);
 }
 
 }  // namespace tovrin

@@ -40,5 +40,9 @@ using PortionHandler = std::function<bool(const std::string& text, double from, 
 // (which a caller must treat as a failure: the rest of the text was never read).
 CutOutcome ForEachPortion(const char* begin, const char* end, const char* from,
                           const PlayerOptions& options, const PortionHandler& handle);
+// The same with the portions cut by `cut` instead of the player's cutter.
+CutOutcome ForEachPortion(const char* begin, const char* end, const char* from,
+                          const std::function<Portion(const char*)>& cut,
+                          const PortionHandler& handle);
 
 }  // namespace tovrin

@@ -257,7 +257,8 @@ PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
 // handler stopped; a cutter that cannot move on is a failure, as the rest would go unread.
 bool ForEachPortion(const Book& book, const PlayerOptions& options, const PortionHandler& handle) {
     const char* const begin = book.Text.c_str();
-    const CutOutcome outcome = ForEachPortion(begin, begin + book.Text.size(), begin, options, handle);
+    const CutOutcome outcome =
+        ForEachPortion(begin, begin + book.Text.size(), begin, options, handle);
     if (outcome.Stalled()) throw std::runtime_error(DescribeStall(outcome, begin));
     return outcome.Finished;
 }

@@ -5,6 +5,7 @@
 #include "synth/SpeechExport.h"
 #include "text/PortionSequence.h"
 
+#include <QFileInfo>
 #include <QObject>
 #include <QPointer>
 #include <QProgressDialog>
@@ -148,6 +149,13 @@ void ExportAsSound(QWidget* window, MessageBoxes& dialogs, SoundExportJob job,
         report("Звук сохраняется только в файлы .wav, .flac, .ogg, .opus и .mp3: " + path);
         return;
     }
+    // The dialog leaves the question to its caller: a file already there is replaced only
+    // when the user says so.
+    if (QFileInfo::exists(chosen) &&
+        dialogs.Show(window, BoxKind::Question,
+                     QStringLiteral("OK чтобы переписать %1").arg(chosen),
+                     {BoxButton::Yes, BoxButton::No}, BoxButton::No) != BoxButton::Yes)
+        return;
     if (exportRunning.exchange(true)) {
         report("Звук уже сохраняется: дождитесь конца или отмените его.");
         return;

@@ -68,7 +68,7 @@ std::string CrLfToLf(std::string_view text) {
 
 }  // namespace
 
-std::string ReadDocumentBytes(const std::string& path) {
+UniqueFd OpenDocumentFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO without a writer or a device must not hang before the check.
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd.valid()) FailToOpen(path, std::strerror(errno));
@@ -77,7 +77,26 @@ std::string ReadDocumentBytes(const std::string& path) {
     if (!S_ISREG(info.st_mode)) FailToOpen(path, "It is not a regular file");
     if (static_cast<unsigned long long>(info.st_size) > kMaxDocumentBytes)
         FailToOpen(path, "It is " + LargerThanTheLimit());
+    return fd;
+}
 
+size_t ReadDocumentPiece(int fd, const std::string& path, char* into, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, into + done, size - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0)
+            throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(errno));
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+std::string ReadDocumentBytes(const std::string& path) {
+    const UniqueFd fd = OpenDocumentFile(path);
+    struct stat info;
+    if (fstat(fd.get(), &info) != 0) FailToOpen(path, std::strerror(errno));
     // The size is a hint only: a file may grow while it is read, and some report none.
     std::string bytes(static_cast<size_t>(info.st_size), '\0');
     size_t done = 0;
@@ -86,12 +105,10 @@ std::string ReadDocumentBytes(const std::string& path) {
             if (bytes.size() > kMaxDocumentBytes) FailToOpen(path, "It is " + LargerThanTheLimit());
             bytes.resize(std::min(kMaxDocumentBytes + 1, bytes.size() + (size_t{1} << 16)));
         }
-        const ssize_t got = read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0)
-            throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(errno));
+        const size_t got =
+            ReadDocumentPiece(fd.get(), path, bytes.data() + done, bytes.size() - done);
         if (got == 0) break;
-        done += static_cast<size_t>(got);
+        done += got;
     }
     bytes.resize(done);
     return bytes;

@@ -12,10 +12,12 @@
 #include "text/DocumentFile.h"
 #include "text/PlayerOptions.h"
 #include "text/PortionSequence.h"
+#include "tools/SayBook.h"
 #include "tools/TextToolArgs.h"
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 #ifdef TOVRIN_SAY_EXPORT
+#include "synth/EspeakSynthesizer.h"
 #include "synth/SpeechExport.h"
 #include "tools/SayExport.h"
 #endif
@@ -28,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -220,24 +223,28 @@ bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, Speech
     }
 }
 
-// The document of --file in the library's form, cut at its first zero byte as the library
-// reads it.
+// What to say: TEXT, or the first piece of --file in the library's form and the reader of
+// the rest, so that a document of any size costs a bounded amount of memory.
 struct Book {
     std::string Text;
+    std::unique_ptr<BookReader> Reader;
     int32_t CodePage = kCodePageUnknown;
 };
 
 Book LoadBook(const std::string& path) {
-    LoadedDocument document = LoadDocument(path);
-    if (document.UnmappedCharacters > 0)
-        Warn(std::to_string(document.UnmappedCharacters) +
+    Book book;
+    book.Reader = std::make_unique<BookReader>(path);
+    book.Reader->ReadPiece(book.Text);
+    book.CodePage = book.Reader->CodePage();
+    return book;
+}
+
+// Said once the document has been read: what of it was not read as it stands.
+void WarnAboutLosses(const BookReader& reader) {
+    if (reader.UnmappedCharacters() > 0)
+        Warn(std::to_string(reader.UnmappedCharacters()) +
              " characters have no Windows-1251 form and are read as \"?\"");
-    const size_t zero = document.Text.find('\0');
-    if (zero != std::string::npos) {
-        Warn(ZeroByteWarning(document.Text.size() - zero));
-        document.Text.resize(zero);
-    }
-    return {std::move(document.Text), document.CodePage};
+    if (reader.BytesLeftOut() > 0) Warn(ZeroByteWarning(reader.BytesLeftOut()));
 }
 
 PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
@@ -255,11 +262,11 @@ PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
 
 // Cuts the book into the portions a player window reads, one after another. False when the
 // handler stopped; a cutter that cannot move on is a failure, as the rest would go unread.
-bool ForEachPortion(const Book& book, const PlayerOptions& options, const PortionHandler& handle) {
-    const char* const begin = book.Text.c_str();
+bool ForEachPortion(Book& book, const PlayerOptions& options, const PortionHandler& handle) {
     const CutOutcome outcome =
-        ForEachPortion(begin, begin + book.Text.size(), begin, options, handle);
-    if (outcome.Stalled()) throw std::runtime_error(DescribeStall(outcome, begin));
+        ForEachBookPortion(*book.Reader, std::move(book.Text), options, handle);
+    WarnAboutLosses(*book.Reader);
+    if (outcome.Stalled()) throw std::runtime_error("the text could not be read to its end");
     return outcome.Finished;
 }
 
@@ -271,7 +278,7 @@ void ExpectHeard(const TTalkServ& serv) {
                           *failure + ")");
 }
 
-bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const PlayerOptions& options,
+bool ReadBookAloud(TTalkServ& serv, Clock& clock, Book& book, const PlayerOptions& options,
                    SpeechHolder& holder) {
     int number = 0;
     return ForEachPortion(book, options, [&](const std::string& text, double, double to) {
@@ -283,7 +290,7 @@ bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const Player
 }
 
 #ifdef TOVRIN_SAY_EXPORT
-int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choice, const Book& book,
+int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choice, Book& book,
            const PlayerOptions* options) {
     const ExportSettings settings{.path = *line.Value("--output"),
                                   .type = type,
@@ -293,6 +300,8 @@ int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choic
                                   .melody = choice.Melody,
                                   .volume = choice.Volume,
                                   .engineFolder = DefaultEngineFolder()};
+    // This program runs no other thread that could read the environment meanwhile.
+    StartEspeakBeforeThreads();
     ExportProgressLine progress;
     SpeechExport out(settings, interrupted, [&](double done) { progress.Show(done); });
     auto speak = [&](const std::string& text, double from, double to) {

@@ -528,6 +528,14 @@ bool TTalkServ::EngineHoldsText(const std::string& text) const {
     return caption && *caption == UpToZero(text).substr(0, kCaptionReadBack);
 }
 
+std::optional<std::string> TTalkServ::EngineDeviceFailure() const {
+    if (windows_.Main == kNoWindow) return std::nullopt;
+    const auto caption = desktop::GetWindowText(windows_.Main);
+    const size_t mark = caption ? caption->find(kEngineFailureMark) : std::string::npos;
+    if (mark == std::string::npos) return std::nullopt;
+    return caption->substr(mark + kEngineFailureMark.size());
+}
+
 // ---- dictionary worker ----
 
 SpeakResult TTalkServ::SpeakDictionaryEntry(const DictionaryRequest& request,

@@ -128,6 +128,9 @@ class TTalkServ : public DictWorkerHost {
     // Whether the engine's edit box still holds `text` (as far as a caption is read back):
     // false once another controller has given the engine a text of its own, or stopped it.
     bool EngineHoldsText(const std::string& text) const;
+    // The failure of its wave device that the bound engine reports, if any: a speech it
+    // played then may have reached nobody.
+    std::optional<std::string> EngineDeviceFailure() const;
 
     // Dictionary worker.
     SpeakResult SpeakDictionaryEntry(const DictionaryRequest& request, SpeechHolder* window);

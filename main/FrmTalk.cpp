@@ -490,6 +490,7 @@ void TFrmTalk::TimerUpdateEvent() {
     try {
         if (controller_->HasWorker() && controller_->WorkerFinished()) controller_->StopWorker();
         const EngineState state = controller_->GetEngineState();
+        ReportEngineDeviceFailure(state.Running && state.Busy);
         if (state.Holder && state.Holder->IsPlayerWindow() && IsOpenPlayer(state.Holder))
             state.Holder->PlayerPoll(state);
         if ((state.Holder == &startUpHolder_ || state.Holder == &testHolder_) && !state.Busy)
@@ -521,6 +522,18 @@ void TFrmTalk::ReportTimerError(const std::string& text) {
     if (lastTimerError_ == text) return;
     lastTimerError_ = text;
     ReportError(text);
+}
+
+// A speech that ends on an engine whose wave device failed (a recording that cannot be
+// written, say) reached nobody; the user is told once for each failure, at the speech's end.
+void TFrmTalk::ReportEngineDeviceFailure(bool busy) {
+    const bool ended = engineWasBusy_ && !busy;
+    engineWasBusy_ = busy;
+    if (!ended) return;
+    const auto failure = controller_->EngineDeviceFailure();
+    if (!failure || *failure == reportedDeviceFailure_) return;
+    reportedDeviceFailure_ = *failure;
+    ReportError("Синтезатор не смог вывести звук, речь никто не услышал: " + *failure);
 }
 
 bool TFrmTalk::IsOpenPlayer(SpeechHolder* holder) const {

@@ -186,6 +186,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void RestoreMainWindow();
     void PlayerClosing(PlayerWindow& window);
     void ReportTimerError(const std::string& text);
+    void ReportEngineDeviceFailure(bool busy);
     bool IsOpenPlayer(SpeechHolder* holder) const;
     void SetDown(QToolButton* button, bool down);
     void TellWhenSilent();
@@ -206,6 +207,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool everShown_ = false;
     bool inTimer_ = false;
     std::string lastTimerError_;
+    bool engineWasBusy_ = false;
+    std::string reportedDeviceFailure_;  // the engine's wave device failure already told
     std::vector<std::string> testRes_;
     PhraseHolder testHolder_;
     PhraseHolder startUpHolder_;

@@ -31,6 +31,11 @@ inline constexpr std::string_view kEngineCaptionStopEnglish = "Stop";
 inline constexpr std::string_view kEngineCaptionPauseEnglish = "Pause";
 inline constexpr std::string_view kEngineCaptionResumeEnglish = "Resume";
 
+// Once its wave device has failed (a recording that cannot be created or written, a device
+// name that names none), the engine adds this mark and the failure to its main window's
+// caption, so that a controller can report the failure rather than a speech nobody heard.
+inline constexpr std::string_view kEngineFailureMark = " -- wave device failed: ";
+
 // Commands (WM_COMMAND wParam). A voice parameter's value n (0..9) is added to its base.
 inline constexpr uint32_t kCommandTalk = 301;   // speak the edit box's text; stop while speaking
 inline constexpr uint32_t kCommandPause = 302;  // pause / resume

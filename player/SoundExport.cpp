@@ -5,6 +5,7 @@
 #include "synth/SpeechExport.h"
 #include "text/PortionSequence.h"
 
+#include <QFileInfo>
 #include <QObject>
 #include <QPointer>
 #include <QProgressDialog>
@@ -82,10 +83,15 @@ class SoundExportRun final : public QObject {
             SpeechExport out(settings_, cancelled_, [this, start](double done) {
                 Show(start < 1 ? (done - start) / (1 - start) : 1);
             });
-            const bool completed = ForEachPortion(
+            const CutOutcome outcome = ForEachPortion(
                 begin, end, from, job_.options,
                 [&](const std::string& text, double a, double b) { return out.Speak(text, a, b); });
-            if (completed && !cancelled_) out.Finish();
+            // A cut that stalls would leave the rest of the text out of the file: no file then.
+            if (outcome.Stalled())
+                failure_ = "Текст не удалось прочитать до конца, звук не сохранён: " +
+                           DescribeStall(outcome, begin);
+            else if (outcome.Finished && !cancelled_)
+                out.Finish();
         } catch (const std::exception& error) {
             failure_ = error.what();
         } catch (...) {
@@ -143,6 +149,13 @@ void ExportAsSound(QWidget* window, MessageBoxes& dialogs, SoundExportJob job,
         report("Звук сохраняется только в файлы .wav, .flac, .ogg, .opus и .mp3: " + path);
         return;
     }
+    // The dialog leaves the question to its caller: a file already there is replaced only
+    // when the user says so.
+    if (QFileInfo::exists(chosen) &&
+        dialogs.Show(window, BoxKind::Question,
+                     QStringLiteral("OK чтобы переписать %1").arg(chosen),
+                     {BoxButton::Yes, BoxButton::No}, BoxButton::No) != BoxButton::Yes)
+        return;
     if (exportRunning.exchange(true)) {
         report("Звук уже сохраняется: дождитесь конца или отмените его.");
         return;

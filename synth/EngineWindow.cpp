@@ -1,5 +1,7 @@
 #include "synth/EngineWindow.h"
 
+#include "platform/WaveDevice.h"
+
 #include "text/CodePages.h"
 
 #include <QApplication>
@@ -274,6 +276,15 @@ void EngineWindow::OnEditTyped() {
 }
 
 void EngineWindow::ShowState() {
+    // Told before the buttons change, so a controller that sees the speech end sees the
+    // failure too.
+    if (!failureShown_) {
+        if (const auto failure = WaveDeviceFailure()) {
+            failureShown_ = true;
+            host_.SetCaption(mainWindow_, ToString(kWindowCaption.view()) +
+                                              std::string(kEngineFailureMark) + *failure);
+        }
+    }
     const auto talk = speaking_ ? kEngineCaptionStop : kEngineCaptionTalk;
     const auto pause = paused_ ? kEngineCaptionResume : kEngineCaptionPause;
     host_.SetCaption(talkWindow_, ToString(talk));

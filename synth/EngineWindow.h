@@ -88,6 +88,7 @@ class EngineWindow : public QWidget {
     bool paused_ = false;
     bool spying_ = false;
     bool editDetached_ = false;
+    bool failureShown_ = false;  // the wave device's failure is in the main caption
     bool updatingEdit_ = false;
     int32_t progressMax_ = 0;
     int32_t progressPos_ = 0;

@@ -49,10 +49,8 @@ int OnSynthesized(short* samples, int frames, espeak_EVENT* events) {
     return 0;
 }
 
-// eSpeak NG (1.51) opens an audio device of its own as it starts, whatever the output mode,
-// and a sound server that is stopped, not gone, would hold it there for ever. This program
-// never plays through that device (the samples come back through the callback), so while
-// eSpeak starts the sound server's address is one that fails at once.
+// While it exists the sound server's address is one that fails at once. This program never
+// plays through eSpeak's own device: the samples come back through the callback.
 class SoundServerOutOfReach {
   public:
     SoundServerOutOfReach() {
@@ -74,19 +72,28 @@ class SoundServerOutOfReach {
     std::optional<std::string> saved_;
 };
 
+std::once_flag started;
+int sampleRate = 0;
+
+void Start() {
+    sampleRate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, nullptr, espeakINITIALIZE_DONT_EXIT);
+    if (sampleRate > 0) espeak_SetSynthCallback(OnSynthesized);
+}
+
 int InitializeOnce() {
-    static std::once_flag once;
-    static int sampleRate = 0;
-    std::call_once(once, [] {
-        SoundServerOutOfReach silence;
-        sampleRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, nullptr,
-                                       espeakINITIALIZE_DONT_EXIT);
-        if (sampleRate > 0) espeak_SetSynthCallback(OnSynthesized);
-    });
+    std::call_once(started, Start);
     return sampleRate;
 }
 
 }  // namespace
+
+void StartEspeakBeforeThreads() {
+    std::call_once(started, [] {
+        SoundServerOutOfReach silence;
+        Start();
+    });
+}
 
 EspeakSynthesizer::EspeakSynthesizer() : sampleRate_(InitializeOnce()) {
     if (sampleRate_ <= 0) throw std::runtime_error("eSpeak NG could not be initialised");

@@ -4,6 +4,14 @@
 
 namespace tovrin {
 
+// Starts eSpeak NG for this process while keeping the sound server out of its reach: eSpeak
+// NG (1.51) opens an audio device of its own as it starts, whatever the output mode, and a
+// sound server that is stopped, not gone, would hold it there until the server's time-out
+// (half a minute). This changes the environment for that moment, so only a program's main()
+// calls it, before any other thread exists. Without it, eSpeak starts when the first
+// synthesizer is made, in whatever thread, and the environment is left alone.
+void StartEspeakBeforeThreads();
+
 // eSpeak NG in its synchronous retrieval mode. eSpeak keeps process-wide state and is not
 // thread-safe: a process uses it from one thread at a time, whatever the number of objects.
 class EspeakSynthesizer : public SpeechSynthesizer {

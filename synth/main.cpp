@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     if (desktop::FindWindow(kEngineWindowClass, std::nullopt) != kNoWindow) return 0;
     const bool showAtStart = HasArgument(argc, argv, "--show");
     ChooseOffscreenWithoutDisplay();
+    // Before Qt starts threads of its own that may read the environment.
+    StartEspeakBeforeThreads();
 
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <utility>
 
+#include <unistd.h>
+
 namespace tovrin {
 namespace {
 
@@ -105,6 +107,32 @@ std::string CanonicalPath(const std::string& path) {
 }
 
 }  // namespace
+
+UniqueFd OpenDocumentFile(const std::string& path) {
+    OpenedFile opened = OpenRegularFile(path);
+    if (opened.Status == FileReadStatus::Read && opened.Size > kMaxDocumentBytes)
+        FailTooLarge(path, kMaxDocumentBytes);
+    if (opened.Status != FileReadStatus::Read) {
+        FileRead failed;
+        failed.Status = opened.Status;
+        failed.Error = opened.Error;
+        FailToOpen(path, FileReadProblem(failed, kMaxDocumentBytes));
+    }
+    return std::move(opened.Fd);
+}
+
+size_t ReadDocumentPiece(int fd, const std::string& path, char* into, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, into + done, size - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0)
+            throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(errno));
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
 
 std::string ReadDocumentBytes(const std::string& path, size_t limit) {
     limit = std::min(limit, kMaxDocumentBytes);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/UniqueFd.h"
+
 namespace tovrin {
 
 // How a document is stored in its file, so that saving writes it back the same way.
@@ -60,6 +62,13 @@ inline constexpr size_t kMaxDocumentBytes = size_t{1} << 30;
 // file over `limit` bytes, at most kMaxDocumentBytes) and converts it to the library's form.
 // Throws DocumentError (DocumentTooLarge over the limit).
 LoadedDocument LoadDocument(const std::string& path, size_t limit = kMaxDocumentBytes);
+
+// Opens a document file with LoadDocument's checks, for a reader that takes it in pieces.
+// Throws DocumentError.
+UniqueFd OpenDocumentFile(const std::string& path);
+// Reads from `fd` until `size` bytes are in `into` or the file has ended; the number read
+// (0 at the end). Throws DocumentError naming `path`.
+size_t ReadDocumentPiece(int fd, const std::string& path, char* into, size_t size);
 
 // The first step of LoadDocument: the file's bytes as they are, with the same checks.
 std::string ReadDocumentBytes(const std::string& path, size_t limit = kMaxDocumentBytes);

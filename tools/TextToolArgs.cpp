@@ -1,6 +1,7 @@
 #include "tools/TextToolArgs.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tovrin {
 
@@ -25,6 +26,22 @@ const std::string* CommandLine::Value(std::string_view option) const {
 std::vector<std::string> CommandLine::Values(std::string_view option) const {
     const auto found = values_.find(std::string(option));
     return found == values_.end() ? std::vector<std::string>() : found->second;
+}
+
+void PrintHelp(const char* usage) {
+    std::fputs(usage, stdout);
+}
+
+void PrintVersion(const char* program) {
+    std::printf("%s %s\n", program, TOVRIN_VERSION);
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+    return !args.empty() && (args[0] == "--help" || args[0] == "-h");
+}
+
+bool AsksForVersion(const std::vector<std::string>& args) {
+    return !args.empty() && args[0] == "--version";
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args,

@@ -40,6 +40,13 @@ class CommandLine {
     std::vector<std::string> positionals_;
 };
 
+// What a program prints for --help and --version, on standard output.
+void PrintHelp(const char* usage);
+void PrintVersion(const char* program);
+// "--help", "-h" or "--version" as the first argument.
+bool AsksForHelp(const std::vector<std::string>& args);
+bool AsksForVersion(const std::vector<std::string>& args);
+
 // Accepts "--name value", "--name=value" and bare flags; everything after "--", and every
 // argument that does not start with "--", is positional. Throws UsageError on unknown options
 // and missing values.

@@ -74,10 +74,18 @@ int64_t IntegerOption(const CommandLine& line, std::string_view option, int64_t 
     return value;
 }
 
-int64_t RequiredIntegerOption(const CommandLine& line, std::string_view option, int64_t minimum,
-                              int64_t maximum) {
-    if (!line.Value(option)) throw UsageError(std::string(option) + " is required");
-    return IntegerOption(line, option, minimum, maximum, 0);
+// A code page index: 0 English, 1 Windows-1251, 2 MS-DOS 866, 3 KOI8-R, 4 ISO 8859-5; as the
+// source also -1, which is what detect answers for a text it cannot place (left unchanged).
+// The library leaves a text unchanged for any other number too, which on the command line is
+// a typo rather than a wish.
+int64_t CodePageOption(const CommandLine& line, std::string_view option, int64_t lowest) {
+    const std::string* text = line.Value(option);
+    if (!text) throw UsageError(std::string(option) + " is required");
+    int64_t value = 0;
+    if (!ParseDecimal(*text, lowest, kCodePageIso, value))
+        throw UsageError(std::string(option) + " expects a code page from " +
+                         std::to_string(lowest) + " to 4, got \"" + *text + "\"");
+    return value;
 }
 
 // A position given as a byte offset; offsets before or beyond the text stand at its bounds,
@@ -121,8 +129,8 @@ int Detect(const CommandLine& line) {
 }
 
 int Recode(const CommandLine& line) {
-    const auto from = RequiredIntegerOption(line, "--from", kInt32Min, kInt32Max);
-    const auto to = RequiredIntegerOption(line, "--to", kInt32Min, kInt32Max);
+    const auto from = CodePageOption(line, "--from", kCodePageUnknown);
+    const auto to = CodePageOption(line, "--to", kCodePageEnglish);
     std::string text = ReadOptionalFileToRewrite(line);
     RecodeText(static_cast<int>(from), static_cast<int>(to), text.data());
     WriteBytes(text);
@@ -172,11 +180,7 @@ int Portions(const CommandLine& line) {
     const char* const first = text.data();
     const CutOutcome outcome = CutToTheEnd(first, first + text.size(), first + from, cut, print);
     if (outcome.Finished) return kExitSuccess;
-    std::fprintf(stderr,
-                 "tovrin-text: the portion cut at %lld ends at %lld, not past it within the "
-                 "text; stopping\n",
-                 static_cast<long long>(Offset(text, outcome.Position)),
-                 static_cast<long long>(Offset(text, outcome.PortionEnd)));
+    std::fprintf(stderr, "tovrin-text: %s\n", DescribeStall(outcome, first).c_str());
     return kExitStuck;
 }
 

@@ -1,6 +1,7 @@
 // tovrin-say: the engine controller from the shell. Starts the speech engine when none runs,
 // speaks TEXT, or reads FILE aloud portion by portion as a player window does, and closes the
-// engine again if it started it. SIGINT and SIGTERM end it promptly in every phase.
+// engine again if it started it. SIGINT, SIGTERM, SIGHUP and SIGQUIT end it promptly in every
+// phase, and it puts everything back as it found it; a closed output pipe is no reason to stop.
 // With --output the same speech goes into a sound file at synthesis speed instead, rendered in
 // this process: no engine program, no wave device, no win.ini write.
 #include "engine/Clock.h"
@@ -11,19 +12,25 @@
 #include "text/DocumentFile.h"
 #include "text/PlayerOptions.h"
 #include "text/PortionSequence.h"
+#include "tools/SayBook.h"
 #include "tools/TextToolArgs.h"
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 #ifdef TOVRIN_SAY_EXPORT
+#include "synth/EspeakSynthesizer.h"
 #include "synth/SpeechExport.h"
 #include "tools/SayExport.h"
 #endif
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -39,7 +46,34 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 const char* const kUsage =
     "usage: tovrin-say [--voice N] [--tempo N] [--timbre N] [--melody N] [--volume N] "
-    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3]";
+    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3 [--force]]";
+
+const char* const kHelp =
+    "usage: tovrin-say [OPTIONS] TEXT\n"
+    "       tovrin-say [OPTIONS] --file FILE [--set FIELD=VALUE]...\n"
+    "Speaks TEXT, or reads FILE aloud portion by portion, through the speech engine.\n"
+    "  --voice N, --tempo N, --timbre N, --melody N   voice parameters, 0..9\n"
+    "  --volume N                                     volume, 0..255\n"
+    "  --set FIELD=VALUE                              a reading option for FILE\n"
+    "  --output FILE    save the speech into FILE (.wav, .flac, .ogg, .opus, .mp3)\n"
+    "  --force          replace FILE even when it is read-only\n"
+    "  -h, --help       show this text;  --version  show the version\n"
+    "  --               what follows is TEXT, even when it starts with a dash\n"
+    "Exit status: 0 done, 1 failed, 2 usage error, 130 interrupted.\n";
+
+// The options tovrin-say takes, those with a value and those that stand alone.
+AcceptedOptions SayOptions() {
+    return {{"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set",
+#ifdef TOVRIN_SAY_EXPORT
+             "--output"
+#endif
+            },
+            {"--help", "--version",
+#ifdef TOVRIN_SAY_EXPORT
+             "--force"
+#endif
+            }};
+}
 
 std::atomic<bool> interrupted{false};
 
@@ -47,12 +81,17 @@ extern "C" void OnInterrupt(int) {
     interrupted = true;
 }
 
+// Every signal that asks a terminal program to end (a closed terminal sends SIGHUP) ends the
+// reading the same orderly way, so that win.ini, the engine and any temporary file are put
+// back. A reader of the output that went away (SIGPIPE) only makes writes fail, which the
+// messages can bear: the speech goes on.
 void CatchInterrupts() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 // The time the controller's waits see. Once SIGINT or SIGTERM has arrived, every wait ends at
@@ -184,24 +223,28 @@ bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, Speech
     }
 }
 
-// The document of --file in the library's form, cut at its first zero byte as the library
-// reads it.
+// What to say: TEXT, or the first piece of --file in the library's form and the reader of
+// the rest, so that a document of any size costs a bounded amount of memory.
 struct Book {
     std::string Text;
+    std::unique_ptr<BookReader> Reader;
     int32_t CodePage = kCodePageUnknown;
 };
 
 Book LoadBook(const std::string& path) {
-    LoadedDocument document = LoadDocument(path);
-    if (document.UnmappedCharacters > 0)
-        Warn(std::to_string(document.UnmappedCharacters) +
+    Book book;
+    book.Reader = std::make_unique<BookReader>(path);
+    book.Reader->ReadPiece(book.Text);
+    book.CodePage = book.Reader->CodePage();
+    return book;
+}
+
+// Said once the document has been read: what of it was not read as it stands.
+void WarnAboutLosses(const BookReader& reader) {
+    if (reader.UnmappedCharacters() > 0)
+        Warn(std::to_string(reader.UnmappedCharacters()) +
              " characters have no Windows-1251 form and are read as \"?\"");
-    const size_t zero = document.Text.find('\0');
-    if (zero != std::string::npos) {
-        Warn(ZeroByteWarning(document.Text.size() - zero));
-        document.Text.resize(zero);
-    }
-    return {std::move(document.Text), document.CodePage};
+    if (reader.BytesLeftOut() > 0) Warn(ZeroByteWarning(reader.BytesLeftOut()));
 }
 
 PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
@@ -217,23 +260,37 @@ PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
     return options;
 }
 
-// Cuts the book into the portions a player window reads, one after another.
-bool ForEachPortion(const Book& book, const PlayerOptions& options, const PortionHandler& handle) {
-    const char* const begin = book.Text.c_str();
-    return ForEachPortion(begin, begin + book.Text.size(), begin, options, handle);
+// Cuts the book into the portions a player window reads, one after another. False when the
+// handler stopped; a cutter that cannot move on is a failure, as the rest would go unread.
+bool ForEachPortion(Book& book, const PlayerOptions& options, const PortionHandler& handle) {
+    const CutOutcome outcome =
+        ForEachBookPortion(*book.Reader, std::move(book.Text), options, handle);
+    WarnAboutLosses(*book.Reader);
+    if (outcome.Stalled()) throw std::runtime_error("the text could not be read to its end");
+    return outcome.Finished;
 }
 
-bool ReadBookAloud(TTalkServ& serv, Clock& clock, const Book& book, const PlayerOptions& options,
+// A speech the engine played into a device that failed reached nobody: a failed run. The
+// engine has said why on its standard error; this says what it means here.
+void ExpectHeard(const TTalkServ& serv) {
+    if (const auto failure = serv.EngineDeviceFailure())
+        throw EngineError("the speech was not played: the engine's wave device failed (" +
+                          *failure + ")");
+}
+
+bool ReadBookAloud(TTalkServ& serv, Clock& clock, Book& book, const PlayerOptions& options,
                    SpeechHolder& holder) {
     int number = 0;
     return ForEachPortion(book, options, [&](const std::string& text, double, double to) {
         std::fprintf(stderr, "portion %d, %d%%\n", ++number, static_cast<int>(to * 100));
-        return SpeakAndWait(serv, clock, text, holder);
+        if (!SpeakAndWait(serv, clock, text, holder)) return false;
+        ExpectHeard(serv);
+        return true;
     });
 }
 
 #ifdef TOVRIN_SAY_EXPORT
-int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choice, const Book& book,
+int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choice, Book& book,
            const PlayerOptions* options) {
     const ExportSettings settings{.path = *line.Value("--output"),
                                   .type = type,
@@ -243,6 +300,8 @@ int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choic
                                   .melody = choice.Melody,
                                   .volume = choice.Volume,
                                   .engineFolder = DefaultEngineFolder()};
+    // This program runs no other thread that could read the environment meanwhile.
+    StartEspeakBeforeThreads();
     ExportProgressLine progress;
     SpeechExport out(settings, interrupted, [&](double done) { progress.Show(done); });
     auto speak = [&](const std::string& text, double from, double to) {
@@ -255,13 +314,27 @@ int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choic
     return 0;
 }
 
+// A file the user made read-only is one they meant to keep: it is replaced only on --force.
+void RefuseReadOnlyTarget(const std::string& path, bool force) {
+    struct stat status {};
+    if (force || stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+    // Owner, group and others may all lack the write bit while root could still write.
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && access(path.c_str(), W_OK) == 0)
+        return;
+    throw EngineError(path + " is read-only; give --force to replace it");
+}
+
 // The sound file type --output asks for; checked before any work is done.
 std::optional<AudioFileType> OutputType(const CommandLine& line) {
     const std::string* output = line.Value("--output");
-    if (!output) return std::nullopt;
+    if (!output) {
+        if (line.Has("--force")) throw UsageError("--force needs --output");
+        return std::nullopt;
+    }
     const auto type = AudioFileTypeFor(*output);
     if (!type)
         throw UsageError("--output FILE must end in .wav, .flac, .ogg, .opus or .mp3: " + *output);
+    RefuseReadOnlyTarget(*output, line.Has("--force"));
     return type;
 }
 #endif
@@ -317,6 +390,9 @@ int Run(const CommandLine& line) {
 #ifdef TOVRIN_SAY_EXPORT
     if (outputType) return Export(line, *outputType, voice, book, fromFile ? &options : nullptr);
 #endif
+    // A TOVRIN_AUDIO that names no device has said so once; the engine would only say it
+    // again and speak into nothing.
+    if (WaveOutDeviceCount() != 0 && WaveDeviceFailure()) return kExitFailure;
     TellWhenSilent();
 
     InterruptibleClock clock;
@@ -333,6 +409,7 @@ int Run(const CommandLine& line) {
             serv.AcquireEngine(&holder);
             completed = fromFile ? ReadBookAloud(serv, clock, book, options, holder)
                                  : SpeakAndWait(serv, clock, book.Text, holder);
+            if (completed) ExpectHeard(serv);
         }
     }
     if (!serv.RestoreEngineSections()) {
@@ -352,14 +429,16 @@ int main(int argc, char** argv) {
     int status = kExitFailure;
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        const AcceptedOptions accepted{
-            {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set",
-#ifdef TOVRIN_SAY_EXPORT
-             "--output"
-#endif
-            },
-            {}};
-        status = Run(ParseCommandLine(args, accepted));
+        const CommandLine line = ParseCommandLine(args, SayOptions());
+        if (line.Has("--help") || AsksForHelp(args)) {
+            PrintHelp(kHelp);
+            return 0;
+        }
+        if (line.Has("--version")) {
+            PrintVersion("tovrin-say");
+            return 0;
+        }
+        status = Run(line);
     } catch (const UsageError& e) {
         Warn(e.what());
         status = kExitUsage;

@@ -39,8 +39,12 @@ const TextCommand* CommandNamed(const std::string& name) {
 
 int Run(const std::vector<std::string>& args) {
     if (args.empty()) return UsageFailure("no command given", nullptr);
-    if (args[0] == "--help" || args[0] == "-h") {
+    if (tovrin::AsksForHelp(args)) {
         PrintCommandList(stdout);
+        return tovrin::kExitSuccess;
+    }
+    if (tovrin::AsksForVersion(args)) {
+        tovrin::PrintVersion("tovrin-text");
         return tovrin::kExitSuccess;
     }
     const TextCommand* command = CommandNamed(args[0]);

@@ -16,6 +16,7 @@
 #include "platform/Dde.h"
 #include "platform/Desktop.h"
 #include "text/CodePages.h"
+#include "tools/TextToolArgs.h"
 
 namespace {
 
@@ -243,7 +244,16 @@ int Run(const std::string& command, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
-    const int status = Run(argv[1], std::vector<std::string>(argv + 2, argv + argc));
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (AsksForHelp(args)) {
+        PrintHelp(kUsageText);
+        return 0;
+    }
+    if (AsksForVersion(args)) {
+        PrintVersion("tovrin-winmsg");
+        return 0;
+    }
+    const int status = Run(args[0], {args.begin() + 1, args.end()});
     std::fflush(stdout);
     return status;
 }

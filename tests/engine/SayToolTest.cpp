@@ -78,12 +78,17 @@ class SayProcess {
             pollfd ready{out_, POLLIN, 0};
             if (poll(&ready, 1, 10) > 0) ReadSome();
         }
-        while (ReadSome(0)) {
+        while (out_ >= 0 && ReadSome(0)) {
         }
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         return status_;
     }
     const std::string& Output() const { return output_; }
+    // Closes the reading end, as a `| head -1` does once it has its line.
+    void CloseOutput() {
+        close(out_);
+        out_ = -1;
+    }
 
   private:
     static constexpr int kOutputPatienceMs = 30000;
@@ -480,6 +485,109 @@ TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterruptedOrFa
               std::string::npos)
         << full->Output();
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"book.ogg"});
+    ExpectUserConfigBackAndNoEngine();
+}
+
+// Runs a program with `args` and returns its standard output and error, and its status.
+std::pair<std::string, int> RunCaptured(const std::string& program, const std::string& args) {
+    const std::string command = test::BinaryDir() + "/" + program + " " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return {"", -1};
+    std::string output;
+    char buffer[512];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(SayToolTest, TheToolsAnswerHelpAndVersion) {
+    for (const std::string program : {"tovrin-say", "tovrin-text", "tovrin-winmsg"}) {
+        for (const std::string option : {"--help", "-h"}) {
+            const auto [output, status] = RunCaptured(program, option);
+            EXPECT_EQ(status, 0) << program << " " << option << ": " << output;
+            EXPECT_EQ(output.rfind("usage: " + program, 0), 0u) << program << ": " << output;
+        }
+        const auto [version, status] = RunCaptured(program, "--version");
+        EXPECT_EQ(status, 0) << program << ": " << version;
+        EXPECT_EQ(version.rfind(program + " ", 0), 0u) << version;
+        EXPECT_EQ(version.find('\n'), version.size() - 1) << version;
+    }
+    // After "--" a dash is something to say, not an option: it needs an engine here.
+    setenv("TOVRIN_AUDIO", "none", 1);
+    EXPECT_EQ(RunCaptured("tovrin-say", "-- -h").second, 1);
+    ExpectUserConfigBackAndNoEngine();
+}
+
+// The engine program records the speech; when the recording fails, or TOVRIN_AUDIO names no
+// device, the speech reached nobody, and the run fails with one message saying why.
+TEST_F(SayToolTest, ASpeechWhoseRecordingFailedFailsTheRun) {
+    const std::string file = WriteUtf8Book(2);
+    for (const auto& [audio, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"wav:/dev/full", "No space left on device"},
+             {"wav:/nonexistent/tovrin/x.wav", "No such file or directory"},
+             {"bogus", "names no wave device"}}) {
+        setenv("TOVRIN_AUDIO", audio.c_str(), 1);
+        for (const auto& args :
+             std::vector<std::vector<std::string>>{{"Привет"}, {"--file", file}}) {
+            SayProcess say(args);
+            EXPECT_EQ(say.Wait(), 1) << audio << ": " << say.Output();
+            const size_t first = say.Output().find(reason);
+            EXPECT_NE(first, std::string::npos) << audio << ": " << say.Output();
+            if (audio == "bogus") {
+                EXPECT_EQ(say.Output().find(reason, first + 1), std::string::npos) << say.Output();
+            }
+            EXPECT_EQ(say.Output().find("portion 2,"), std::string::npos) << say.Output();
+            ExpectUserConfigBackAndNoEngine();
+        }
+    }
+}
+
+TEST_F(SayToolTest, AReadOnlyTargetIsReplacedOnlyWithForce) {
+    const std::string folder = test::MakeTempDir("readonly");
+    const std::string target = folder + "/kept.wav";
+    std::ofstream(target) << "mine";
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    SayProcess refused({"Да", "--output", target});
+    EXPECT_EQ(refused.Wait(), 1) << refused.Output();
+    EXPECT_NE(refused.Output().find("read-only; give --force"), std::string::npos)
+        << refused.Output();
+    EXPECT_EQ(test::ReadWholeFile(target), "mine");
+    EXPECT_EQ(FolderEntries(folder).size(), 1u);
+
+    SayProcess forced({"Да", "--output", target, "--force"});
+    EXPECT_EQ(forced.Wait(), 0) << forced.Output();
+    EXPECT_GT(ReadSoundFile(target).Samples.size(), 1000u);
+    EXPECT_EQ(FolderEntries(folder).size(), 1u);
+
+    SayProcess forceAlone({"Да", "--force"});
+    EXPECT_EQ(forceAlone.Wait(), 2) << forceAlone.Output();
+}
+
+// A closed terminal (SIGHUP) or SIGQUIT ends a reading as SIGTERM does: the engine closed,
+// win.ini back, no temporary file left; a reader of the messages that went away is no reason
+// to stop.
+TEST_F(SayToolTest, HangUpAndQuitEndCleanlyAndAClosedPipeIsBorne) {
+    for (const int signal : {SIGHUP, SIGQUIT}) {
+        SayProcess say({"--file", WriteDocument(40)});
+        ASSERT_TRUE(say.AwaitOutput("portion 1,")) << say.Output();
+        say.Interrupt(signal);
+        EXPECT_EQ(say.Wait(), 130) << signal << ": " << say.Output();
+        ExpectUserConfigBackAndNoEngine();
+
+        const std::string folder = test::MakeTempDir("hangup");
+        SayProcess out({"--file", WriteDocument(3000), "--output", folder + "/book.flac"});
+        ASSERT_TRUE(out.AwaitOutput("% done")) << out.Output();
+        out.Interrupt(signal);
+        EXPECT_EQ(out.Wait(), 130) << signal << ": " << out.Output();
+        EXPECT_TRUE(FolderEntries(folder).empty());
+    }
+    SayProcess piped({"--file", WriteDocument(3)});
+    ASSERT_TRUE(piped.AwaitOutput("portion 1,")) << piped.Output();
+    piped.CloseOutput();
+    EXPECT_EQ(piped.Wait(), 0);
     ExpectUserConfigBackAndNoEngine();
 }
 

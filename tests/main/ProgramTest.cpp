@@ -185,6 +185,26 @@ bool Heard(const std::string& recording) {
     return false;
 }
 
+// The engine program records the speech; a recording it cannot make reached nobody, and the
+// user hears of it in a message instead of silence.
+TEST_F(ProgramTest, ARecordingThatFailsIsToldToTheUser) {
+    setenv("TOVRIN_AUDIO", "wav:/nonexistent/tovrin/heard.wav", 1);
+    const std::string document = Folder("docs") + "/short.txt";
+    std::ofstream(document, std::ios::binary) << "Short text.\r\n";
+    const std::string program = Install("tovrin");
+    Program running(program, {document}, Folder("home"), ErrorFile("unheard"));
+    const bool told = Eventually([&] {
+        return test::ReadWholeFile(ErrorFile("unheard"))
+                   .find("tovrin: Синтезатор не смог вывести звук") != std::string::npos;
+    });
+    setenv("TOVRIN_AUDIO", "null", 1);
+    EXPECT_TRUE(told) << test::ReadWholeFile(ErrorFile("unheard"));
+    EXPECT_NE(test::ReadWholeFile(ErrorFile("unheard")).find("/nonexistent/tovrin/heard.wav"),
+              std::string::npos);
+    running.Signal(SIGTERM);
+    EXPECT_EQ(running.Exit(), 0);
+}
+
 TEST_F(ProgramTest, TheAlarmIsHeardAndTheSettingsAreWrittenAfterASignal) {
     const std::string recording = root_ + "/heard.wav";
     setenv("TOVRIN_AUDIO", ("wav:" + recording).c_str(), 1);

@@ -90,5 +90,24 @@ TEST_F(SoundExportTest, SavesSpeechFromTheCaretAndCancelsWithoutAFile) {
     EXPECT_TRUE(Status().contains(".wav")) << Status().toStdString();
 }
 
+TEST_F(SoundExportTest, AFileAlreadyThereIsReplacedOnlyWhenTheUserSaysSo) {
+    Load("Мама мыла раму.\r\n");
+    const std::string target = folder_ + "/kept.wav";
+    std::ofstream(target) << "mine";
+    boxes_.answers.push_back(BoxButton::No);
+    Export("kept.wav");
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_NE(boxes_.texts[0].find("kept.wav"), std::string::npos) << boxes_.texts[0];
+    EXPECT_FALSE(view_->findChild<QObject*>("SoundExport")) << "an export started all the same";
+    EXPECT_EQ(test::ReadWholeFile(target), "mine");
+
+    boxes_.answers.push_back(BoxButton::Yes);
+    Export("kept.wav");
+    ASSERT_TRUE(Finished()) << "the export did not end";
+    EXPECT_EQ(boxes_.texts.size(), 2u);
+    EXPECT_TRUE(LoadWaveFile(target, 22050)) << "the file was not replaced by the speech";
+    EXPECT_EQ(Files(), (std::vector<std::string>{"book.txt", "kept.wav"}));
+}
+
 }  // namespace
 }  // namespace tovrin

@@ -119,6 +119,11 @@ TEST(TovrinTextTool, UsageErrorsExitTwoWithOneLine) {
     ExpectUsageError({"clean", "--set", "Dcd_pH=yes"});
     ExpectUsageError({"clean", "--set", "Dcd_pH"});
     ExpectUsageError({"recode", "--from", "2"});
+    // Code pages run from 0 to 4 (and -1, detect's "unknown", as a source): others are typos.
+    ExpectUsageError({"recode", "--from", "99", "--to", "-1"});
+    ExpectUsageError({"recode", "--from", "2", "--to", "5"});
+    ExpectUsageError({"recode", "--from", "-2", "--to", "1"});
+    ExpectUsageError({"recode", "--from", "1", "--to", "-1"});
     ExpectUsageError({"portions"});
     ExpectUsageError({"portions", "--analyse", "deep", file});
     ExpectUsageError({"portions", "--from", "12x", file});
@@ -271,6 +276,41 @@ TEST(TovrinTextTool, CuttingStopsWhenAPortionDoesNotMoveOn) {
     const auto backwards = [&](const char* p) { return Portion{p, p - 1, ""}; };
     EXPECT_FALSE(CutToTheEnd(first, end, first + 5, backwards, take).Finished);
     EXPECT_TRUE(CutToTheEnd(first, end, end, backwards, take).Finished) << "nothing left to cut";
+}
+
+// Reading a text portion by portion (exports, tovrin-say) tells a cutter that stalls apart
+// from a reader that stopped, so that neither a stall nor a stop passes for a finished text.
+TEST(TovrinTextTool, AStalledPortionSequenceIsNeitherFinishedNorStopped) {
+    const std::string text = "0123456789";
+    const char* first = text.data();
+    const char* end = first + text.size();
+    const auto stuckAtSix = [&](const char* p) {
+        return Portion{p, p - first == 6 ? p : std::min(p + 3, end), std::string(p, 1)};
+    };
+    std::vector<std::string> heard;
+    const auto hear = [&](const std::string& portion, double, double) {
+        heard.push_back(portion);
+        return true;
+    };
+    const CutOutcome stalled = ForEachPortion(first, end, first, stuckAtSix, hear);
+    EXPECT_TRUE(stalled.Stalled());
+    EXPECT_FALSE(stalled.Finished);
+    EXPECT_EQ(heard, (std::vector<std::string>{"0", "3"}));
+    EXPECT_EQ(DescribeStall(stalled, first),
+              "the portion cut at 6 ends at 6, not past it within the text; stopping");
+
+    const auto byThree = [&](const char* p) {
+        return Portion{p, std::min(p + 3, end), std::string(p, 1)};
+    };
+    const CutOutcome stopped =
+        ForEachPortion(first, end, first, byThree,
+                       [](const std::string& portion, double, double) { return portion != "3"; });
+    EXPECT_TRUE(stopped.Stopped);
+    EXPECT_FALSE(stopped.Stalled());
+    EXPECT_FALSE(stopped.Finished);
+    heard.clear();
+    EXPECT_TRUE(ForEachPortion(first, end, first + 4, byThree, hear).Finished);
+    EXPECT_EQ(heard, (std::vector<std::string>{"4", "7"}));
 }
 
 TEST(TovrinTextTool, AnalyseListsEveryOptionField) {

@@ -32,10 +32,9 @@ constexpr int kLongestEmptyLineParagraph = 16;
 // What the non-empty lines of a text say about how it was written.
 struct LineShape {
     int Lines = 0;
-    int Long = 0;    // longer than kLongestWrappedLine characters
-    int Runs = 0;    // runs of non-empty lines between empty lines
-    int Joined = 0;  // lines right below another non-empty line
-    int Drops = 0;   // of them, lines less deeply indented than the line above
+    int Long = 0;   // longer than kLongestWrappedLine characters
+    int Runs = 0;   // runs of non-empty lines between empty lines
+    int Drops = 0;  // lines less deeply indented than the non-empty line above
 };
 
 // Characters of a line: bytes, or code points when the whole text is UTF-8.
@@ -58,7 +57,6 @@ LineShape ShapeOf(const char* text, size_t length) {
             ++shape.Lines;
             if (CharactersIn(c, lineEnd, utf8) > kLongestWrappedLine) ++shape.Long;
             if (above < 0) ++shape.Runs;
-            if (above >= 0) ++shape.Joined;
             if (above > indentation) ++shape.Drops;
         }
         above = indentation;
@@ -68,17 +66,15 @@ LineShape ShapeOf(const char* text, size_t length) {
     return shape;
 }
 
-// A text whose lines are paragraphs: a tenth of its lines are too long for a hard wrap, or
-// hardly a line continues a paragraph (fewer than one in forty, so that a chapter heading set
-// deeper than the text does not make it a wrapped one). A line continues a paragraph when it
-// follows a deeper one (indented first lines), or, where short runs of lines stand between
-// empty lines, when it follows any line of its run.
+// A text whose lines are paragraphs: a tenth of its lines are too long for a hard wrap; or,
+// unless short runs of lines stand between empty lines (paragraphs the empty-line form reads),
+// hardly a line follows a deeper one as the body of an indented paragraph does (fewer than one
+// in forty, so that a chapter heading set deeper than the text does not make it a wrapped one).
 bool EachLineIsAParagraph(const LineShape& shape, bool emptyLineGaps) {
     if (shape.Lines == 0) return false;
     if (shape.Long * 10 >= shape.Lines) return true;
-    const bool shortRuns = shape.Runs * kLongestEmptyLineParagraph >= shape.Lines;
-    const int continued = emptyLineGaps && shortRuns ? shape.Joined : shape.Drops;
-    return continued * 40 < shape.Lines;
+    if (emptyLineGaps && shape.Runs * kLongestEmptyLineParagraph >= shape.Lines) return false;
+    return shape.Drops * 40 < shape.Lines;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "tests/text/TextDoc.h"
 #include "text/CodePages.h"
+#include "text/DocumentFile.h"
 #include "text/Navigation.h"
 #include "text/PlayerOptions.h"
 #include "text/Portion.h"
@@ -186,6 +187,9 @@ TEST(ParagraphForm, ShortAndUtf8TextsAreReadLineByLine) {
         EXPECT_EQ(options.RazdEmpt, 1);
         EXPECT_EQ(ReadByParagraphs(TextDoc(text), options).size(), 4u);
     }
+    // A UTF-8 file with bare line feeds, loaded as the player and tovrin-say load it.
+    const LoadedDocument loaded = DocumentFromBytes("Раз.\nДва.\nТри.\nЧетыре.\n");
+    EXPECT_EQ(ReadByParagraphs(TextDoc(loaded.Text), Analysed(loaded.Text)).size(), 4u);
     // A line of 90 Russian letters is 180 bytes of UTF-8 but still a line a wrap could make.
     std::string wrapped;
     for (int i = 0; i < 12; ++i) {

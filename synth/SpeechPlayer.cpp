@@ -52,6 +52,8 @@ uint64_t SpeechPlayer::Speak(SpeechRequest request) {
         paused_ = false;
         queue_.clear();
         queuedFrames_ = 0;
+        changedVoice_.reset();
+        restart_.reset();
     }
     synthesisWake_.notify_all();
     playbackWake_.notify_all();
@@ -67,6 +69,8 @@ void SpeechPlayer::Stop() {
         paused_ = false;
         queue_.clear();
         queuedFrames_ = 0;
+        changedVoice_.reset();
+        restart_.reset();
     }
     playbackWake_.notify_all();
     spaceFree_.notify_all();
@@ -80,6 +84,26 @@ void SpeechPlayer::SetPaused(bool paused) {
     playbackWake_.notify_all();
 }
 
+void SpeechPlayer::ChangeVoice(const SynthVoice& params) {
+    {
+        std::lock_guard lock(mutex_);
+        if (currentSpeech_ == 0) return;
+        changedVoice_ = params;
+        // The first boundary still queued: everything from it on is synthesised again.
+        const auto first = std::find_if(queue_.begin(), queue_.end(), [&](const Block& block) {
+            return block.speech == currentSpeech_ && block.boundary.has_value();
+        });
+        if (first == queue_.end()) return;  // taken up at the next boundary synthesised
+        restart_ = first->boundary;
+        queue_.erase(first, queue_.end());
+        queuedFrames_ = 0;
+        for (const Block& block : queue_)
+            queuedFrames_ += block.Frames();
+    }
+    synthesisWake_.notify_all();
+    spaceFree_.notify_all();
+}
+
 bool SpeechPlayer::IsCurrent(uint64_t speech) {
     std::lock_guard lock(mutex_);
     return currentSpeech_ == speech && !quit_;
@@ -88,25 +112,50 @@ bool SpeechPlayer::IsCurrent(uint64_t speech) {
 // ---- synthesis thread ----
 
 void SpeechPlayer::SynthesisLoop() {
+    SpeechRequest request;
+    uint64_t speech = 0;
     for (;;) {
-        SpeechRequest request;
-        uint64_t speech;
+        std::optional<RenderPoint> from;
         {
             std::unique_lock lock(mutex_);
-            synthesisWake_.wait(lock, [this] { return quit_ || pending_.has_value(); });
+            synthesisWake_.wait(lock, [&] {
+                return quit_ || pending_.has_value() || (restart_ && currentSpeech_ == speech);
+            });
             if (quit_) return;
-            request = std::move(*pending_);
-            pending_.reset();
-            speech = currentSpeech_;
+            if (pending_) {
+                request = std::move(*pending_);
+                pending_.reset();
+                speech = currentSpeech_;
+            } else {
+                from = TakeRestart(request);
+            }
         }
-        RunScript(speech, request);
+        RunScript(speech, request, from);
     }
 }
 
-void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
+RenderPoint SpeechPlayer::TakeRestart(SpeechRequest& request) {
+    RenderPoint point = *restart_;
+    restart_.reset();
+    const SynthVoice changed = changedVoice_.value_or(request.params);
+    changedVoice_.reset();
+    // A parameter the change leaves alone keeps what the text's commands made of it.
+    const auto take = [&](int SynthVoice::*field) {
+        if (changed.*field != request.params.*field) point.params.*field = changed.*field;
+    };
+    take(&SynthVoice::voice);
+    take(&SynthVoice::timbre);
+    take(&SynthVoice::tempo);
+    take(&SynthVoice::melody);
+    request.params = changed;
+    return point;
+}
+
+void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request,
+                             const std::optional<RenderPoint>& from) {
     bool whole = false;
     try {
-        whole = RenderInto(speech, request);
+        whole = RenderInto(speech, request, from);
     } catch (const std::exception& error) {
         // A text the synthesizer fails on (memory, eSpeak) ends as a spoken one would: the
         // engine program goes on serving instead of ending.
@@ -120,28 +169,37 @@ void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
     PushBlock(std::move(end));
 }
 
-bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request) {
+bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request,
+                              const std::optional<RenderPoint>& from) {
     SpeechRenderer renderer(*synthesizer_);
-    return renderer.Render(request, [&](const SpeechPiece& piece) {
-        if (!IsCurrent(speech)) return false;  // stopped or replaced: no more synthesis
-        Block block;
-        block.speech = speech;
-        if (piece.samples) {
-            block.samples.assign(piece.samples, piece.samples + piece.frames);
-        } else {
-            block.silentFrames = piece.frames;
-        }
-        block.marks = piece.marks;
-        return PushBlock(std::move(block));
-    });
+    return renderer.Render(
+        request,
+        [&](const SpeechPiece& piece) {
+            if (!IsCurrent(speech)) return false;  // stopped or replaced: no more synthesis
+            Block block;
+            block.speech = speech;
+            if (piece.samples) {
+                block.samples.assign(piece.samples, piece.samples + piece.frames);
+            } else {
+                block.silentFrames = piece.frames;
+            }
+            block.marks = piece.marks;
+            block.boundary = piece.boundary;
+            return PushBlock(std::move(block));
+        },
+        from);
 }
 
 bool SpeechPlayer::PushBlock(Block block) {
     const size_t limit = static_cast<size_t>(sampleRate_) * kAheadSeconds;
     std::unique_lock lock(mutex_);
-    spaceFree_.wait(
-        lock, [&] { return quit_ || currentSpeech_ != block.speech || queuedFrames_ < limit; });
-    if (quit_ || currentSpeech_ != block.speech) return false;
+    // A change that found no boundary queued begins at the first one synthesised after it.
+    if (changedVoice_ && !restart_ && block.boundary && currentSpeech_ == block.speech)
+        restart_ = block.boundary;
+    spaceFree_.wait(lock, [&] {
+        return quit_ || currentSpeech_ != block.speech || restart_ || queuedFrames_ < limit;
+    });
+    if (quit_ || currentSpeech_ != block.speech || restart_) return false;
     queuedFrames_ += block.Frames();
     queue_.push_back(std::move(block));
     playbackWake_.notify_all();

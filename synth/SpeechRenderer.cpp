@@ -10,17 +10,60 @@ namespace tovrin {
 
 namespace {
 
-// Texts are synthesised in stretches of about this many characters, cut at sentence ends.
+// A stretch of words is at most this many characters; one clause or sentence is usually less.
 constexpr size_t kStretchChars = 1000;
 // Sound files are handed on in pieces of one second.
 constexpr int kFilePieceSeconds = 1;
 
+bool IsClauseMark(char c) {
+    return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == '\x85';
+}
+
+// Quotes and brackets that close a clause (Windows-1251 ", ', ), », right quotes).
+bool IsCloser(char c) {
+    return c == '"' || c == '\'' || c == ')' || c == '\xBB' || c == '\x94' || c == '\x92';
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+bool IsSmallLetter(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || u >= 0xE0 || u == 0xB8;
+}
+
+// Where the first clause of `text` ends, with the blanks after it: at punctuation followed by
+// a blank. A full stop or ellipsis before a small letter ends an abbreviation, not a clause.
+// 0 when no clause ends within kStretchChars.
+size_t ClauseLength(std::string_view text) {
+    for (size_t i = 0; i < text.size() && i < kStretchChars; ++i) {
+        if (!IsClauseMark(text[i])) continue;
+        size_t end = i + 1;
+        while (end < text.size() && (IsClauseMark(text[end]) || IsCloser(text[end])))
+            ++end;
+        if (end < text.size() && !IsBlank(text[end])) {
+            i = end - 1;
+            continue;
+        }
+        while (end < text.size() && IsBlank(text[end]))
+            ++end;
+        if (end == text.size()) return end;
+        const char mark = text[i];
+        if ((mark == '.' || mark == '\x85') && IsSmallLetter(text[end])) {
+            i = end - 1;
+            continue;
+        }
+        return end;
+    }
+    return 0;
+}
+
 size_t StretchLength(std::string_view text) {
+    if (const size_t clause = ClauseLength(text); clause > 0 && clause <= kStretchChars)
+        return clause;
     if (text.size() <= kStretchChars) return text.size();
     const std::string_view window = text.substr(0, kStretchChars);
-    const size_t sentenceEnd = window.find_last_of(".!?;");
-    if (sentenceEnd != std::string_view::npos && sentenceEnd > kStretchChars / 2)
-        return sentenceEnd + 1;
     const size_t blank = window.find_last_of(' ');
     if (blank != std::string_view::npos && blank > 0) return blank + 1;
     return kStretchChars;
@@ -34,22 +77,27 @@ std::string SoundFilePath(const std::string& folder, std::string name) {
 
 }  // namespace
 
-bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink) {
-    produced_ = 0;
-    SynthVoice params = request.params;
-    for (const ScriptStep& step : ParseSpeechScript(request.text, request.now)) {
+bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink,
+                            const std::optional<RenderPoint>& from) {
+    produced_ = from ? from->frame : 0;
+    SynthVoice params = from ? from->params : request.params;
+    const std::vector<ScriptStep> steps = ParseSpeechScript(request.text, request.now);
+    for (size_t i = from ? from->step : 0; i < steps.size(); ++i) {
+        const ScriptStep& step = steps[i];
+        const size_t offset = from && i == from->step ? from->offset : 0;
+        const RenderPoint here{i, offset, produced_, params};
         bool going = true;
         switch (step.kind) {
             case ScriptStep::Kind::Speak:
-                going = SpeakStretch(step, request, params, sink);
+                going = SpeakStretch(step, here, request, sink);
                 break;
             case ScriptStep::Kind::Pause: {
                 const auto frames = static_cast<size_t>(step.value) * SampleRate() / 10;
-                going = Emit({nullptr, frames, {{produced_, step.origin}}}, sink);
+                going = Emit({nullptr, frames, {{produced_, step.origin}}, here}, sink);
                 break;
             }
             case ScriptStep::Kind::PlayFile:
-                going = PlaySoundFile(step, request.soundFolder, sink);
+                going = PlaySoundFile(step, here, request.soundFolder, sink);
                 break;
             case ScriptStep::Kind::Voice:
                 params.voice = step.value;
@@ -69,23 +117,25 @@ bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink) {
     return true;
 }
 
-bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const SpeechRequest& request,
-                                  const SynthVoice& params, const Sink& sink) {
+bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const RenderPoint& at,
+                                  const SpeechRequest& request, const Sink& sink) {
     std::string text = step.text;
     std::vector<uint32_t> origins = step.origins;
     if (request.dictionary) request.dictionary->Apply(text, origins);
-    const EspeakSettings settings = ToEspeakSettings(params);
+    const EspeakSettings settings = ToEspeakSettings(at.params);
     bool cut = false;
-    for (size_t start = 0; start < text.size() && !cut;) {
+    for (size_t start = at.offset; start < text.size() && !cut;) {
         const size_t length = StretchLength(std::string_view(text).substr(start));
         const std::string utf8 = Windows1251ToUtf8(std::string_view(text).substr(start, length));
         const uint64_t base = produced_;
+        std::optional<RenderPoint> boundary = RenderPoint{at.step, start, base, at.params};
         auto forward = [&](const int16_t* samples, size_t frames,
                            const std::vector<WordEvent>& words) {
-            SpeechPiece piece{samples, frames, {}};
+            SpeechPiece piece{samples, frames, {}, std::move(boundary)};
+            boundary.reset();
             for (const WordEvent& word : words) {
-                const size_t at = start + std::min(word.charIndex, length - 1);
-                piece.marks.push_back({base + word.frame, origins[at]});
+                const size_t index = start + std::min(word.charIndex, length - 1);
+                piece.marks.push_back({base + word.frame, origins[index]});
             }
             cut = !Emit(std::move(piece), sink);
             return !cut;
@@ -96,15 +146,21 @@ bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const SpeechRequest& r
     return !cut;
 }
 
-bool SpeechRenderer::PlaySoundFile(const ScriptStep& step, const std::string& folder,
-                                   const Sink& sink) {
+bool SpeechRenderer::PlaySoundFile(const ScriptStep& step, const RenderPoint& at,
+                                   const std::string& folder, const Sink& sink) {
     // A missing or unreadable file is passed over in silence, like any unknown command.
     const auto samples = LoadWaveFile(SoundFilePath(folder, step.text), SampleRate());
     if (!samples) return true;
     const size_t pieceFrames = static_cast<size_t>(SampleRate()) * kFilePieceSeconds;
-    for (size_t at = 0; at < samples->size(); at += pieceFrames) {
-        SpeechPiece piece{samples->data() + at, std::min(pieceFrames, samples->size() - at), {}};
-        if (at == 0) piece.marks.push_back({produced_, step.origin});
+    for (size_t first = 0; first < samples->size(); first += pieceFrames) {
+        SpeechPiece piece{samples->data() + first,
+                          std::min(pieceFrames, samples->size() - first),
+                          {},
+                          std::nullopt};
+        if (first == 0) {
+            piece.marks.push_back({produced_, step.origin});
+            piece.boundary = at;
+        }
         if (!Emit(std::move(piece), sink)) return false;
     }
     return true;

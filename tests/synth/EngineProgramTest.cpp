@@ -204,7 +204,7 @@ TEST(EngineProgram, ATempoChangeIsHeardFromTheNextClauseOfTheText) {
     EXPECT_LE(positions.back(), static_cast<int>(Utf8ToWindows1251(text).size()));
     EXPECT_EQ(engine.Destroy(), 0);
 
-    // Spoken slowly throughout it would take over three times as long as fast; changed after
+    // Spoken slowly throughout it would take more than twice as long as fast; changed after
     // the first clause it takes about a third as long again.
     const double changed = LoudSpan(RecordedSamples(wav)).Seconds();
     EXPECT_LT(changed, fast * 1.8) << changed << " s against " << fast << " s fast";

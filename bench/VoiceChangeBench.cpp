@@ -98,16 +98,15 @@ int main() {
     MarkState state;
     std::mutex streamMutex;
     MarkFindingStream* stream = nullptr;
-    SpeechPlayer player(
-        std::make_unique<MarkingSynthesizer>(state),
-        [&](const PcmFormat& format) {
-            auto opened = std::make_unique<MarkFindingStream>(
-                OpenNullStream(format, CurrentWaveClock()), state);
-            std::lock_guard lock(streamMutex);
-            stream = opened.get();
-            return opened;
-        },
-        {});
+    SpeechPlayer player(std::make_unique<MarkingSynthesizer>(state),
+                        [&](const PcmFormat& format) {
+                            auto opened = std::make_unique<MarkFindingStream>(
+                                OpenNullStream(format, CurrentWaveClock()), state);
+                            std::lock_guard lock(streamMutex);
+                            stream = opened.get();
+                            return opened;
+                        },
+                        {});
     SpeechRequest request;
     request.text = LongParagraph();
     player.Speak(std::move(request));

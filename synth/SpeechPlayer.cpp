@@ -15,6 +15,9 @@ constexpr int kAheadSeconds = 4;
 // Samples go to the device in pieces this long, so a stop or pause takes effect within one.
 constexpr int kPieceMs = 20;
 constexpr auto kHeardPoll = std::chrono::milliseconds(10);
+// A voice change waits for the next clause when it is heard within this long, and otherwise
+// begins at the next word.
+constexpr int kClauseWaitMs = 800;
 // A device whose played count stands still this long at the end of a speech is drained.
 constexpr auto kStallLimit = std::chrono::milliseconds(500);
 
@@ -89,19 +92,50 @@ void SpeechPlayer::ChangeVoice(const SynthVoice& params) {
         std::lock_guard lock(mutex_);
         if (currentSpeech_ == 0) return;
         changedVoice_ = params;
-        // The first boundary still queued: everything from it on is synthesised again.
-        const auto first = std::find_if(queue_.begin(), queue_.end(), [&](const Block& block) {
-            return block.speech == currentSpeech_ && block.boundary.has_value();
-        });
-        if (first == queue_.end()) return;  // taken up at the next boundary synthesised
-        restart_ = first->boundary;
-        queue_.erase(first, queue_.end());
-        queuedFrames_ = 0;
-        for (const Block& block : queue_)
-            queuedFrames_ += block.Frames();
+        // Without a boundary queued, the change is taken up at the next one synthesised.
+        if (!CutQueueForChange()) return;
     }
     synthesisWake_.notify_all();
     spaceFree_.notify_all();
+}
+
+bool SpeechPlayer::CutQueueForChange() {
+    const auto limit = static_cast<uint64_t>(sampleRate_) * kClauseWaitMs / 1000;
+    uint64_t ahead = 0;
+    auto wordBlock = queue_.end();
+    const RenderPoint* word = nullptr;
+    auto cut = queue_.end();
+    for (auto it = queue_.begin(); it != queue_.end() && cut == queue_.end(); ++it) {
+        if (it->speech != currentSpeech_) continue;
+        if (it->boundary && (ahead <= limit || !word)) cut = it;
+        if (it->boundary) break;
+        for (const RenderPoint& point : it->words) {
+            if (word || point.frame < it->frame || point.frame > it->frame + it->samples.size())
+                continue;
+            word = &point;
+            wordBlock = it;
+        }
+        ahead += it->Frames();
+    }
+    if (cut != queue_.end()) {
+        restart_ = cut->boundary;
+    } else if (word) {
+        // The block that holds the word keeps the sound before it.
+        restart_ = *word;
+        Block& held = *wordBlock;
+        held.samples.resize(static_cast<size_t>(word->frame - held.frame));
+        std::erase_if(held.marks,
+                      [&](const SpeechMark& mark) { return mark.frame >= word->frame; });
+        held.words.clear();
+        cut = std::next(wordBlock);
+    } else {
+        return false;
+    }
+    queue_.erase(cut, queue_.end());
+    queuedFrames_ = 0;
+    for (const Block& block : queue_)
+        queuedFrames_ += block.Frames();
+    return true;
 }
 
 bool SpeechPlayer::IsCurrent(uint64_t speech) {
@@ -185,6 +219,8 @@ bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request,
             }
             block.marks = piece.marks;
             block.boundary = piece.boundary;
+            block.words = piece.words;
+            block.frame = piece.frame;
             return PushBlock(std::move(block));
         },
         from);

@@ -44,9 +44,10 @@ class SpeechPlayer {
     // Ends the current speech at once; what was queued for the device is dropped.
     void Stop();
     void SetPaused(bool paused);
-    // New voice parameters for the speech being spoken, heard from its next clause or sentence:
-    // what is synthesised ahead from there on is dropped and synthesised again. Parameters a
-    // command in the text set keep their value where this change leaves them as they were.
+    // New voice parameters for the speech being spoken, heard from its next clause or sentence,
+    // or from its next word when the clause goes on for long: what is synthesised ahead from
+    // there on is dropped and synthesised again. Parameters a command in the text set keep
+    // their value where this change leaves them as they were.
     void ChangeVoice(const SynthVoice& params);
 
   private:
@@ -56,6 +57,8 @@ class SpeechPlayer {
         size_t silentFrames = 0;  // a pause: this many frames of silence instead of samples
         std::vector<SpeechMark> marks;
         std::optional<RenderPoint> boundary;  // where synthesis may begin again
+        std::vector<RenderPoint> words;       // the same at the words starting in the block
+        uint64_t frame = 0;                   // of the first sample, from the speech's start
         bool end = false;
         size_t Frames() const { return samples.size() + silentFrames; }
     };
@@ -72,6 +75,10 @@ class SpeechPlayer {
                     const std::optional<RenderPoint>& from);
     bool PushBlock(Block block);
     bool IsCurrent(uint64_t speech);
+    // Where a voice change begins in the queue: the first clause boundary, when it is heard
+    // soon, else the first word boundary. Cuts the queue there; false when it has neither.
+    // Called with the mutex held.
+    bool CutQueueForChange();
 
     // Playback thread.
     void PlaybackLoop();

@@ -93,7 +93,7 @@ bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink,
                 break;
             case ScriptStep::Kind::Pause: {
                 const auto frames = static_cast<size_t>(step.value) * SampleRate() / 10;
-                going = Emit({nullptr, frames, {{produced_, step.origin}}, here}, sink);
+                going = Emit({nullptr, frames, {{produced_, step.origin}}, here, {}, 0}, sink);
                 break;
             }
             case ScriptStep::Kind::PlayFile:
@@ -131,11 +131,12 @@ bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const RenderPoint& at,
         std::optional<RenderPoint> boundary = RenderPoint{at.step, start, base, at.params};
         auto forward = [&](const int16_t* samples, size_t frames,
                            const std::vector<WordEvent>& words) {
-            SpeechPiece piece{samples, frames, {}, std::move(boundary)};
+            SpeechPiece piece{samples, frames, {}, std::move(boundary), {}, 0};
             boundary.reset();
             for (const WordEvent& word : words) {
                 const size_t index = start + std::min(word.charIndex, length - 1);
                 piece.marks.push_back({base + word.frame, origins[index]});
+                piece.words.push_back({at.step, index, base + word.frame, at.params});
             }
             cut = !Emit(std::move(piece), sink);
             return !cut;
@@ -153,10 +154,9 @@ bool SpeechRenderer::PlaySoundFile(const ScriptStep& step, const RenderPoint& at
     if (!samples) return true;
     const size_t pieceFrames = static_cast<size_t>(SampleRate()) * kFilePieceSeconds;
     for (size_t first = 0; first < samples->size(); first += pieceFrames) {
-        SpeechPiece piece{samples->data() + first,
-                          std::min(pieceFrames, samples->size() - first),
-                          {},
-                          std::nullopt};
+        SpeechPiece piece;
+        piece.samples = samples->data() + first;
+        piece.frames = std::min(pieceFrames, samples->size() - first);
         if (first == 0) {
             piece.marks.push_back({produced_, step.origin});
             piece.boundary = at;
@@ -167,6 +167,7 @@ bool SpeechRenderer::PlaySoundFile(const ScriptStep& step, const RenderPoint& at
 }
 
 bool SpeechRenderer::Emit(SpeechPiece piece, const Sink& sink) {
+    piece.frame = produced_;
     produced_ += piece.frames;
     return sink(piece);
 }

@@ -44,12 +44,16 @@ struct RenderPoint {
 
 // One piece of a rendered speech: `frames` samples, or as many frames of silence when
 // `samples` is null, with the marks that fall among them. The first piece of every stretch of
-// words, pause and sound file tells where rendering may begin again at it.
+// words, pause and sound file tells where rendering may begin again at it; every piece also
+// tells where it may begin again at the words that start among its samples. `frame` is where
+// the piece begins, counted from the start of the speech.
 struct SpeechPiece {
     const int16_t* samples = nullptr;
     size_t frames = 0;
     std::vector<SpeechMark> marks;
     std::optional<RenderPoint> boundary;
+    std::vector<RenderPoint> words;
+    uint64_t frame = 0;
 };
 
 // Turns a speech request into sound as fast as the synthesizer goes: the text's brace commands

@@ -181,7 +181,7 @@ TEST(EngineProgram, TempoAndPausesShapeTheRecording) {
     EXPECT_LT(quiet, 2.6);
 }
 
-TEST(EngineProgram, ATempoChangeIsHeardFromTheNextClauseOfTheText) {
+TEST(EngineProgram, ATempoChangeIsHeardWithinTheTextBeingSpoken) {
     const std::string text =
         "Мы читаем вслух, медленно и ясно, слово за словом, до самого конца строки.";
     const double fast = LoudSpan(SpeakAndRecord(text, {160})).Seconds();
@@ -192,7 +192,7 @@ TEST(EngineProgram, ATempoChangeIsHeardFromTheNextClauseOfTheText) {
     engine.SetText(text);
     engine.Command(301);
     ASSERT_TRUE(Eventually([&] { return engine.Progress().pos > 0; }));
-    engine.Command(160);  // the fastest, while the first clause is heard
+    engine.Command(160);  // the fastest, while the second word is heard
     std::vector<int> positions;
     ASSERT_TRUE(Eventually([&] {
         if (engine.TalkCaption() != kStop) return true;
@@ -205,10 +205,10 @@ TEST(EngineProgram, ATempoChangeIsHeardFromTheNextClauseOfTheText) {
     EXPECT_EQ(engine.Destroy(), 0);
 
     // Spoken slowly throughout it would take more than twice as long as fast; changed after
-    // the first clause it takes about a third as long again.
+    // its first words it takes a little longer than fast.
     const double changed = LoudSpan(RecordedSamples(wav)).Seconds();
     EXPECT_LT(changed, fast * 1.8) << changed << " s against " << fast << " s fast";
-    EXPECT_GT(changed, fast * 1.1) << changed << " s against " << fast << " s fast";
+    EXPECT_GT(changed, fast * 1.05) << changed << " s against " << fast << " s fast";
 }
 
 TEST(EngineProgram, PlaysSoundFilesFromItsWorkingFolder) {

@@ -193,13 +193,32 @@ TEST_F(VoiceChangeTest, HeardFromTheNextClauseNotYetOnTheDevice) {
     EXPECT_EQ(calls.back().rate, fast_);
 }
 
-TEST_F(VoiceChangeTest, TakenUpAtTheNextClauseWhileOneIsStillBeingSynthesised) {
-    // A clause longer than the player synthesises ahead: while the device waits inside it,
-    // no later clause has been made yet.
+TEST_F(VoiceChangeTest, InALongClauseTheChangeBeginsAtTheNextWordNotYetOnTheDevice) {
+    // A clause longer than the player synthesises ahead: its end is far off.
     std::string first;
     while (first.size() < 990)
         first += "word ";
     first += "end. ";
+    const std::string text = first + "After the change.";
+    Start(0, 3 * kFrames);
+    Speak(text);
+    // The device holds "wor", the player is writing "d"; the queue begins at the blank.
+    ASSERT_TRUE(test::Eventually([&] { return gate_.Written() == 3 * kFrames; }));
+
+    player_->ChangeVoice(SynthVoice{0, 5, 9, 0});
+    gate_.PlayAll();
+    ASSERT_TRUE(test::Eventually([&] { return Finished(); }));
+
+    ASSERT_EQ(gate_.samples.size(), text.size() * kFrames);
+    EXPECT_EQ(FirstFrameAt(fast_), 5 * kFrames);
+    EXPECT_TRUE(AllFromAt(5 * kFrames, fast_));
+    ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind("change")));
+    EXPECT_EQ(synthesizer_->Calls().at(1).text.substr(0, 10), "word word ");
+}
+
+TEST_F(VoiceChangeTest, WithNoBoundaryQueuedTheNextClauseSynthesisedTakesTheChange) {
+    // One word longer than the player synthesises ahead: nothing queued to begin again at.
+    const std::string first = std::string(990, 'a') + ". ";
     const std::string text = first + "After the change.";
     Start(0, 3 * kFrames);
     Speak(text);

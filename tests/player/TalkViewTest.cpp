@@ -270,8 +270,11 @@ TEST_F(TalkViewTest, ATextThatLooksLikeADictionaryRequestIsSpokenAsText) {
     view_->ClickPlay();
     ReadToEnd();
     EXPECT_TRUE(host_.dictionaryRequests.empty());
-    ASSERT_EQ(host_.spoken.size(), 1u);
-    EXPECT_EQ(host_.spoken[0].find(" {TALKSERVCMD}\r\n{IntelDictionary}"), 0u);
+    // The analysis reads these short flush lines a paragraph each; the first still goes out
+    // as text, not as a request.
+    ASSERT_EQ(host_.spoken.size(), 3u);
+    EXPECT_EQ(host_.spoken[0].find(" {TALKSERVCMD}\r\n"), 0u);
+    EXPECT_EQ(host_.spoken[1].find("{IntelDictionary}"), 0u);
 }
 
 TEST_F(TalkViewTest, ClosingTheWindowReleasesTheEngine) {

@@ -94,47 +94,65 @@ void SpeechPlayer::ChangeVoice(const SynthVoice& params) {
         changedVoice_ = params;
         // Without a boundary queued, the change is taken up at the next one synthesised.
         if (!CutQueueForChange()) return;
+        queuedFrames_ = 0;
+        for (const Block& block : queue_)
+            queuedFrames_ += block.Frames();
     }
     synthesisWake_.notify_all();
     spaceFree_.notify_all();
+}
+
+namespace {
+
+// The places in a block where synthesis may begin again, in order, that lie among its samples.
+std::vector<const RenderPoint*> PointsIn(const std::optional<RenderPoint>& boundary,
+                                         const std::vector<RenderPoint>& words, uint64_t frame,
+                                         size_t samples) {
+    std::vector<const RenderPoint*> points;
+    if (boundary) points.push_back(&*boundary);
+    for (const RenderPoint& word : words)
+        if (word.frame >= frame && word.frame <= frame + samples) points.push_back(&word);
+    return points;
+}
+
+}  // namespace
+
+void SpeechPlayer::CutBlockAt(Block& block, const RenderPoint& point) {
+    restart_ = point;
+    block.samples.resize(static_cast<size_t>(point.frame - block.frame));
+    block.silentFrames = 0;
+    std::erase_if(block.marks, [&](const SpeechMark& mark) { return mark.frame >= point.frame; });
+    block.boundary.reset();
+    block.words.clear();
 }
 
 bool SpeechPlayer::CutQueueForChange() {
     const auto limit = static_cast<uint64_t>(sampleRate_) * kClauseWaitMs / 1000;
     uint64_t ahead = 0;
     auto wordBlock = queue_.end();
-    const RenderPoint* word = nullptr;
-    auto cut = queue_.end();
-    for (auto it = queue_.begin(); it != queue_.end() && cut == queue_.end(); ++it) {
+    std::optional<RenderPoint> word;
+    for (auto it = queue_.begin(); it != queue_.end(); ahead += it->Frames(), ++it) {
         if (it->speech != currentSpeech_) continue;
-        if (it->boundary && (ahead <= limit || !word)) cut = it;
-        if (it->boundary) break;
-        for (const RenderPoint& point : it->words) {
-            if (word || point.frame < it->frame || point.frame > it->frame + it->samples.size())
-                continue;
-            word = &point;
-            wordBlock = it;
+        for (const RenderPoint* point :
+             PointsIn(it->boundary, it->words, it->frame, it->samples.size())) {
+            const bool soon = ahead + (point->frame - it->frame) <= limit;
+            // The next clause when it is heard soon, else the next word.
+            if (point->clause && (soon || !word)) {
+                CutBlockAt(*it, *point);
+                queue_.erase(std::next(it), queue_.end());
+                return true;
+            }
+            if (!word) {
+                word = *point;
+                wordBlock = it;
+            }
+            if (!soon) break;
         }
-        ahead += it->Frames();
+        if (word && ahead > limit) break;
     }
-    if (cut != queue_.end()) {
-        restart_ = cut->boundary;
-    } else if (word) {
-        // The block that holds the word keeps the sound before it.
-        restart_ = *word;
-        Block& held = *wordBlock;
-        held.samples.resize(static_cast<size_t>(word->frame - held.frame));
-        std::erase_if(held.marks,
-                      [&](const SpeechMark& mark) { return mark.frame >= word->frame; });
-        held.words.clear();
-        cut = std::next(wordBlock);
-    } else {
-        return false;
-    }
-    queue_.erase(cut, queue_.end());
-    queuedFrames_ = 0;
-    for (const Block& block : queue_)
-        queuedFrames_ += block.Frames();
+    if (!word) return false;
+    CutBlockAt(*wordBlock, *word);
+    queue_.erase(std::next(wordBlock), queue_.end());
     return true;
 }
 
@@ -229,9 +247,19 @@ bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request,
 bool SpeechPlayer::PushBlock(Block block) {
     const size_t limit = static_cast<size_t>(sampleRate_) * kAheadSeconds;
     std::unique_lock lock(mutex_);
-    // A change that found no boundary queued begins at the first one synthesised after it.
-    if (changedVoice_ && !restart_ && block.boundary && currentSpeech_ == block.speech)
-        restart_ = block.boundary;
+    // A change that found no boundary queued begins at the first one synthesised after it;
+    // the sound before it in this block is still played.
+    if (changedVoice_ && !restart_ && currentSpeech_ == block.speech) {
+        const auto points =
+            PointsIn(block.boundary, block.words, block.frame, block.samples.size());
+        if (!points.empty()) {
+            CutBlockAt(block, *points.front());
+            queuedFrames_ += block.Frames();
+            queue_.push_back(std::move(block));
+            playbackWake_.notify_all();
+            return false;
+        }
+    }
     spaceFree_.wait(lock, [&] {
         return quit_ || currentSpeech_ != block.speech || restart_ || queuedFrames_ < limit;
     });

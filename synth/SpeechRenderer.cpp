@@ -10,10 +10,21 @@ namespace tovrin {
 
 namespace {
 
-// A stretch of words is at most this many characters; one clause or sentence is usually less.
+// Texts are synthesised in stretches of about this many characters, cut at sentence ends.
 constexpr size_t kStretchChars = 1000;
 // Sound files are handed on in pieces of one second.
 constexpr int kFilePieceSeconds = 1;
+
+size_t StretchLength(std::string_view text) {
+    if (text.size() <= kStretchChars) return text.size();
+    const std::string_view window = text.substr(0, kStretchChars);
+    const size_t sentenceEnd = window.find_last_of(".!?;");
+    if (sentenceEnd != std::string_view::npos && sentenceEnd > kStretchChars / 2)
+        return sentenceEnd + 1;
+    const size_t blank = window.find_last_of(' ');
+    if (blank != std::string_view::npos && blank > 0) return blank + 1;
+    return kStretchChars;
+}
 
 bool IsClauseMark(char c) {
     return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == '\x85';
@@ -33,40 +44,20 @@ bool IsSmallLetter(char c) {
     return (u >= 'a' && u <= 'z') || u >= 0xE0 || u == 0xB8;
 }
 
-// Where the first clause of `text` ends, with the blanks after it: at punctuation followed by
-// a blank. A full stop or ellipsis before a small letter ends an abbreviation, not a clause.
-// 0 when no clause ends within kStretchChars.
-size_t ClauseLength(std::string_view text) {
-    for (size_t i = 0; i < text.size() && i < kStretchChars; ++i) {
-        if (!IsClauseMark(text[i])) continue;
-        size_t end = i + 1;
-        while (end < text.size() && (IsClauseMark(text[end]) || IsCloser(text[end])))
-            ++end;
-        if (end < text.size() && !IsBlank(text[end])) {
-            i = end - 1;
-            continue;
-        }
-        while (end < text.size() && IsBlank(text[end]))
-            ++end;
-        if (end == text.size()) return end;
-        const char mark = text[i];
-        if ((mark == '.' || mark == '\x85') && IsSmallLetter(text[end])) {
-            i = end - 1;
-            continue;
-        }
-        return end;
-    }
-    return 0;
-}
-
-size_t StretchLength(std::string_view text) {
-    if (const size_t clause = ClauseLength(text); clause > 0 && clause <= kStretchChars)
-        return clause;
-    if (text.size() <= kStretchChars) return text.size();
-    const std::string_view window = text.substr(0, kStretchChars);
-    const size_t blank = window.find_last_of(' ');
-    if (blank != std::string_view::npos && blank > 0) return blank + 1;
-    return kStretchChars;
+// Whether the word at `index` begins a clause or sentence: the text starts there, or
+// punctuation (with closing quotes or brackets) and blanks come before it. A full stop or
+// ellipsis before a small letter ends an abbreviation, not a clause.
+bool BeginsClause(std::string_view text, size_t index) {
+    size_t i = index;
+    while (i > 0 && IsBlank(text[i - 1]))
+        --i;
+    if (i == 0) return true;
+    if (i == index) return false;
+    while (i > 1 && IsCloser(text[i - 1]))
+        --i;
+    const char mark = text[i - 1];
+    if (!IsClauseMark(mark)) return false;
+    return !((mark == '.' || mark == '\x85') && IsSmallLetter(text[index]));
 }
 
 std::string SoundFilePath(const std::string& folder, std::string name) {
@@ -85,7 +76,7 @@ bool SpeechRenderer::Render(const SpeechRequest& request, const Sink& sink,
     for (size_t i = from ? from->step : 0; i < steps.size(); ++i) {
         const ScriptStep& step = steps[i];
         const size_t offset = from && i == from->step ? from->offset : 0;
-        const RenderPoint here{i, offset, produced_, params};
+        const RenderPoint here{i, offset, produced_, params, true};
         bool going = true;
         switch (step.kind) {
             case ScriptStep::Kind::Speak:
@@ -128,7 +119,7 @@ bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const RenderPoint& at,
         const size_t length = StretchLength(std::string_view(text).substr(start));
         const std::string utf8 = Windows1251ToUtf8(std::string_view(text).substr(start, length));
         const uint64_t base = produced_;
-        std::optional<RenderPoint> boundary = RenderPoint{at.step, start, base, at.params};
+        std::optional<RenderPoint> boundary = RenderPoint{at.step, start, base, at.params, true};
         auto forward = [&](const int16_t* samples, size_t frames,
                            const std::vector<WordEvent>& words) {
             SpeechPiece piece{samples, frames, {}, std::move(boundary), {}, 0};
@@ -136,7 +127,8 @@ bool SpeechRenderer::SpeakStretch(const ScriptStep& step, const RenderPoint& at,
             for (const WordEvent& word : words) {
                 const size_t index = start + std::min(word.charIndex, length - 1);
                 piece.marks.push_back({base + word.frame, origins[index]});
-                piece.words.push_back({at.step, index, base + word.frame, at.params});
+                piece.words.push_back(
+                    {at.step, index, base + word.frame, at.params, BeginsClause(text, index)});
             }
             cut = !Emit(std::move(piece), sink);
             return !cut;

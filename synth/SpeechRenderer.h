@@ -32,21 +32,22 @@ struct SpeechMark {
     uint32_t position = 0;
 };
 
-// A place where rendering may begin again: before the stretch that starts at `offset` of the
-// (dictionary-corrected) words of script step `step`, with the parameters in force there and
-// the frames produced before it.
+// A place where rendering may begin again: at `offset` of the (dictionary-corrected) words of
+// script step `step`, with the parameters in force there and the frames produced before it.
+// `clause`: the place begins a clause or sentence (or a step), not just a word.
 struct RenderPoint {
     size_t step = 0;
     size_t offset = 0;
     uint64_t frame = 0;
     SynthVoice params;
+    bool clause = false;
 };
 
 // One piece of a rendered speech: `frames` samples, or as many frames of silence when
 // `samples` is null, with the marks that fall among them. The first piece of every stretch of
 // words, pause and sound file tells where rendering may begin again at it; every piece also
-// tells where it may begin again at the words that start among its samples. `frame` is where
-// the piece begins, counted from the start of the speech.
+// tells where it may begin again at the words that start among its samples (in order).
+// `frame` is where the piece begins, counted from the start of the speech.
 struct SpeechPiece {
     const int16_t* samples = nullptr;
     size_t frames = 0;
@@ -59,8 +60,7 @@ struct SpeechPiece {
 // Turns a speech request into sound as fast as the synthesizer goes: the text's brace commands
 // act (pauses, voice and parameter changes, sound files), every other group is silent, and the
 // pronunciation dictionary corrects the words first. Mono 16-bit at the synthesizer's rate.
-// Words are synthesised a clause or sentence at a time, so that a rendering cut short at a
-// boundary can begin again there with other parameters.
+// Every piece tells where a rendering cut short may begin again with other parameters.
 class SpeechRenderer {
   public:
     // Receives the pieces in order; returns false to cut the rendering short.

@@ -173,7 +173,7 @@ TEST_F(VoiceChangeTest, HeardFromTheNextClauseNotYetOnTheDevice) {
     Start(5 * kFrames, 3 * kFrames);
     const std::string text = "One two three. Four five, six seven. Eight nine.";
     Speak(text);
-    ASSERT_TRUE(test::Eventually([&] { return Synthesised("Eight nine."); }));
+    ASSERT_TRUE(test::Eventually([&] { return Synthesised(text); }));
     ASSERT_TRUE(test::Eventually([&] { return gate_.Written() == 8 * kFrames; }));
 
     player_->ChangeVoice(SynthVoice{0, 5, 9, 0});
@@ -188,8 +188,8 @@ TEST_F(VoiceChangeTest, HeardFromTheNextClauseNotYetOnTheDevice) {
     EXPECT_TRUE(AllFromAt(changed, fast_));
     ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind("nine")));
     const std::vector<Call> calls = synthesizer_->Calls();
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(calls.back().text, "Eight nine.");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls.back().text, "Four five, six seven. Eight nine.");
     EXPECT_EQ(calls.back().rate, fast_);
 }
 
@@ -229,8 +229,10 @@ TEST_F(VoiceChangeTest, WithNoBoundaryQueuedTheNextClauseSynthesisedTakesTheChan
     ASSERT_TRUE(test::Eventually([&] { return Finished(); }));
 
     ASSERT_EQ(gate_.samples.size(), text.size() * kFrames);
-    EXPECT_EQ(FirstFrameAt(fast_), first.size() * kFrames);
-    EXPECT_TRUE(AllFromAt(first.size() * kFrames, fast_));
+    // The next stretch the synthesizer starts, after the sentence end.
+    const size_t changed = text.find(" After") * kFrames;
+    EXPECT_EQ(FirstFrameAt(fast_), changed);
+    EXPECT_TRUE(AllFromAt(changed, fast_));
     ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind("change")));
 }
 
@@ -244,29 +246,35 @@ TEST_F(VoiceChangeTest, AChangeWhileIdleLeavesTheNextSpeechAlone) {
     EXPECT_EQ(FirstFrameAt(fast_), gate_.samples.size());
 }
 
-TEST(SpeechRenderer, WordsGoAClauseAtATimeAndResumeAtABoundary) {
+TEST(SpeechRenderer, TellsWhereClausesAndWordsBeginAndResumesAtAnyOfThem) {
     RateSynthesizer synthesizer;
     SpeechRenderer renderer(synthesizer);
     SpeechRequest request;
-    // Decimal points, abbreviations before small letters and closing quotes keep a clause whole.
+    // Decimal points and abbreviations before small letters do not end a clause; closing
+    // quotes after the punctuation do.
     request.text = "Pi is 3.14 here, e.g. not there. \"Next!\" he said{wait5}Last one";
-    std::vector<RenderPoint> boundaries;
+    std::vector<RenderPoint> words;
     uint64_t frames = 0;
     ASSERT_TRUE(renderer.Render(request, [&](const SpeechPiece& piece) {
-        if (piece.boundary) boundaries.push_back(*piece.boundary);
+        EXPECT_EQ(piece.frame, frames);
+        words.insert(words.end(), piece.words.begin(), piece.words.end());
         frames += piece.frames;
         return true;
     }));
-    std::vector<std::string> units;
-    for (const Call& call : synthesizer.Calls())
-        units.push_back(call.text);
-    EXPECT_EQ(units, (std::vector<std::string>{"Pi is 3.14 here, ", "e.g. not there. ",
-                                               "\"Next!\" ", "he said", "Last one"}));
-    ASSERT_EQ(boundaries.size(), 6u);  // four clauses, the pause, the last words
+    // The words of the first step are the text up to the pause; the last step's follow it.
+    const std::string last = "Last one";
+    std::vector<std::string> clauses;
+    for (const RenderPoint& word : words) {
+        const std::string& step = word.step == 0 ? request.text : last;
+        if (word.clause) clauses.push_back(step.substr(word.offset, 2));
+    }
+    ASSERT_EQ(words.size(), 12u);
+    EXPECT_EQ(clauses, (std::vector<std::string>{"Pi", "e.", "\"N", "he", "La"}));
 
-    // Begun again at the third boundary with other parameters: the same words from there on,
-    // frames counted on from where that boundary stood.
-    RenderPoint from = boundaries[2];
+    // Begun again at "he" with another tempo: the same words from there on, frames counted on
+    // from where that word stood.
+    RenderPoint from = words[8];
+    ASSERT_EQ(request.text.substr(from.offset, 7), "he said");
     from.params.tempo = 9;
     std::vector<SpeechMark> marks;
     uint64_t resumedFrames = 0;
@@ -281,10 +289,12 @@ TEST(SpeechRenderer, WordsGoAClauseAtATimeAndResumeAtABoundary) {
     EXPECT_EQ(from.frame + resumedFrames, frames);
     ASSERT_FALSE(marks.empty());
     EXPECT_EQ(marks.front().frame, from.frame);
-    EXPECT_EQ(marks.front().position, request.text.find("\"Next"));
+    EXPECT_EQ(marks.front().position, request.text.find("he said"));
     const std::vector<Call> calls = synthesizer.Calls();
-    EXPECT_EQ(calls[calls.size() - 3].text, "\"Next!\" ");
-    EXPECT_EQ(calls[calls.size() - 3].rate, FastRate());
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[2].text, "he said");
+    EXPECT_EQ(calls[2].rate, FastRate());
+    EXPECT_EQ(calls[3].text, "Last one");
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ std::vector<const RenderPoint*> PointsIn(const std::optional<RenderPoint>& bound
 
 }  // namespace
 
-void SpeechPlayer::CutBlockAt(Block& block, const RenderPoint& point) {
+void SpeechPlayer::CutBlockAt(Block& block, RenderPoint point) {
     restart_ = point;
     block.samples.resize(static_cast<size_t>(point.frame - block.frame));
     block.silentFrames = 0;

@@ -79,8 +79,9 @@ class SpeechPlayer {
     // soon, else the first word boundary. Cuts the queue there; false when it has neither.
     // Called with the mutex held.
     bool CutQueueForChange();
-    // Keeps of a block only the sound before `point` and has synthesis begin again there.
-    void CutBlockAt(Block& block, const RenderPoint& point);
+    // Keeps of a block only the sound before `point` and has synthesis begin again there
+    // (`point` is a copy: it may lie in the block).
+    void CutBlockAt(Block& block, RenderPoint point);
 
     // Playback thread.
     void PlaybackLoop();

@@ -277,6 +277,16 @@ TEST_F(TalkViewTest, ATextThatLooksLikeADictionaryRequestIsSpokenAsText) {
     EXPECT_EQ(host_.spoken[1].find("{IntelDictionary}"), 0u);
 }
 
+TEST_F(TalkViewTest, AFourLineUtf8FileIsReadAsFourPortionsWithTheAnalysisOnLoad) {
+    host_.autoCalc = true;  // as the main window's check box is by default
+    Load("Первая строка.\nВторая строка.\nТретья строка.\nЧетвёртая строка.\n");
+    EXPECT_EQ(view_->Options().AbzType, kAbzEachLine);
+    view_->ClickPlay();
+    ReadToEnd();
+    ASSERT_EQ(host_.spoken.size(), 4u);
+    EXPECT_NE(host_.spoken[3].find(W("Четвёртая")), std::string::npos);
+}
+
 TEST_F(TalkViewTest, ClosingTheWindowReleasesTheEngine) {
     Load(kParagraphs);
     view_->ClickPlay();

@@ -249,7 +249,8 @@ QWidget* TFrmSetup::BuildSplittingPage() {
     inner->setObjectName(QStringLiteral("PageSplitting"));
     QWidget* paragraph = Page(inner, QStringLiteral("Абзац"));
     abzType_ = AddRadioGroup(paragraph, "AbzType", QStringLiteral(" Тип "),
-                             {QStringLiteral("С отступом "), QStringLiteral("По пустой строке")},
+                             {QStringLiteral("С отступом "), QStringLiteral("По пустой строке"),
+                              QStringLiteral("Каждая строка")},
                              QStringLiteral("Вид форматирования абзацев текста"), abzTypeGroup_);
 
     QWidget* section = Page(inner, QStringLiteral("Раздел"));

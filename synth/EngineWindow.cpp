@@ -180,11 +180,14 @@ void EngineWindow::RunCommand(uint64_t number) {
     if (number == kCommandTalk) return Talk();
     if (number == kCommandPause) return TogglePause();
     if (number == kCommandSpy) return ToggleSpy();
+    const SynthVoice before = params_;
     for (const ParameterCommand& command : kParameterCommands) {
         if (number >= command.base && number <= command.base + kMaxParameter)
             params_.*command.parameter = static_cast<int>(number - command.base);
     }
-    // Any other number is not one of this engine's commands and is ignored.
+    // Any other number is not one of this engine's commands and is ignored. A change is heard
+    // in the text being spoken from its next clause on.
+    if (speaking_ && params_ != before) player_->ChangeVoice(params_);
 }
 
 void EngineWindow::Talk() {

@@ -15,6 +15,9 @@ constexpr int kAheadSeconds = 4;
 // Samples go to the device in pieces this long, so a stop or pause takes effect within one.
 constexpr int kPieceMs = 20;
 constexpr auto kHeardPoll = std::chrono::milliseconds(10);
+// A voice change waits for the next clause when it is heard within this long, and otherwise
+// begins at the next word.
+constexpr int kClauseWaitMs = 800;
 // A device whose played count stands still this long at the end of a speech is drained.
 constexpr auto kStallLimit = std::chrono::milliseconds(500);
 
@@ -52,6 +55,8 @@ uint64_t SpeechPlayer::Speak(SpeechRequest request) {
         paused_ = false;
         queue_.clear();
         queuedFrames_ = 0;
+        changedVoice_.reset();
+        restart_.reset();
     }
     synthesisWake_.notify_all();
     playbackWake_.notify_all();
@@ -67,6 +72,8 @@ void SpeechPlayer::Stop() {
         paused_ = false;
         queue_.clear();
         queuedFrames_ = 0;
+        changedVoice_.reset();
+        restart_.reset();
     }
     playbackWake_.notify_all();
     spaceFree_.notify_all();
@@ -80,6 +87,75 @@ void SpeechPlayer::SetPaused(bool paused) {
     playbackWake_.notify_all();
 }
 
+void SpeechPlayer::ChangeVoice(const SynthVoice& params) {
+    {
+        std::lock_guard lock(mutex_);
+        if (currentSpeech_ == 0) return;
+        changedVoice_ = params;
+        // Without a boundary queued, the change is taken up at the next one synthesised.
+        if (!CutQueueForChange()) return;
+        queuedFrames_ = 0;
+        for (const Block& block : queue_)
+            queuedFrames_ += block.Frames();
+    }
+    synthesisWake_.notify_all();
+    spaceFree_.notify_all();
+}
+
+namespace {
+
+// The places in a block where synthesis may begin again, in order, that lie among its samples.
+std::vector<const RenderPoint*> PointsIn(const std::optional<RenderPoint>& boundary,
+                                         const std::vector<RenderPoint>& words, uint64_t frame,
+                                         size_t samples) {
+    std::vector<const RenderPoint*> points;
+    if (boundary) points.push_back(&*boundary);
+    for (const RenderPoint& word : words)
+        if (word.frame >= frame && word.frame <= frame + samples) points.push_back(&word);
+    return points;
+}
+
+}  // namespace
+
+void SpeechPlayer::CutBlockAt(Block& block, RenderPoint point) {
+    restart_ = point;
+    block.samples.resize(static_cast<size_t>(point.frame - block.frame));
+    block.silentFrames = 0;
+    std::erase_if(block.marks, [&](const SpeechMark& mark) { return mark.frame >= point.frame; });
+    block.boundary.reset();
+    block.words.clear();
+}
+
+bool SpeechPlayer::CutQueueForChange() {
+    const auto limit = static_cast<uint64_t>(sampleRate_) * kClauseWaitMs / 1000;
+    uint64_t ahead = 0;
+    auto wordBlock = queue_.end();
+    std::optional<RenderPoint> word;
+    for (auto it = queue_.begin(); it != queue_.end(); ahead += it->Frames(), ++it) {
+        if (it->speech != currentSpeech_) continue;
+        for (const RenderPoint* point :
+             PointsIn(it->boundary, it->words, it->frame, it->samples.size())) {
+            const bool soon = ahead + (point->frame - it->frame) <= limit;
+            // The next clause when it is heard soon, else the next word.
+            if (point->clause && (soon || !word)) {
+                CutBlockAt(*it, *point);
+                queue_.erase(std::next(it), queue_.end());
+                return true;
+            }
+            if (!word) {
+                word = *point;
+                wordBlock = it;
+            }
+            if (!soon) break;
+        }
+        if (word && ahead > limit) break;
+    }
+    if (!word) return false;
+    CutBlockAt(*wordBlock, *word);
+    queue_.erase(std::next(wordBlock), queue_.end());
+    return true;
+}
+
 bool SpeechPlayer::IsCurrent(uint64_t speech) {
     std::lock_guard lock(mutex_);
     return currentSpeech_ == speech && !quit_;
@@ -88,25 +164,50 @@ bool SpeechPlayer::IsCurrent(uint64_t speech) {
 // ---- synthesis thread ----
 
 void SpeechPlayer::SynthesisLoop() {
+    SpeechRequest request;
+    uint64_t speech = 0;
     for (;;) {
-        SpeechRequest request;
-        uint64_t speech;
+        std::optional<RenderPoint> from;
         {
             std::unique_lock lock(mutex_);
-            synthesisWake_.wait(lock, [this] { return quit_ || pending_.has_value(); });
+            synthesisWake_.wait(lock, [&] {
+                return quit_ || pending_.has_value() || (restart_ && currentSpeech_ == speech);
+            });
             if (quit_) return;
-            request = std::move(*pending_);
-            pending_.reset();
-            speech = currentSpeech_;
+            if (pending_) {
+                request = std::move(*pending_);
+                pending_.reset();
+                speech = currentSpeech_;
+            } else {
+                from = TakeRestart(request);
+            }
         }
-        RunScript(speech, request);
+        RunScript(speech, request, from);
     }
 }
 
-void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
+RenderPoint SpeechPlayer::TakeRestart(SpeechRequest& request) {
+    RenderPoint point = *restart_;
+    restart_.reset();
+    const SynthVoice changed = changedVoice_.value_or(request.params);
+    changedVoice_.reset();
+    // A parameter the change leaves alone keeps what the text's commands made of it.
+    const auto take = [&](int SynthVoice::*field) {
+        if (changed.*field != request.params.*field) point.params.*field = changed.*field;
+    };
+    take(&SynthVoice::voice);
+    take(&SynthVoice::timbre);
+    take(&SynthVoice::tempo);
+    take(&SynthVoice::melody);
+    request.params = changed;
+    return point;
+}
+
+void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request,
+                             const std::optional<RenderPoint>& from) {
     bool whole = false;
     try {
-        whole = RenderInto(speech, request);
+        whole = RenderInto(speech, request, from);
     } catch (const std::exception& error) {
         // A text the synthesizer fails on (memory, eSpeak) ends as a spoken one would: the
         // engine program goes on serving instead of ending.
@@ -120,28 +221,49 @@ void SpeechPlayer::RunScript(uint64_t speech, const SpeechRequest& request) {
     PushBlock(std::move(end));
 }
 
-bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request) {
+bool SpeechPlayer::RenderInto(uint64_t speech, const SpeechRequest& request,
+                              const std::optional<RenderPoint>& from) {
     SpeechRenderer renderer(*synthesizer_);
-    return renderer.Render(request, [&](const SpeechPiece& piece) {
-        if (!IsCurrent(speech)) return false;  // stopped or replaced: no more synthesis
-        Block block;
-        block.speech = speech;
-        if (piece.samples) {
-            block.samples.assign(piece.samples, piece.samples + piece.frames);
-        } else {
-            block.silentFrames = piece.frames;
-        }
-        block.marks = piece.marks;
-        return PushBlock(std::move(block));
-    });
+    return renderer.Render(
+        request,
+        [&](const SpeechPiece& piece) {
+            if (!IsCurrent(speech)) return false;  // stopped or replaced: no more synthesis
+            Block block;
+            block.speech = speech;
+            if (piece.samples) {
+                block.samples.assign(piece.samples, piece.samples + piece.frames);
+            } else {
+                block.silentFrames = piece.frames;
+            }
+            block.marks = piece.marks;
+            block.boundary = piece.boundary;
+            block.words = piece.words;
+            block.frame = piece.frame;
+            return PushBlock(std::move(block));
+        },
+        from);
 }
 
 bool SpeechPlayer::PushBlock(Block block) {
     const size_t limit = static_cast<size_t>(sampleRate_) * kAheadSeconds;
     std::unique_lock lock(mutex_);
-    spaceFree_.wait(
-        lock, [&] { return quit_ || currentSpeech_ != block.speech || queuedFrames_ < limit; });
-    if (quit_ || currentSpeech_ != block.speech) return false;
+    // A change that found no boundary queued begins at the first one synthesised after it;
+    // the sound before it in this block is still played.
+    if (changedVoice_ && !restart_ && currentSpeech_ == block.speech) {
+        const auto points =
+            PointsIn(block.boundary, block.words, block.frame, block.samples.size());
+        if (!points.empty()) {
+            CutBlockAt(block, *points.front());
+            queuedFrames_ += block.Frames();
+            queue_.push_back(std::move(block));
+            playbackWake_.notify_all();
+            return false;
+        }
+    }
+    spaceFree_.wait(lock, [&] {
+        return quit_ || currentSpeech_ != block.speech || restart_ || queuedFrames_ < limit;
+    });
+    if (quit_ || currentSpeech_ != block.speech || restart_) return false;
     queuedFrames_ += block.Frames();
     queue_.push_back(std::move(block));
     playbackWake_.notify_all();

@@ -44,6 +44,11 @@ class SpeechPlayer {
     // Ends the current speech at once; what was queued for the device is dropped.
     void Stop();
     void SetPaused(bool paused);
+    // New voice parameters for the speech being spoken, heard from its next clause or sentence,
+    // or from its next word when the clause goes on for long: what is synthesised ahead from
+    // there on is dropped and synthesised again. Parameters a command in the text set keep
+    // their value where this change leaves them as they were.
+    void ChangeVoice(const SynthVoice& params);
 
   private:
     struct Block {
@@ -51,17 +56,32 @@ class SpeechPlayer {
         std::vector<int16_t> samples;
         size_t silentFrames = 0;  // a pause: this many frames of silence instead of samples
         std::vector<SpeechMark> marks;
+        std::optional<RenderPoint> boundary;  // where synthesis may begin again
+        std::vector<RenderPoint> words;       // the same at the words starting in the block
+        uint64_t frame = 0;                   // of the first sample, from the speech's start
         bool end = false;
         size_t Frames() const { return samples.size() + silentFrames; }
     };
 
     // Synthesis thread.
     void SynthesisLoop();
-    void RunScript(uint64_t speech, const SpeechRequest& request);
-    // False when the speech was stopped or replaced before its end.
-    bool RenderInto(uint64_t speech, const SpeechRequest& request);
+    // The restart point with the changed parameters applied; request.params becomes the new
+    // base. Called with the mutex held.
+    RenderPoint TakeRestart(SpeechRequest& request);
+    void RunScript(uint64_t speech, const SpeechRequest& request,
+                   const std::optional<RenderPoint>& from);
+    // False when the speech was stopped, replaced or is to restart before its end.
+    bool RenderInto(uint64_t speech, const SpeechRequest& request,
+                    const std::optional<RenderPoint>& from);
     bool PushBlock(Block block);
     bool IsCurrent(uint64_t speech);
+    // Where a voice change begins in the queue: the first clause boundary, when it is heard
+    // soon, else the first word boundary. Cuts the queue there; false when it has neither.
+    // Called with the mutex held.
+    bool CutQueueForChange();
+    // Keeps of a block only the sound before `point` and has synthesis begin again there
+    // (`point` is a copy: it may lie in the block).
+    void CutBlockAt(Block& block, RenderPoint point);
 
     // Playback thread.
     void PlaybackLoop();
@@ -90,6 +110,10 @@ class SpeechPlayer {
     size_t queuedFrames_ = 0;
     bool paused_ = false;
     bool quit_ = false;
+    // A voice change: synthesis of the current speech begins again at restart_, or, while no
+    // boundary is queued, at the next boundary it reaches.
+    std::optional<SynthVoice> changedVoice_;
+    std::optional<RenderPoint> restart_;
 
     // Owned by the playback thread.
     std::unique_ptr<PcmStream> stream_;

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,17 +32,35 @@ struct SpeechMark {
     uint32_t position = 0;
 };
 
+// A place where rendering may begin again: at `offset` of the (dictionary-corrected) words of
+// script step `step`, with the parameters in force there and the frames produced before it.
+// `clause`: the place begins a clause or sentence (or a step), not just a word.
+struct RenderPoint {
+    size_t step = 0;
+    size_t offset = 0;
+    uint64_t frame = 0;
+    SynthVoice params;
+    bool clause = false;
+};
+
 // One piece of a rendered speech: `frames` samples, or as many frames of silence when
-// `samples` is null, with the marks that fall among them.
+// `samples` is null, with the marks that fall among them. The first piece of every stretch of
+// words, pause and sound file tells where rendering may begin again at it; every piece also
+// tells where it may begin again at the words that start among its samples (in order).
+// `frame` is where the piece begins, counted from the start of the speech.
 struct SpeechPiece {
     const int16_t* samples = nullptr;
     size_t frames = 0;
     std::vector<SpeechMark> marks;
+    std::optional<RenderPoint> boundary;
+    std::vector<RenderPoint> words;
+    uint64_t frame = 0;
 };
 
 // Turns a speech request into sound as fast as the synthesizer goes: the text's brace commands
 // act (pauses, voice and parameter changes, sound files), every other group is silent, and the
 // pronunciation dictionary corrects the words first. Mono 16-bit at the synthesizer's rate.
+// Every piece tells where a rendering cut short may begin again with other parameters.
 class SpeechRenderer {
   public:
     // Receives the pieces in order; returns false to cut the rendering short.
@@ -51,12 +70,15 @@ class SpeechRenderer {
 
     int SampleRate() const { return synthesizer_.SampleRate(); }
     // False when the sink cut the speech short; a stretch eSpeak fails on is passed over.
-    bool Render(const SpeechRequest& request, const Sink& sink);
+    // `from`, a boundary of an earlier rendering of the same request, begins there.
+    bool Render(const SpeechRequest& request, const Sink& sink,
+                const std::optional<RenderPoint>& from = std::nullopt);
 
   private:
-    bool SpeakStretch(const ScriptStep& step, const SpeechRequest& request,
-                      const SynthVoice& params, const Sink& sink);
-    bool PlaySoundFile(const ScriptStep& step, const std::string& folder, const Sink& sink);
+    bool SpeakStretch(const ScriptStep& step, const RenderPoint& at, const SpeechRequest& request,
+                      const Sink& sink);
+    bool PlaySoundFile(const ScriptStep& step, const RenderPoint& at, const std::string& folder,
+                       const Sink& sink);
     bool Emit(SpeechPiece piece, const Sink& sink);
 
     SpeechSynthesizer& synthesizer_;

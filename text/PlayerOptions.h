@@ -15,7 +15,7 @@ struct PlayerOptions {
     bool Dcd_NoUdar = true;
     bool Dcd_NoCommand = true;
     bool Dcd_NoChar = true;
-    int32_t AbzType = 0;  // 0 indented first line, 1 separated by an empty line
+    int32_t AbzType = 0;  // 0 indented first line, 1 separated by an empty line, 2 each line
     std::string AbzBeg;
     bool AbzBegP = false;
     int32_t AbzBegPause = 0;  // tenths of a second
@@ -35,6 +35,12 @@ struct PlayerOptions {
     bool DictOver = true;
     bool DictRep = true;
 };
+
+// Paragraph forms (AbzType): the first line indented deeper than the others; paragraphs
+// separated by empty lines; every line a paragraph of its own (texts that are not hard-wrapped).
+inline constexpr int32_t kAbzIndented = 0;
+inline constexpr int32_t kAbzEmptyLine = 1;
+inline constexpr int32_t kAbzEachLine = 2;
 
 // The part of the options that the paragraph and section finders need.
 struct LayoutParams {

@@ -17,8 +17,17 @@ bool IsBlankText(const std::string& text) {
     return text.find_first_not_of(" \t\n\f") == std::string::npos;
 }
 
-bool AtParagraphStart(const char* p) {
+// The layout tests of the portion checks. Texts whose every line is a paragraph have their own;
+// the others take the plain tests for indented text, whatever their form.
+bool AtParagraphStart(const char* p, int32_t abzType) {
+    if (abzType == kAbzEachLine) return IsLineParagraphStart(p);
     return IsParagraphStart(p, MeasureLines(p));
+}
+
+bool AtParagraphEnd(const char* p, int32_t abzType) {
+    if (abzType == kAbzEachLine) return IsLineParagraphEnd(p);
+    const LineMeasures m = MeasureLines(p);
+    return IsParagraphEnd(p, m) || IsParagraphStart(p, m);
 }
 
 struct BlockLength {
@@ -164,18 +173,15 @@ class PortionCutter {
     }
 
     void CheckStart(const char* start) {
-        if (!AtParagraphStart(start)) dropBegin_ = true;
+        if (!AtParagraphStart(start, layout_.AbzType)) dropBegin_ = true;
     }
 
     void CheckEnd(const char* end) {
-        const LineMeasures m = MeasureLines(end);
-        if (!IsParagraphEnd(end, m) && !IsParagraphStart(end, m)) dropEnd_ = true;
+        if (!AtParagraphEnd(end, layout_.AbzType)) dropEnd_ = true;
     }
 
     void CheckPackedStart(const char* start) {
-        const LineMeasures m = MeasureLines(start);
-        dropBegin_ =
-            !IsEmptyLine(start) && !IsParagraphEnd(start, m) && !IsParagraphStart(start, m);
+        dropBegin_ = !IsEmptyLine(start) && !AtParagraphEnd(start, layout_.AbzType);
     }
 
     const PlayerOptions& options_;

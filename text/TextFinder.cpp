@@ -176,6 +176,7 @@ bool AtLineContentBeginning(const char* p) {
 }
 
 bool StartRule(const char* p, const LineMeasures& m, int32_t abzType) {
+    if (abzType == kAbzEachLine) return AtLineContentBeginning(p) && m.Cur >= 0;
     return IsParagraphStart(p, m) && (abzType != 1 || m.Prev < 0);
 }
 
@@ -191,6 +192,46 @@ bool ContinuesForward(const char* c, int base, int32_t abzType) {
 
 bool ContinuesBackward(const char* c, int base, int32_t abzType) {
     return abzType == 1 ? !IsEmptyLine(c) : Indentation(LineStart(c)) == base;
+}
+
+// The paragraph of a text whose every non-empty line is one: from p to the next line's start,
+// or the next non-empty line when p stands on an empty line or after its line's content.
+TextRange FindLineParagraph(const char* p) {
+    const char* const end = gState.Bounds.End;
+    TextRange range{p, p};
+    const char* c = p;
+    if (Indentation(p) < 0 && !IsEmptyLine(p)) {
+        c = LineEnd(p);
+        if (AtEnd(c)) return {end, end};
+        c = NextLine(c);
+    }
+    while (!AtEnd(c) && IsEmptyLine(c))
+        c = NextLine(c);
+    if (AtEnd(c)) return {end, end};
+    if (c != p) range.Start = LineStart(c);
+    range.End = NextLine(c);
+    return range;
+}
+
+// The most frequent number of empty lines between the paragraphs of the given form.
+int MostCommonGapOfForm(const LayoutParams& layout, const char* text) {
+    std::array<int, 257> tally{};
+    const char* c = Clamp(text);
+    while (!AtEnd(c)) {
+        const TextRange paragraph = FindParagraph(layout, c);
+        if (AtEnd(paragraph.End)) break;
+        const char* after = nullptr;
+        const int empty = CountEmptyForward(paragraph.End, after);
+        if (empty < 0) break;
+        // Runs longer than the tally are not gaps between paragraphs but page fill; skip them.
+        if (empty < static_cast<int>(tally.size())) ++tally[empty];
+        if (after <= c) break;
+        c = after;
+    }
+    int best = 0;
+    for (size_t n = 1; n < tally.size(); ++n)
+        if (tally[n] > tally[best]) best = static_cast<int>(n);
+    return best;
 }
 
 }  // namespace
@@ -291,6 +332,16 @@ bool IsParagraphEnd(const char* p, const LineMeasures& m) {
     return Indentation(p) < 0 && m.Cur >= 0 && (m.Next < 0 || m.Cur < m.Next);
 }
 
+bool IsLineParagraphStart(const char* p) {
+    p = Clamp(p);
+    return AtLineContentBeginning(p) && !IsEmptyLine(p);
+}
+
+bool IsLineParagraphEnd(const char* p) {
+    p = Clamp(p);
+    return Indentation(p) < 0 || AtLineContentBeginning(p);
+}
+
 TextRange FindParagraph(const LayoutParams& layout, const char* p) {
     return FindParagraph(layout, p, -1);
 }
@@ -298,6 +349,8 @@ TextRange FindParagraph(const LayoutParams& layout, const char* p) {
 TextRange FindParagraph(const LayoutParams& layout, const char* p, ptrdiff_t scanLimit) {
     const char* const end = gState.Bounds.End;
     p = Clamp(p);
+    // A line is found whole at once (its end is one memchr away); no limit is needed.
+    if (layout.AbzType == kAbzEachLine) return FindLineParagraph(p);
     const char* c = p;
     LineMeasures m = MeasureLines(p);
     TextRange range{p, p};
@@ -386,6 +439,11 @@ TextStart FindParagraphStart(const LayoutParams& layout, const char* p, const ch
         c = LineStart(c);
         if (AtStart(c)) return {first, result.Aux};
     }
+    // Every line is a paragraph: the line reached is the paragraph's first and only line.
+    if (layout.AbzType == kAbzEachLine) {
+        result.Start = c;
+        return result;
+    }
 
     while (!AtStart(c)) {
         c = PreviousLine(c);
@@ -439,24 +497,14 @@ TextStart FindPreviousSection(const LayoutParams& layout, const char* p) {
 
 int MostCommonGap(const LayoutParams& layout, const char* text) {
     LayoutParams indented = layout;
-    indented.AbzType = 0;
-    std::array<int, 257> tally{};
-    const char* c = Clamp(text);
-    while (!AtEnd(c)) {
-        const TextRange paragraph = FindParagraph(indented, c);
-        if (AtEnd(paragraph.End)) break;
-        const char* after = nullptr;
-        const int empty = CountEmptyForward(paragraph.End, after);
-        if (empty < 0) break;
-        // Runs longer than the tally are not gaps between paragraphs but page fill; skip them.
-        if (empty < static_cast<int>(tally.size())) ++tally[empty];
-        if (after <= c) break;
-        c = after;
-    }
-    int best = 0;
-    for (size_t n = 1; n < tally.size(); ++n)
-        if (tally[n] > tally[best]) best = static_cast<int>(n);
-    return best;
+    indented.AbzType = kAbzIndented;
+    return MostCommonGapOfForm(indented, text);
+}
+
+int MostCommonLineGap(const LayoutParams& layout, const char* text) {
+    LayoutParams lines = layout;
+    lines.AbzType = kAbzEachLine;
+    return MostCommonGapOfForm(lines, text);
 }
 
 }  // namespace tovrin

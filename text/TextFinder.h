@@ -57,6 +57,11 @@ LineMeasures MeasureLines(const char* p);
 bool IsParagraphStart(const char* p, const LineMeasures& m);
 bool IsParagraphEnd(const char* p, const LineMeasures& m);
 
+// The same tests for texts whose every line is a paragraph: p begins a non-empty line's
+// content; p begins a line's content or only white space follows it on its line.
+bool IsLineParagraphStart(const char* p);
+bool IsLineParagraphEnd(const char* p);
+
 TextRange FindParagraph(const LayoutParams& layout, const char* p);
 TextStart FindParagraphStart(const LayoutParams& layout, const char* p);
 
@@ -73,5 +78,7 @@ TextStart FindPreviousSection(const LayoutParams& layout, const char* p);
 // The most frequent number of empty lines between the paragraphs that follow `text`
 // (counts 0 to 256); the text bounds must cover `text`.
 int MostCommonGap(const LayoutParams& layout, const char* text);
+// The same between lines: each non-empty line counts as a paragraph.
+int MostCommonLineGap(const LayoutParams& layout, const char* text);
 
 }  // namespace tovrin

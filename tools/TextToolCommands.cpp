@@ -99,13 +99,17 @@ std::size_t PositionOption(const CommandLine& line, const std::string& text) {
     return std::min<std::size_t>(static_cast<std::size_t>(offset), text.size());
 }
 
-PlayerOptions OptionsFrom(const CommandLine& line) {
-    PlayerOptions options;
-    DefaultPlayerOptions(options);
+void ApplyAssignments(const CommandLine& line, PlayerOptions& options) {
     for (const std::string& assignment : line.Values("--set")) {
         const std::string problem = SetPlayerOption(options, assignment);
         if (!problem.empty()) throw UsageError(problem);
     }
+}
+
+PlayerOptions OptionsFrom(const CommandLine& line) {
+    PlayerOptions options;
+    DefaultPlayerOptions(options);
+    ApplyAssignments(line, options);
     return options;
 }
 
@@ -152,19 +156,24 @@ int Clean(const CommandLine& line) {
     return kExitSuccess;
 }
 
-void AnalyseAsAsked(const CommandLine& line, PlayerOptions& options, const std::string& text) {
+// The options a player window reads the text with: the full analysis unless --analyse says
+// otherwise, as when the player loads a document, then the --set assignments over it.
+PlayerOptions AnalysedOptions(const CommandLine& line, const std::string& text) {
+    PlayerOptions options;
+    DefaultPlayerOptions(options);
     const std::string* analyse = line.Value("--analyse");
-    if (!analyse || *analyse == "none") return;
-    if (*analyse != "quick" && *analyse != "full")
-        throw UsageError("--analyse expects none, quick or full, got \"" + *analyse + "\"");
-    AnalyseText(options, *analyse == "full", text.c_str());
+    const std::string how = analyse ? *analyse : "full";
+    if (how != "none" && how != "quick" && how != "full")
+        throw UsageError("--analyse expects none, quick or full, got \"" + how + "\"");
+    if (how != "none") AnalyseText(options, how == "full", text.c_str());
+    ApplyAssignments(line, options);
+    return options;
 }
 
 int Portions(const CommandLine& line) {
-    PlayerOptions options = OptionsFrom(line);
     const std::string text = ReadRequiredFile(line, 0);
     const std::size_t from = PositionOption(line, text);
-    AnalyseAsAsked(line, options, text);
+    const PlayerOptions options = AnalysedOptions(line, text);
     SetBoundsTo(text);
     const auto cut = [&](const char* position) { return PreparePortion(options, position); };
     const auto print = [&](const Portion& portion) {
@@ -297,7 +306,7 @@ const std::vector<TextCommand>& TextCommands() {
         {"strip", "strip [FILE]", {{}, {}}, Strip},
         {"clean", "clean [--set F=V]... [FILE]", {{"--set"}, {}}, Clean},
         {"portions",
-         "portions [--set F=V]... [--analyse none|quick|full] [--from POS] FILE",
+         "portions [--set F=V]... [--analyse none|quick|full (default)] [--from POS] FILE",
          {{"--set", "--analyse", "--from"}, {}},
          Portions},
         {"analyse", "analyse [--full] [FILE]", {{}, {"--full"}}, Analyse},

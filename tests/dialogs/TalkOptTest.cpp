@@ -125,6 +125,15 @@ TEST(TalkOpt, ControlsMapEveryFieldBothWays) {
     };
     EXPECT_TRUE(same(back, unusual));
 
+    // The third paragraph form, every line a paragraph, is shown and read back.
+    unusual.AbzType = kAbzEachLine;
+    dialog.WriteControls(unusual);
+    EXPECT_TRUE(Control<QRadioButton>(dialog, "AbzType2")->isChecked());
+    EXPECT_EQ(Control<QRadioButton>(dialog, "AbzType2")->text(), "Каждая строка");
+    EXPECT_EQ(dialog.ReadControls().AbzType, kAbzEachLine);
+    Control<QRadioButton>(dialog, "AbzType0")->setChecked(true);
+    EXPECT_EQ(dialog.ReadControls().AbzType, kAbzIndented);
+
     // Odd values shown the way the lists and bounds allow.
     PlayerOptions odd;
     odd.BlockSize = 5000;

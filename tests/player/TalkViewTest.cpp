@@ -270,8 +270,21 @@ TEST_F(TalkViewTest, ATextThatLooksLikeADictionaryRequestIsSpokenAsText) {
     view_->ClickPlay();
     ReadToEnd();
     EXPECT_TRUE(host_.dictionaryRequests.empty());
-    ASSERT_EQ(host_.spoken.size(), 1u);
-    EXPECT_EQ(host_.spoken[0].find(" {TALKSERVCMD}\r\n{IntelDictionary}"), 0u);
+    // The analysis reads these short flush lines a paragraph each; the first still goes out
+    // as text, not as a request.
+    ASSERT_EQ(host_.spoken.size(), 3u);
+    EXPECT_EQ(host_.spoken[0].find(" {TALKSERVCMD}\r\n"), 0u);
+    EXPECT_EQ(host_.spoken[1].find("{IntelDictionary}"), 0u);
+}
+
+TEST_F(TalkViewTest, AFourLineUtf8FileIsReadAsFourPortionsWithTheAnalysisOnLoad) {
+    host_.autoCalc = true;  // as the main window's check box is by default
+    Load("Первая строка.\nВторая строка.\nТретья строка.\nЧетвёртая строка.\n");
+    EXPECT_EQ(view_->Options().AbzType, kAbzEachLine);
+    view_->ClickPlay();
+    ReadToEnd();
+    ASSERT_EQ(host_.spoken.size(), 4u);
+    EXPECT_NE(host_.spoken[3].find(W("Четвёртая")), std::string::npos);
 }
 
 TEST_F(TalkViewTest, ClosingTheWindowReleasesTheEngine) {

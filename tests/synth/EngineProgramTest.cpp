@@ -181,6 +181,36 @@ TEST(EngineProgram, TempoAndPausesShapeTheRecording) {
     EXPECT_LT(quiet, 2.6);
 }
 
+TEST(EngineProgram, ATempoChangeIsHeardWithinTheTextBeingSpoken) {
+    const std::string text =
+        "Мы читаем вслух, медленно и ясно, слово за словом, до самого конца строки.";
+    const double fast = LoudSpan(SpeakAndRecord(text, {160})).Seconds();
+
+    const std::string wav = NewWavPath();
+    EngineProcess engine(wav);
+    engine.Command(151);  // the slowest tempo
+    engine.SetText(text);
+    engine.Command(301);
+    ASSERT_TRUE(Eventually([&] { return engine.Progress().pos > 0; }));
+    engine.Command(160);  // the fastest, while the second word is heard
+    std::vector<int> positions;
+    ASSERT_TRUE(Eventually([&] {
+        if (engine.TalkCaption() != kStop) return true;
+        positions.push_back(engine.Progress().pos);
+        return false;
+    }));
+    // Progress still only moves forward through the text.
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_LE(positions.back(), static_cast<int>(Utf8ToWindows1251(text).size()));
+    EXPECT_EQ(engine.Destroy(), 0);
+
+    // Spoken slowly throughout it would take more than twice as long as fast; changed after
+    // its first words it takes a little longer than fast.
+    const double changed = LoudSpan(RecordedSamples(wav)).Seconds();
+    EXPECT_LT(changed, fast * 1.8) << changed << " s against " << fast << " s fast";
+    EXPECT_GT(changed, fast * 1.05) << changed << " s against " << fast << " s fast";
+}
+
 TEST(EngineProgram, PlaysSoundFilesFromItsWorkingFolder) {
     const std::string folder = MakeTempDir("sounds");
     // Half a second of a loud square wave.

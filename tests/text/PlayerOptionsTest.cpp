@@ -83,7 +83,8 @@ TEST(PlayerOptions, FullAnalysisSwitchesOffWhatTheTextDoesNotNeed) {
     EXPECT_TRUE(options.Dcd_NoCommand);
     EXPECT_TRUE(options.Dcd_NoChar);
     EXPECT_EQ(options.RazdEmpt, 1);
-    EXPECT_EQ(options.AbzType, 0);
+    // Flush lines without empty lines between them: no line continues another's paragraph.
+    EXPECT_EQ(options.AbzType, kAbzEachLine);
 
     // Engine commands are kept on only when both kinds of bracket occur.
     DefaultPlayerOptions(options);

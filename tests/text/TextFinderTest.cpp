@@ -251,7 +251,7 @@ TEST(TextFinder, RandomLayoutsKeepTheInvariants) {
         const TextDoc doc(text);
         const char* first = doc.At(0);
         const char* end = doc.At(doc.Size());
-        const LayoutParams layout = Layout(static_cast<int32_t>(round % 2), 1 + round % 3);
+        const LayoutParams layout = Layout(static_cast<int32_t>(round % 3), 1 + round % 3);
         std::vector<std::ptrdiff_t> order(static_cast<size_t>(doc.Size() + 1));
         std::iota(order.begin(), order.end(), 0);
         if (round % 3 == 0) std::shuffle(order.begin(), order.end(), random);

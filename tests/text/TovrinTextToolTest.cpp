@@ -234,6 +234,21 @@ TEST(TovrinTextTool, JsonStringsAreEscapedUtf8) {
     EXPECT_EQ(RunTool({"--help"}).Status, 0);
 }
 
+TEST(TovrinTextTool, PortionsAnalyseTheTextLikeThePlayerByDefault) {
+    // Four lines of UTF-8, a paragraph each: four portions without any option.
+    const std::string four = "Раз строка.\r\nДва строка.\r\nТри строка.\r\nЧетыре строка.\r\n";
+    const std::string lines = WriteTempFile(four);
+    EXPECT_EQ(Lines(RunTool({"portions", lines}).Out).size(), 4u);
+    EXPECT_EQ(Lines(RunTool({"portions", "--analyse", "full", lines}).Out).size(), 4u);
+    // Without the analysis the indented form reads them as one paragraph.
+    EXPECT_EQ(Lines(RunTool({"portions", "--analyse", "none", lines}).Out).size(), 1u);
+    // A --set assignment wins over what the analysis chose.
+    EXPECT_EQ(Lines(RunTool({"portions", "--set", "AbzType=0", lines}).Out).size(), 1u);
+
+    // The same text wrapped with indented first lines stays two paragraphs.
+    EXPECT_EQ(Lines(RunTool({"portions", WriteTempFile(Cp1251(kTwoParagraphs))}).Out).size(), 2u);
+}
+
 TEST(TovrinTextTool, PortionsSurviveHostileFiles) {
     std::string garbage;
     for (int i = 0; i < 70000; ++i)

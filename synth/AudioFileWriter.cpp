@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace tovrin {
 
@@ -126,7 +127,8 @@ struct AudioFileWriter::SoundFile {
     ~SoundFile() { Close(); }
 };
 
-AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampleRate)
+AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampleRate,
+                                 const AudioTags& tags)
     : path_(std::move(path)), file_(std::make_unique<SoundFile>()) {
     const TypeInfo& info = InfoOf(type);
     // Found now, not when the last rename fails after hours of work.
@@ -145,8 +147,20 @@ AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampl
         unlink(temporaryPath_.c_str());
         Fail(problem);
     }
+    SetTags(tags);
     if (type == AudioFileType::Wav) framesLeft_ = kWavMaxDataBytes / sizeof(int16_t);
     if (format.samplerate != sampleRate) resampler_.emplace(sampleRate, format.samplerate);
+}
+
+// Strings go in before the first sample: some types write them into their header. A type
+// that holds no tags refuses them, which costs nothing but the tags.
+void AudioFileWriter::SetTags(const AudioTags& tags) {
+    const std::pair<int, const std::string*> strings[] = {{SF_STR_TITLE, &tags.Title},
+                                                          {SF_STR_ALBUM, &tags.Album},
+                                                          {SF_STR_ARTIST, &tags.Artist},
+                                                          {SF_STR_TRACKNUMBER, &tags.TrackNumber}};
+    for (const auto& [kind, value] : strings)
+        if (!value->empty()) sf_set_string(file_->handle, kind, value->c_str());
 }
 
 AudioFileWriter::~AudioFileWriter() {

@@ -15,7 +15,9 @@
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 #ifdef TOVRIN_SAY_EXPORT
+#include "books/DocumentLoader.h"
 #include "synth/SpeechExport.h"
+#include "tools/SayChapters.h"
 #include "tools/SayExport.h"
 #endif
 
@@ -23,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,7 +42,8 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 const char* const kUsage =
     "usage: tovrin-say [--voice N] [--tempo N] [--timbre N] [--melody N] [--volume N] "
-    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3]";
+    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3 | "
+    "--output-dir DIR [--format ogg|opus|mp3|flac|wav]]";
 
 std::atomic<bool> interrupted{false};
 
@@ -189,10 +193,19 @@ bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, Speech
 struct Book {
     std::string Text;
     int32_t CodePage = kCodePageUnknown;
+#ifdef TOVRIN_SAY_EXPORT
+    OpenedDocument Opened;  // a converted book's title, author and chapters
+#endif
 };
 
 Book LoadBook(const std::string& path) {
+#ifdef TOVRIN_SAY_EXPORT
+    Book book;
+    book.Opened = OpenDocument(path);
+    LoadedDocument& document = book.Opened.Document;
+#else
     LoadedDocument document = LoadDocument(path);
+#endif
     if (document.UnmappedCharacters > 0)
         Warn(std::to_string(document.UnmappedCharacters) +
              " characters have no Windows-1251 form and are read as \"?\"");
@@ -201,7 +214,13 @@ Book LoadBook(const std::string& path) {
         Warn(ZeroByteWarning(document.Text.size() - zero));
         document.Text.resize(zero);
     }
+#ifdef TOVRIN_SAY_EXPORT
+    book.Text = std::move(document.Text);
+    book.CodePage = document.CodePage;
+    return book;
+#else
     return {std::move(document.Text), document.CodePage};
+#endif
 }
 
 PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
@@ -255,8 +274,39 @@ int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choic
     return 0;
 }
 
-// The sound file type --output asks for; checked before any work is done.
+// One sound file per chapter into --output-dir, with its playlist.
+int ExportByChapter(const CommandLine& line, AudioFileType type, const VoiceChoice& choice,
+                    const Book& book, const PlayerOptions& options) {
+    const std::string& path = *line.Value("--file");
+    ChapterExportRequest request{
+        .Folder = *line.Value("--output-dir"),
+        .Voice = {.path = {},
+                  .type = type,
+                  .voice = choice.Voice,
+                  .timbre = choice.Timbre,
+                  .tempo = choice.Tempo,
+                  .melody = choice.Melody,
+                  .volume = choice.Volume,
+                  .engineFolder = DefaultEngineFolder()},
+        .BookTitle = book.Opened.Title,
+        .Author = book.Opened.Author};
+    if (request.BookTitle.empty()) request.BookTitle = std::filesystem::path(path).stem().string();
+    const bool completed =
+        ExportChapters(request, book.Text, DocumentChapters(book.Text, book.Opened.Chapters, options),
+                       options, interrupted);
+    return completed && !interrupted ? 0 : kExitInterrupted;
+}
+
+// The sound file type --output or --output-dir asks for; checked before any work is done.
 std::optional<AudioFileType> OutputType(const CommandLine& line) {
+    if (line.Value("--output-dir")) {
+        if (!line.Value("--file") || line.Value("--output"))
+            throw UsageError("--output-dir needs --file and excludes --output");
+        const std::string* format = line.Value("--format");
+        const auto type = ChapterFileType(format ? *format : "ogg");
+        if (!type) throw UsageError("--format must be ogg, opus, mp3, flac or wav");
+        return type;
+    }
     const std::string* output = line.Value("--output");
     if (!output) return std::nullopt;
     const auto type = AudioFileTypeFor(*output);
@@ -315,6 +365,8 @@ int Run(const CommandLine& line) {
     }
     if (interrupted) return kExitInterrupted;
 #ifdef TOVRIN_SAY_EXPORT
+    if (outputType && line.Value("--output-dir"))
+        return ExportByChapter(line, *outputType, voice, book, options);
     if (outputType) return Export(line, *outputType, voice, book, fromFile ? &options : nullptr);
 #endif
     TellWhenSilent();
@@ -355,7 +407,7 @@ int main(int argc, char** argv) {
         const AcceptedOptions accepted{
             {"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set",
 #ifdef TOVRIN_SAY_EXPORT
-             "--output"
+             "--output", "--output-dir", "--format"
 #endif
             },
             {}};

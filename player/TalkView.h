@@ -230,6 +230,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     std::string docKind_ = kDocKindText;
     std::string speechPath_;
     std::string docName_;
+    std::string bookFile_;  // the book the document was converted from, if any
     DocumentForm form_;
     size_t unmappedCharacters_ = 0;
     std::optional<std::string> preparedText_;

@@ -3,6 +3,7 @@
 
 #include "player/TalkView.h"
 
+#include "books/DocumentLoader.h"
 #include "dialogs/MessageBoxes.h"
 #include "dialogs/Reabout.h"
 #include "player/Appearance.h"
@@ -358,17 +359,22 @@ void TFrmView::EditorLock(bool on) {
 bool TFrmView::LoadText(const std::string& fileName) {
     bool loaded = false;
     Guarded([&] {
-        LoadedDocument document;
+        OpenedDocument opened;
         try {
-            document = LoadDocument(fileName);
+            opened = OpenDocument(fileName);
         } catch (const DocumentError& error) {
             ShowAppError(error.what());
             return;
         }
+        LoadedDocument& document = opened.Document;
         if (!ConfirmDiscard()) return;
         LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
         unmappedCharacters_ = document.UnmappedCharacters;
         SetFileName(fileName);
+        // A converted book is shown by its title and is never written over.
+        bookFile_ = opened.IsBook ? fileName : std::string();
+        if (opened.IsBook && !opened.Title.empty())
+            setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(opened.Title));
         if (document.UnmappedCharacters > 0)
             ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
                            .arg(document.UnmappedCharacters));
@@ -488,9 +494,19 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
     choice.Title = QStringLiteral("Укажите имя файла с текстом");
     choice.Filter = kTextFilter + QStringLiteral(";;") + kAnyFilter;
     choice.Folder = folder_;
+    // A book's text is offered a text file of the book's name beside it.
+    if (!bookFile_.empty())
+        choice.Folder = QFileInfo(QString::fromStdString(bookFile_)).absolutePath() +
+                        QLatin1Char('/') +
+                        QFileInfo(QString::fromStdString(bookFile_)).completeBaseName() +
+                        QStringLiteral(".txt");
     choice.DefaultSuffix = QStringLiteral("TXT");
     const QString name = dialogs_.ChooseFile(this, choice);
     if (name.isEmpty()) return false;
+    if (!bookFile_.empty() && SameFile(name, QString::fromStdString(bookFile_))) {
+        ShowAppError("Книга не перезаписывается текстом: сохраните его в другой файл");
+        return false;
+    }
     const std::vector<BoxButton> yesNoCancel = {BoxButton::Yes, BoxButton::No, BoxButton::Cancel};
     if (QFileInfo::exists(name) &&
         dialogs_.Show(this, BoxKind::Question, QStringLiteral("OK чтобы переписать %1").arg(name),

@@ -278,22 +278,21 @@ int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choic
 int ExportByChapter(const CommandLine& line, AudioFileType type, const VoiceChoice& choice,
                     const Book& book, const PlayerOptions& options) {
     const std::string& path = *line.Value("--file");
-    ChapterExportRequest request{
-        .Folder = *line.Value("--output-dir"),
-        .Voice = {.path = {},
-                  .type = type,
-                  .voice = choice.Voice,
-                  .timbre = choice.Timbre,
-                  .tempo = choice.Tempo,
-                  .melody = choice.Melody,
-                  .volume = choice.Volume,
-                  .engineFolder = DefaultEngineFolder()},
-        .BookTitle = book.Opened.Title,
-        .Author = book.Opened.Author};
+    ChapterExportRequest request{.Folder = *line.Value("--output-dir"),
+                                 .Voice = {.path = {},
+                                           .type = type,
+                                           .voice = choice.Voice,
+                                           .timbre = choice.Timbre,
+                                           .tempo = choice.Tempo,
+                                           .melody = choice.Melody,
+                                           .volume = choice.Volume,
+                                           .engineFolder = DefaultEngineFolder()},
+                                 .BookTitle = book.Opened.Title,
+                                 .Author = book.Opened.Author};
     if (request.BookTitle.empty()) request.BookTitle = std::filesystem::path(path).stem().string();
-    const bool completed =
-        ExportChapters(request, book.Text, DocumentChapters(book.Text, book.Opened.Chapters, options),
-                       options, interrupted);
+    const bool completed = ExportChapters(
+        request, book.Text, DocumentChapters(book.Text, book.Opened.Chapters, options), options,
+        interrupted);
     return completed && !interrupted ? 0 : kExitInterrupted;
 }
 

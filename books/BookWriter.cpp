@@ -2,6 +2,8 @@
 
 #include "text/CodePages.h"
 
+#include <array>
+
 namespace tovrin {
 
 namespace {
@@ -9,6 +11,23 @@ namespace {
 bool IsInvisible(char16_t c) {
     return c == u'\u00AD' || (c >= u'\u200B' && c <= u'\u200F') || c == u'\uFEFF' ||
            (c >= u'\u2060' && c <= u'\u2064');
+}
+
+bool IsBlank(char16_t c) {
+    return c <= 0x20 || (c >= 0x7F && c < 0xA0) || QChar::isSpace(c);
+}
+
+// The Windows-1251 byte of every UTF-16 code unit; 0 where the code page has none.
+const std::array<unsigned char, 0x10000>& WindowsBytes() {
+    static const auto table = [] {
+        std::array<unsigned char, 0x10000> bytes{};
+        for (unsigned b = 1; b < 0x100; ++b) {
+            const unsigned code = WindowsToCodePoint(static_cast<unsigned char>(b));
+            if (code != 0 && code < 0x10000) bytes[code] = static_cast<unsigned char>(b);
+        }
+        return bytes;
+    }();
+    return table;
 }
 
 }  // namespace
@@ -20,7 +39,7 @@ QString CleanLine(const QString& text) {
     for (const QChar qc : text) {
         const char16_t c = qc.unicode();
         if (IsInvisible(c)) continue;
-        if (qc.isSpace() || c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+        if (IsBlank(c)) {
             if (!blank) out += QLatin1Char(' ');
             blank = true;
             continue;
@@ -30,6 +49,35 @@ QString CleanLine(const QString& text) {
     }
     if (out.endsWith(QLatin1Char(' '))) out.chop(1);
     return out;
+}
+
+bool AppendCleanWindows1251(std::string& out, QStringView text, size_t& unmapped) {
+    const std::array<unsigned char, 0x10000>& bytes = WindowsBytes();
+    const size_t start = out.size();
+    bool blank = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (IsInvisible(c)) continue;
+        if (IsBlank(c)) {
+            if (!blank) out += ' ';
+            blank = true;
+            continue;
+        }
+        blank = false;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (const unsigned char b = bytes[c]) {
+            out += static_cast<char>(b);
+        } else {
+            // A character the code page lacks; a surrogate pair is one character.
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            out += '?';
+            ++unmapped;
+        }
+    }
+    if (out.size() > start && out.back() == ' ') out.pop_back();
+    return out.size() > start;
 }
 
 void BookWriter::SetTitle(const QString& title) {
@@ -57,18 +105,20 @@ void BookWriter::Paragraph(const QString& text) {
     Line(text, false);
 }
 
-void BookWriter::Emit(const QString& text, bool indented) {
+void BookWriter::Emit(const std::string& line, bool indented) {
     if (indented) book_.Text += kIndent;
-    book_.Text += Utf8DocumentToWindows1251(text.toStdString(), book_.UnmappedCharacters);
+    book_.Text += line;
     book_.Text += "\r\n";
 }
 
 void BookWriter::Line(const QString& raw, bool heading) {
-    const QString text = CleanLine(raw);
-    if (text.isEmpty()) return;
+    line_.clear();
+    size_t unmapped = 0;
+    if (!AppendCleanWindows1251(line_, raw, unmapped)) return;
+    book_.UnmappedCharacters += unmapped;
     if (book_.Chapters.empty() || chapterPending_) {
         const bool later = !book_.Chapters.empty();
-        QString title = heading ? text : pendingLabel_;
+        QString title = heading ? CleanLine(raw) : pendingLabel_;
         if (later && title.isEmpty())
             title = QStringLiteral("Глава %1").arg(book_.Chapters.size() + 1);
         if (later)
@@ -80,16 +130,20 @@ void BookWriter::Line(const QString& raw, bool heading) {
         titleOpen_ = heading;
         pendingLabel_.clear();
         // A later chapter without a heading of its own gets its label as one.
-        if (!heading && later) Emit(title, false);
+        if (!heading && later) {
+            std::string label;
+            AppendCleanWindows1251(label, title, book_.UnmappedCharacters);
+            Emit(label, false);
+        }
     } else if (heading && titleOpen_) {
         std::string& title = book_.Chapters.back().Title;
-        title += (title.empty() ? "" : ". ") + text.toStdString();
+        title += (title.empty() ? "" : ". ") + CleanLine(raw).toStdString();
     }
     if (!heading) {
         chapterHasBody_ = true;
         titleOpen_ = false;
     }
-    Emit(text, !heading);
+    Emit(line_, !heading);
 }
 
 Book BookWriter::Finish() {

@@ -3,6 +3,9 @@
 #include "books/Book.h"
 
 #include <QString>
+#include <QStringView>
+
+#include <string>
 
 namespace tovrin {
 
@@ -32,17 +35,22 @@ class BookWriter {
 
   private:
     void Line(const QString& text, bool heading);
-    void Emit(const QString& text, bool indented);
+    void Emit(const std::string& line, bool indented);
 
     Book book_;
     bool chapterHasBody_ = false;
     bool chapterPending_ = false;
     bool titleOpen_ = false;  // the chapter's title still grows with each heading line
     QString pendingLabel_;
+    std::string line_;  // the line being written, in Windows-1251
 };
 
 // Folds white space to single blanks, drops invisible characters (soft hyphens, zero-width
 // marks, controls) and trims the ends.
 QString CleanLine(const QString& text);
+
+// CleanLine's result appended in Windows-1251, each character the code page lacks as "?" and
+// counted in `unmapped`; false when nothing was left.
+bool AppendCleanWindows1251(std::string& out, QStringView text, size_t& unmapped);
 
 }  // namespace tovrin

@@ -26,6 +26,8 @@ QString DeclaredEncoding(const std::string& bytes) {
 }
 
 QString Decode(const std::string& bytes, const QString& encoding) {
+    if (encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0)
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QStringDecoder decoder(encoding.toLatin1().constData());
     if (!decoder.isValid())
         throw BookError("неизвестная кодировка \"" + encoding.toStdString() + "\"");

@@ -9,8 +9,10 @@ namespace tovrin {
 namespace {
 
 bool IsInvisible(char16_t c) {
+    // Soft hyphens, zero-width marks, and the object replacement character that stands for an
+    // image in Qt's HTML text.
     return c == u'\u00AD' || (c >= u'\u200B' && c <= u'\u200F') || c == u'\uFEFF' ||
-           (c >= u'\u2060' && c <= u'\u2064');
+           c == u'\uFFFC' || (c >= u'\u2060' && c <= u'\u2064');
 }
 
 bool IsBlank(char16_t c) {

@@ -8,16 +8,25 @@
 #include <QFont>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QUrl>
+#include <QVariant>
 
 namespace tovrin {
 
 namespace {
 
+// Qt's HTML reader would fetch style sheets and images a page names, local files included; a
+// book is read from its own bytes only.
+class DetachedDocument final : public QTextDocument {
+  protected:
+    QVariant loadResource(int, const QUrl&) override { return QVariant(); }
+};
+
 Book ConvertTagSoup(const QString& html) {
     // Entity declarations are refused in HTML as in XML.
     if (html.contains(QLatin1String("<!ENTITY")))
         throw BookError("XML с объявлениями сущностей (<!ENTITY>) не открывается");
-    QTextDocument document;
+    DetachedDocument document;
     // Headings are sized relative to the default font, which must have a size of its own.
     QFont font;
     font.setPointSize(12);

@@ -124,6 +124,15 @@ TEST(BadBookTest, PdfWithoutTextLayerAndDamagedPdf) {
     ExpectRefusal("%PDF-1.4\nне документ", "PDF");
 }
 
+TEST(BadBookTest, AnHtmlPageReadsNothingButItself) {
+    // An endless "style sheet" would never finish loading if it were read.
+    const std::optional<Book> book = ConvertBook(
+        "<html><head><link rel=\"stylesheet\" href=\"/dev/zero\"><style>@import "
+        "url(/dev/zero);</style></head><body><p>Текст<img src=\"/dev/urandom\"></p></body></html>");
+    ASSERT_TRUE(book);
+    EXPECT_EQ(Lines(book->Text), std::vector<std::string>{"   Текст"});
+}
+
 TEST(BadBookTest, EmptyBooksAndUnknownEncodingsSayWhy) {
     ExpectRefusal(Fb2WithBody("<p>  </p><empty-line/>"), "в книге нет текста");
     ExpectRefusal("<?xml version=\"1.0\" encoding=\"x-no-such\"?><FictionBook/>",

@@ -103,6 +103,10 @@ void BookWriter::Heading(const QString& text) {
     Line(text, true);
 }
 
+void BookWriter::BookHeading(const QString& text) {
+    Line(text, true, false);
+}
+
 void BookWriter::Paragraph(const QString& text) {
     Line(text, false);
 }
@@ -113,14 +117,14 @@ void BookWriter::Emit(const std::string& line, bool indented) {
     book_.Text += "\r\n";
 }
 
-void BookWriter::Line(const QString& raw, bool heading) {
+void BookWriter::Line(const QString& raw, bool heading, bool namesChapter) {
     line_.clear();
     size_t unmapped = 0;
     if (!AppendCleanWindows1251(line_, raw, unmapped)) return;
     book_.UnmappedCharacters += unmapped;
     if (book_.Chapters.empty() || chapterPending_) {
         const bool later = !book_.Chapters.empty();
-        QString title = heading ? CleanLine(raw) : pendingLabel_;
+        QString title = !heading ? pendingLabel_ : namesChapter ? CleanLine(raw) : QString();
         if (later && title.isEmpty())
             title = QStringLiteral("Глава %1").arg(book_.Chapters.size() + 1);
         if (later)
@@ -137,7 +141,7 @@ void BookWriter::Line(const QString& raw, bool heading) {
             AppendCleanWindows1251(label, title, book_.UnmappedCharacters);
             Emit(label, false);
         }
-    } else if (heading && titleOpen_) {
+    } else if (heading && titleOpen_ && namesChapter) {
         std::string& title = book_.Chapters.back().Title;
         title += (title.empty() ? "" : ". ") + CleanLine(raw).toStdString();
     }

@@ -27,6 +27,9 @@ class BookWriter {
     // chapter when it brings no heading of its own.
     void StartChapter(const QString& label = QString());
     void Heading(const QString& text);
+    // A heading over the whole book (its title on the first page): written as a heading line,
+    // but no chapter is named after it.
+    void BookHeading(const QString& text);
     void Paragraph(const QString& text);
     // The book; throws BookError when nothing readable was found.
     Book Finish();
@@ -34,7 +37,7 @@ class BookWriter {
     bool HasTitle() const { return !book_.Title.empty(); }
 
   private:
-    void Line(const QString& text, bool heading);
+    void Line(const QString& text, bool heading, bool namesChapter = true);
     void Emit(const std::string& line, bool indented);
 
     Book book_;

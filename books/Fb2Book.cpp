@@ -94,8 +94,10 @@ class Fb2Reader {
         ReadBlocks();
     }
 
-    // The content of a body, section, poem, cite or epigraph, up to its end.
-    void ReadBlocks() {
+    enum class Line { BookHeading, Heading, Paragraph };
+
+    // The content of a body (depth 0), section, poem, cite or epigraph, up to its end.
+    void ReadBlocks(int depth = 0) {
         for (;;) {
             const Token t = Next();
             if (t == Token::EndElement || t == Token::EndDocument) return;
@@ -103,25 +105,25 @@ class Fb2Reader {
             const QStringView name = xml_.Reader().name();
             if (name == u"section") {
                 writer_.StartChapter();
-                ReadBlocks();
+                ReadBlocks(depth + 1);
             } else if (name == u"title") {
-                ReadLines(true);
+                ReadLines(depth == 0 ? Line::BookHeading : Line::Heading);
             } else if (name == u"subtitle") {
                 writer_.Heading(InlineText());
             } else if (name == u"p" || name == u"v" || name == u"text-author") {
                 writer_.Paragraph(InlineText());
             } else if (name == u"table") {
-                ReadLines(false);
+                ReadLines(Line::Paragraph);
             } else if (name == u"image" || name == u"empty-line" || name == u"annotation") {
                 xml_.SkipElement();
             } else {
-                ReadBlocks();  // poem, stanza, cite, epigraph and unknown containers
+                ReadBlocks(depth + 1);  // poem, stanza, cite, epigraph and unknown containers
             }
         }
     }
 
     // Every paragraph or row inside the current element as a line of its own.
-    void ReadLines(bool heading) {
+    void ReadLines(Line kind) {
         for (;;) {
             const Token t = Next();
             if (t == Token::EndElement || t == Token::EndDocument) return;
@@ -129,7 +131,12 @@ class Fb2Reader {
             const QStringView name = xml_.Reader().name();
             if (name == u"p" || name == u"tr") {
                 const QString text = InlineText();
-                heading ? writer_.Heading(text) : writer_.Paragraph(text);
+                if (kind == Line::Paragraph)
+                    writer_.Paragraph(text);
+                else if (kind == Line::Heading)
+                    writer_.Heading(text);
+                else
+                    writer_.BookHeading(text);
             } else {
                 xml_.SkipElement();
             }

@@ -21,6 +21,8 @@ struct Package {
     QHash<QString, QString> hrefs;  // manifest id -> path in the archive
     QHash<QString, QString> types;  // manifest id -> media type
     QStringList spine;              // manifest ids in reading order
+    QString ncxId;                  // the EPUB 2 table of contents
+    QString navId;                  // the EPUB 3 navigation document
 };
 
 QString ReadXml(ZipArchive& archive, const QString& path) {
@@ -74,6 +76,10 @@ Package ReadPackage(ZipArchive& archive, const QString& path) {
             const QString id = attribute("id");
             package.hrefs.insert(id, ResolvePath(folder, attribute("href")));
             package.types.insert(id, attribute("media-type"));
+            if (attribute("properties").split(QLatin1Char(' ')).contains(QLatin1String("nav")))
+                package.navId = id;
+        } else if (name == u"spine") {
+            package.ncxId = attribute("toc");
         } else if (name == u"itemref" && attribute("linear") != QLatin1String("no")) {
             package.spine << attribute("idref");
         }
@@ -94,6 +100,32 @@ QStringList EncryptedPaths(ZipArchive& archive) {
     return paths;
 }
 
+// The table of contents' label of each file it names (the first one for a file named twice):
+// the name of a chapter that brings no heading of its own. Entries are <navLabel><text> with
+// <content src> in an NCX file, and <a href> in an EPUB 3 navigation document.
+QHash<QString, QString> ContentsLabels(ZipArchive& archive, const QString& path) {
+    QHash<QString, QString> labels;
+    if (path.isEmpty() || !archive.Has(path.toStdString())) return labels;
+    const QString folder = FolderOf(path);
+    XmlInput xml(ReadXml(archive, path));
+    QString label;
+    for (Token t = xml.Next(); t != Token::EndDocument; t = xml.Next()) {
+        if (t != Token::StartElement) continue;
+        const QXmlStreamReader& r = xml.Reader();
+        if (r.name() == u"text") {
+            label = xml.ElementText();
+        } else if (r.name() == u"content" || r.name() == u"a") {
+            const bool link = r.name() == u"a";
+            const QString href =
+                r.attributes().value(QLatin1String(link ? "href" : "src")).toString();
+            if (link) label = xml.ElementText();
+            const QString target = ResolvePath(folder, href);
+            if (!labels.contains(target)) labels.insert(target, CleanLine(label));
+        }
+    }
+    return labels;
+}
+
 bool IsXhtml(const QString& type) {
     return type == QLatin1String("application/xhtml+xml") || type == QLatin1String("text/html");
 }
@@ -103,6 +135,8 @@ bool IsXhtml(const QString& type) {
 Book ConvertEpub(ZipArchive& archive) {
     const Package package = ReadPackage(archive, PackagePath(archive));
     const QStringList encrypted = EncryptedPaths(archive);
+    const QHash<QString, QString> labels = ContentsLabels(
+        archive, package.hrefs.value(package.navId.isEmpty() ? package.ncxId : package.navId));
     BookWriter writer;
     writer.SetTitle(package.title);
     writer.SetAuthor(package.authors.join(QStringLiteral(", ")));
@@ -110,7 +144,7 @@ Book ConvertEpub(ZipArchive& archive) {
         const QString path = package.hrefs.value(id);
         if (path.isEmpty() || !IsXhtml(package.types.value(id))) continue;
         if (encrypted.contains(path)) throw BookError("книга зашифрована (DRM)");
-        writer.StartChapter();
+        writer.StartChapter(labels.value(path));
         WalkXhtml(ReadXml(archive, path), writer);
     }
     return writer.Finish();

@@ -135,6 +135,12 @@ TEST(BookConverterTest, Fb2InEachDeclaredEncodingAndZippedGivesTheSameBook) {
     ExpectPlayerLayout(*first);
 }
 
+// The table of contents names the second file, which brings no heading of its own.
+const std::string kNcx =
+    "<ncx><navMap><navPoint><navLabel><text>Весна</text></navLabel><content src=\"../a.xhtml\"/>"
+    "</navPoint><navPoint><navLabel><text>Летом</text></navLabel>"
+    "<content src=\"Text/two%20words.xhtml#start\"/></navPoint></navMap></ncx>";
+
 TEST(BookConverterTest, EpubResolvesPathsSkipsNonLinearItemsAndFootnotes) {
     const std::string opf =
         "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
@@ -143,7 +149,8 @@ TEST(BookConverterTest, EpubResolvesPathsSkipsNonLinearItemsAndFootnotes) {
         "<item id=\"b\" href=\"Text/two%20words.xhtml\" media-type=\"application/xhtml+xml\"/>"
         "<item id=\"a\" href=\"../a.xhtml\" media-type=\"application/xhtml+xml\"/>"
         "<item id=\"n\" href=\"Text/notes.xhtml\" media-type=\"application/xhtml+xml\"/>"
-        "</manifest><spine><itemref idref=\"a\"/><itemref idref=\"n\" linear=\"no\"/>"
+        "<item id=\"toc\" href=\"toc.ncx\" media-type=\"application/x-dtbncx+xml\"/>"
+        "</manifest><spine toc=\"toc\"><itemref idref=\"a\"/><itemref idref=\"n\" linear=\"no\"/>"
         "<itemref idref=\"b\"/></spine></package>";
     const std::string a =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?><!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML "
@@ -159,13 +166,14 @@ TEST(BookConverterTest, EpubResolvesPathsSkipsNonLinearItemsAndFootnotes) {
     const std::optional<Book> book = ConvertBook(
         MakeEpub(opf, {{"a.xhtml", a},
                        {"OPS/Text/two words.xhtml", b},
+                       {"OPS/toc.ncx", kNcx},
                        {"OPS/Text/notes.xhtml", "<html><body><p>Не читать</p></body></html>"}}));
     ASSERT_TRUE(book);
     EXPECT_EQ(book->Title, "Сад");
     EXPECT_EQ(book->Author, "Один, Другой");
-    EXPECT_THAT(ChapterTitles(*book), ElementsAre("Весна", "Глава 2", "Осень"));
+    EXPECT_THAT(ChapterTitles(*book), ElementsAre("Весна", "Летом", "Осень"));
     EXPECT_THAT(Lines(book->Text), ElementsAre("Весна", "   Цвели яблони — все.", "Подглавка",
-                                               "   Строка", "   вторая", "", "", "Глава 2",
+                                               "   Строка", "   вторая", "", "", "Летом",
                                                "   Лето.", "", "", "Осень", "   Листья."));
     ExpectPlayerLayout(*book);
 }

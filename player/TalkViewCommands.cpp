@@ -38,6 +38,8 @@ namespace {
 const QString kTextFilter = QStringLiteral("Текст (*.TXT *.txt)");
 const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.dic *.rch)");
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
+const QString kBookFilter = QStringLiteral(
+    "Книга (*.fb2 *.fb2.zip *.epub *.docx *.odt *.htm *.html *.xhtml *.pdf *.FB2 *.EPUB *.PDF)");
 
 void Release(QAbstractButton* sender) {
     if (sender != nullptr) SetCheckedQuietly(sender, false);
@@ -457,8 +459,8 @@ void TFrmView::FileOpen(QAbstractButton* sender) {
     Release(sender);
     FileChoice choice;
     choice.Title = QStringLiteral("Укажите файл с текстом");
-    choice.Filter =
-        kTextFilter + QStringLiteral(";;") + kDictionaryFilter + QStringLiteral(";;") + kAnyFilter;
+    choice.Filter = kTextFilter + QStringLiteral(";;") + kBookFilter + QStringLiteral(";;") +
+                    kDictionaryFilter + QStringLiteral(";;") + kAnyFilter;
     choice.Folder = folder_;
     choice.DefaultSuffix = QStringLiteral("TXT");
     const QString name = dialogs_.ChooseFile(this, choice);

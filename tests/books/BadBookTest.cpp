@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 namespace tovrin::test {
 namespace {
@@ -131,6 +132,24 @@ TEST(BadBookTest, AnHtmlPageReadsNothingButItself) {
         "url(/dev/zero);</style></head><body><p>Текст<img src=\"/dev/urandom\"></p></body></html>");
     ASSERT_TRUE(book);
     EXPECT_EQ(Lines(book->Text), std::vector<std::string>{"   Текст"});
+}
+
+// Whatever damage a file has suffered, opening it either gives a document or a message.
+TEST(BadBookTest, RandomDamageEndsInADocumentOrAMessage) {
+    std::mt19937 random(19);
+    for (const std::string name : {"lighthouse.epub", "lighthouse.fb2"}) {
+        const std::string sample = SampleBytes(name);
+        for (int round = 0; round < 300; ++round) {
+            std::string bytes = sample;
+            if (round % 3 == 0) bytes.resize(random() % bytes.size());
+            for (unsigned flips = 1 + random() % 8; flips > 0 && !bytes.empty(); --flips)
+                bytes[random() % bytes.size()] = static_cast<char>(random());
+            try {
+                OpenDocumentBytes(bytes, name);
+            } catch (const DocumentError&) {
+            }
+        }
+    }
 }
 
 TEST(BadBookTest, EmptyBooksAndUnknownEncodingsSayWhy) {

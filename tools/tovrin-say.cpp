@@ -306,6 +306,7 @@ std::optional<AudioFileType> OutputType(const CommandLine& line) {
         if (!type) throw UsageError("--format must be ogg, opus, mp3, flac or wav");
         return type;
     }
+    if (line.Value("--format")) throw UsageError("--format goes with --output-dir");
     const std::string* output = line.Value("--output");
     if (!output) return std::nullopt;
     const auto type = AudioFileTypeFor(*output);

@@ -193,6 +193,8 @@ TEST(SayChaptersTest, WrongCombinationsAndBadBooksEndWithAMessage) {
     SayRun badFormat({"--file", sample, "--output-dir", MakeTempDir("x"), "--format", "aac"});
     EXPECT_EQ(badFormat.Wait(), 2);
     EXPECT_NE(badFormat.Output().find("--format"), std::string::npos);
+    SayRun formatAlone({"--file", sample, "--format", "ogg"});
+    EXPECT_EQ(formatAlone.Wait(), 2) << "a format without a folder is refused, not ignored";
 
     const std::string folder = MakeTempDir("bad");
     std::ofstream(folder + "/broken.epub", std::ios::binary)

@@ -1,6 +1,7 @@
 #include "books/BookConverter.h"
 
 #include "books/Converters.h"
+
 #include <algorithm>
 #include <cctype>
 

@@ -11,6 +11,7 @@
 
 #include <zip.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace tovrin::test {
@@ -86,6 +87,59 @@ std::string MakePdf(const std::vector<std::vector<std::string>>& pages, bool asP
         }
     }
     return buffer.data().toStdString();
+}
+
+std::string MakeOutlinedPdf(const std::vector<std::string>& pages,
+                            const std::vector<std::pair<std::string, int>>& outline) {
+    // Objects: 1 catalog, 2 page tree, 3 font, 4 outline root, then per page its page and
+    // content, then the outline entries.
+    std::vector<std::string> objects(4);
+    const int firstPage = 5;
+    const int firstItem = firstPage + 2 * static_cast<int>(pages.size());
+    const auto ref = [](int number) { return std::to_string(number) + " 0 R"; };
+    std::string kids;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const int page = firstPage + 2 * static_cast<int>(i);
+        kids += ref(page) + " ";
+        const std::string stream = "BT /F1 12 Tf 72 720 Td (" + pages[i] + ") Tj ET";
+        objects.push_back(
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << "
+            "/Font << /F1 3 0 R >> >> /Contents " +
+            ref(page + 1) + " >>");
+        objects.push_back("<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream +
+                          "\nendstream");
+    }
+    for (size_t i = 0; i < outline.size(); ++i) {
+        const int item = firstItem + static_cast<int>(i);
+        std::string entry = "<< /Title (" + outline[i].first + ") /Parent 4 0 R /Dest [" +
+                            ref(firstPage + 2 * outline[i].second) + " /Fit]";
+        if (i > 0) entry += " /Prev " + ref(item - 1);
+        if (i + 1 < outline.size()) entry += " /Next " + ref(item + 1);
+        objects.push_back(entry + " >>");
+    }
+    objects[0] = "<< /Type /Catalog /Pages 2 0 R /Outlines 4 0 R >>";
+    objects[1] =
+        "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
+    objects[2] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    objects[3] = "<< /Type /Outlines /First " + ref(firstItem) + " /Last " +
+                 ref(firstItem + static_cast<int>(outline.size()) - 1) + " /Count " +
+                 std::to_string(outline.size()) + " >>";
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
 }
 
 std::string SampleBytes(const std::string& name) {

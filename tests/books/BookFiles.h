@@ -27,6 +27,11 @@ std::string MakeOdt(const std::string& contentXml, const std::string& manifestXm
 // text layer). Needs a QGuiApplication.
 std::string MakePdf(const std::vector<std::vector<std::string>>& pages, bool asPicture = false);
 
+// A PDF written out by hand: one page per text (Latin letters, a line each), and an outline
+// whose entries name the pages given.
+std::string MakeOutlinedPdf(const std::vector<std::string>& pages,
+                            const std::vector<std::pair<std::string, int>>& outline);
+
 // The sample books of samples/.
 std::string SampleBytes(const std::string& name);
 

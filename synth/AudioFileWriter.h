@@ -48,6 +48,7 @@ class AudioFileWriter {
     struct SoundFile;
 
     void SetTags(const AudioTags& tags);
+    void WriteId3Tag(const AudioTags& tags);
     void WriteFloats(const std::vector<float>& samples);
     [[noreturn]] void Fail(const std::string& what);
     [[noreturn]] void FailWriting();

@@ -163,6 +163,42 @@ TEST(SayChaptersTest, ABookBecomesTaggedFilesPerChapterAndAPlaylist) {
         << say.Output();
 }
 
+// The sound's length in seconds as libsndfile decodes it; 0 when it cannot.
+double Seconds(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return 0;
+    sf_close(file);
+    return info.samplerate > 0 ? static_cast<double>(info.frames) / info.samplerate : 0;
+}
+
+TEST(SayChaptersTest, Mp3TagsAreUtf8AndTheSoundStillDecodes) {
+    const std::string folder = MakeTempDir("mp3") + "/out";
+    SayRun say({"--file", std::string(TOVRIN_SAMPLES_DIR) + "/lighthouse.fb2", "--output-dir",
+                folder, "--format", "mp3"});
+    ASSERT_EQ(say.Wait(), 0) << say.Output();
+    const std::string path = folder + "/03 - Глава третья. Ответ.mp3";
+    const std::string bytes = ReadWholeFile(path);
+    EXPECT_TRUE(bytes.starts_with(std::string("ID3\x04\x00", 5)));
+    // Text frames: the id, four size bytes, two flag bytes, then encoding 3 (UTF-8).
+    for (const std::string frame : {"TIT2", "TALB", "TPE1", "TRCK"}) {
+        const size_t at = bytes.find(frame);
+        ASSERT_LT(at, 200u) << frame;
+        EXPECT_EQ(bytes[at + 10], '\x03') << frame;
+    }
+    EXPECT_NE(bytes.find("\x03Глава третья. Ответ"), std::string::npos);
+    EXPECT_NE(bytes.find("\x03Тимофей Вересков"), std::string::npos);
+    EXPECT_NE(bytes.find("\x03"
+                         "3/3"),
+              std::string::npos);
+    EXPECT_EQ(bytes.find("ID3", 3), std::string::npos) << "one tag only";
+    const std::string playlist = ReadWholeFile(folder + "/Фонарщик с Сухого острова.m3u8");
+    const size_t seconds = playlist.find("#EXTINF:", playlist.find("02 - "));
+    ASSERT_NE(seconds, std::string::npos);
+    EXPECT_NEAR(Seconds(path), std::stod(playlist.substr(seconds + 8)), 1.0)
+        << "the whole chapter decodes after the tag";
+}
+
 TEST(SayChaptersTest, AnInterruptionKeepsTheFinishedChaptersAndTheirPlaylist) {
     // A short first chapter, then one long enough to be interrupted while it is written.
     std::string fb2 =

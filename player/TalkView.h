@@ -231,6 +231,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
     std::string speechPath_;
     std::string docName_;
     DocumentOrigin origin_;
+    std::string bookFile_;  // the book the document was converted from, if any
     std::optional<std::string> preparedText_;
     int32_t blockStart_ = 0;
     int32_t blockEnd_ = 0;

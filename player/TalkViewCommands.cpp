@@ -3,6 +3,7 @@
 
 #include "player/TalkView.h"
 
+#include "books/DocumentLoader.h"
 #include "dialogs/MessageBoxes.h"
 #include "dialogs/PrintOutput.h"
 #include "dialogs/Reabout.h"
@@ -38,6 +39,8 @@ namespace {
 const QString kTextFilter = QStringLiteral("Текст (*.TXT *.txt)");
 const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.dic *.rch)");
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
+const QString kBookFilter = QStringLiteral(
+    "Книга (*.fb2 *.fb2.zip *.epub *.docx *.odt *.htm *.html *.xhtml *.pdf *.FB2 *.EPUB *.PDF)");
 
 void Release(QAbstractButton* sender) {
     if (sender != nullptr) SetCheckedQuietly(sender, false);
@@ -62,6 +65,11 @@ QString LineBreakName(DocumentForm::LineBreaks breaks) {
             break;
     }
     return QStringLiteral("CR LF");
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
 }  // namespace
@@ -371,10 +379,10 @@ void TFrmView::EditorLock(bool on) {
 bool TFrmView::LoadText(const std::string& fileName) {
     bool loaded = false;
     Guarded([&] {
-        LoadedDocument document;
+        OpenedDocument opened;
         const QString file = QStringLiteral("Файл \"%1\"").arg(QString::fromStdString(fileName));
         try {
-            document = LoadDocument(fileName, kMaxWindowDocumentBytes);
+            opened = OpenDocument(fileName, {}, kMaxWindowDocumentBytes);
         } catch (const DocumentTooLarge&) {
             ShowAppError(TooLarge(file, PlayerDocument::TooLargeForWindow(kMaxDocumentBytes, 0)));
             return;
@@ -382,6 +390,7 @@ bool TFrmView::LoadText(const std::string& fileName) {
             ShowAppError(error.what());
             return;
         }
+        LoadedDocument& document = opened.Document;
         if (const QString refusal = PlayerDocument::TooLargeForWindow(document.Text);
             !refusal.isEmpty())
             return ShowAppError(TooLarge(file, refusal));
@@ -389,6 +398,10 @@ bool TFrmView::LoadText(const std::string& fileName) {
         LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
         origin_ = DocumentOrigin(fileName, document);
         SetFileName(fileName);
+        // A converted book is shown by its title and is never written over.
+        bookFile_ = opened.IsBook ? fileName : std::string();
+        if (opened.IsBook && !opened.Title.empty())
+            setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(opened.Title));
         if (document.UnmappedCharacters > 0)
             ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
                            .arg(document.UnmappedCharacters));
@@ -470,8 +483,8 @@ void TFrmView::FileOpen(QAbstractButton* sender) {
     Release(sender);
     FileChoice choice;
     choice.Title = QStringLiteral("Укажите файл с текстом");
-    choice.Filter =
-        kTextFilter + QStringLiteral(";;") + kDictionaryFilter + QStringLiteral(";;") + kAnyFilter;
+    choice.Filter = kTextFilter + QStringLiteral(";;") + kBookFilter + QStringLiteral(";;") +
+                    kDictionaryFilter + QStringLiteral(";;") + kAnyFilter;
     choice.Folder = folder_;
     choice.DefaultSuffix = QStringLiteral("TXT");
     const QString name = dialogs_.ChooseFile(this, choice);
@@ -513,9 +526,19 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
     choice.Title = QStringLiteral("Укажите имя файла с текстом");
     choice.Filter = kTextFilter + QStringLiteral(";;") + kAnyFilter;
     choice.Folder = folder_;
+    // A book's text is offered a text file of the book's name beside it.
+    if (!bookFile_.empty())
+        choice.Folder = QFileInfo(QString::fromStdString(bookFile_)).absolutePath() +
+                        QLatin1Char('/') +
+                        QFileInfo(QString::fromStdString(bookFile_)).completeBaseName() +
+                        QStringLiteral(".txt");
     choice.DefaultSuffix = QStringLiteral("TXT");
     const QString name = dialogs_.ChooseFile(this, choice);
     if (name.isEmpty()) return false;
+    if (!bookFile_.empty() && SameFile(name, QString::fromStdString(bookFile_))) {
+        ShowAppError("Книга не перезаписывается текстом: сохраните его в другой файл");
+        return false;
+    }
     const std::vector<BoxButton> yesNoCancel = {BoxButton::Yes, BoxButton::No, BoxButton::Cancel};
     if (QFileInfo::exists(name) &&
         dialogs_.Show(this, BoxKind::Question, QStringLiteral("OK чтобы переписать %1").arg(name),

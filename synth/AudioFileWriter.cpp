@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace tovrin {
 
@@ -62,6 +63,28 @@ int CreateTemporary(const std::string& path, std::string& temporaryPath) {
 // a speech that would overflow it is refused rather than written with a broken header.
 constexpr uint64_t kWavMaxDataBytes = 0xFFFFFFFFu - 4096;
 
+// An ID3v2.4 tag of UTF-8 text frames (title, album, artist, track); empty without tags.
+std::string Id3Tag(const AudioTags& tags) {
+    const auto syncsafe = [](size_t size) {
+        std::string bytes(4, '\0');
+        for (int i = 3; i >= 0; --i, size >>= 7)
+            bytes[static_cast<size_t>(i)] = static_cast<char>(size & 0x7F);
+        return bytes;
+    };
+    std::string frames;
+    const std::pair<const char*, const std::string*> texts[] = {{"TIT2", &tags.Title},
+                                                                {"TALB", &tags.Album},
+                                                                {"TPE1", &tags.Artist},
+                                                                {"TRCK", &tags.TrackNumber}};
+    for (const auto& [id, text] : texts) {
+        if (text->empty()) continue;
+        frames +=
+            std::string(id) + syncsafe(text->size() + 1) + std::string(2, '\0') + '\x03' + *text;
+    }
+    if (frames.empty()) return {};
+    return std::string("ID3\x04\x00\x00", 6) + syncsafe(frames.size()) + frames;
+}
+
 }  // namespace
 
 std::optional<AudioFileType> AudioFileTypeFor(const std::string& path) {
@@ -80,19 +103,24 @@ struct AudioFileWriter::SoundFile {
     int fd = -1;
     SNDFILE* handle = nullptr;
     int writeError = 0;  // errno of the first write that failed
+    // Bytes of our own before libsndfile's part of the file (an MP3's tag); libsndfile sees
+    // its part as the whole file.
+    sf_count_t base = 0;
 
     static sf_count_t Length(void* self) {
         struct stat status {};
-        return fstat(Of(self).fd, &status) == 0 ? status.st_size : -1;
+        return fstat(Of(self).fd, &status) == 0 ? status.st_size - Of(self).base : -1;
     }
     static sf_count_t Seek(sf_count_t offset, int whence, void* self) {
-        return lseek(Of(self).fd, offset, whence);
+        const sf_count_t at =
+            lseek(Of(self).fd, whence == SEEK_SET ? offset + Of(self).base : offset, whence);
+        return at < 0 ? at : at - Of(self).base;
     }
     static sf_count_t Read(void* data, sf_count_t count, void* self) {
         const ssize_t got = read(Of(self).fd, data, static_cast<size_t>(count));
         return got < 0 ? 0 : got;
     }
-    static sf_count_t Tell(void* self) { return lseek(Of(self).fd, 0, SEEK_CUR); }
+    static sf_count_t Tell(void* self) { return lseek(Of(self).fd, 0, SEEK_CUR) - Of(self).base; }
     static sf_count_t WriteAll(const void* data, sf_count_t count, void* self) {
         SoundFile& file = Of(self);
         const char* bytes = static_cast<const char*>(data);
@@ -126,7 +154,8 @@ struct AudioFileWriter::SoundFile {
     ~SoundFile() { Close(); }
 };
 
-AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampleRate)
+AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampleRate,
+                                 const AudioTags& tags)
     : path_(std::move(path)), file_(std::make_unique<SoundFile>()) {
     const TypeInfo& info = InfoOf(type);
     // Found now, not when the last rename fails after hours of work.
@@ -135,6 +164,10 @@ AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampl
         throw std::runtime_error("cannot create " + path_ + ": " + std::strerror(EISDIR));
     file_->fd = CreateTemporary(path_, temporaryPath_);
     if (file_->fd < 0) throw std::runtime_error("cannot create " + path_ + ": " + ErrnoText());
+    // libsndfile hands MP3 tags to the encoder as Latin-1, which garbles Cyrillic; an MP3's
+    // tag is written here instead, in UTF-8, ahead of the sound.
+    const bool ownTag = type == AudioFileType::Mp3;
+    if (ownTag) WriteId3Tag(tags);
     SF_INFO format{};
     format.samplerate = info.sampleRate ? info.sampleRate : sampleRate;
     format.channels = 1;
@@ -145,8 +178,32 @@ AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampl
         unlink(temporaryPath_.c_str());
         Fail(problem);
     }
+    if (!ownTag) SetTags(tags);
     if (type == AudioFileType::Wav) framesLeft_ = kWavMaxDataBytes / sizeof(int16_t);
     if (format.samplerate != sampleRate) resampler_.emplace(sampleRate, format.samplerate);
+}
+
+// Strings go in before the first sample: some types write them into their header. A type
+// that holds no tags refuses them, which costs nothing but the tags.
+void AudioFileWriter::SetTags(const AudioTags& tags) {
+    const std::pair<int, const std::string*> strings[] = {{SF_STR_TITLE, &tags.Title},
+                                                          {SF_STR_ALBUM, &tags.Album},
+                                                          {SF_STR_ARTIST, &tags.Artist},
+                                                          {SF_STR_TRACKNUMBER, &tags.TrackNumber}};
+    for (const auto& [kind, value] : strings)
+        if (!value->empty()) sf_set_string(file_->handle, kind, value->c_str());
+}
+
+void AudioFileWriter::WriteId3Tag(const AudioTags& tags) {
+    const std::string tag = Id3Tag(tags);
+    if (tag.empty()) return;
+    if (SoundFile::WriteAll(tag.data(), static_cast<sf_count_t>(tag.size()), file_.get()) !=
+        static_cast<sf_count_t>(tag.size())) {
+        file_->Close();
+        unlink(temporaryPath_.c_str());
+        FailWriting();
+    }
+    file_->base = static_cast<sf_count_t>(tag.size());
 }
 
 AudioFileWriter::~AudioFileWriter() {

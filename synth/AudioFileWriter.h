@@ -18,6 +18,14 @@ enum class AudioFileType { Wav, Flac, OggVorbis, Opus, Mp3 };
 // (Vorbis), ".opus", ".mp3"; nullopt for any other name.
 std::optional<AudioFileType> AudioFileTypeFor(const std::string& path);
 
+// Tags a sound file carries where its type holds them (UTF-8; empty ones are left out).
+struct AudioTags {
+    std::string Title;
+    std::string Album;
+    std::string Artist;
+    std::string TrackNumber;
+};
+
 // Writes mono 16-bit samples into a sound file through libsndfile, resampled where the type
 // needs another rate (Opus takes 48 kHz). The sound goes into a hidden temporary file beside
 // the target, which Commit renames into place: until then an existing file of that name is
@@ -25,7 +33,8 @@ std::optional<AudioFileType> AudioFileTypeFor(const std::string& path);
 class AudioFileWriter {
   public:
     // Throws std::runtime_error when the file cannot be created.
-    AudioFileWriter(std::string path, AudioFileType type, int sampleRate);
+    AudioFileWriter(std::string path, AudioFileType type, int sampleRate,
+                    const AudioTags& tags = {});
     ~AudioFileWriter();
     AudioFileWriter(const AudioFileWriter&) = delete;
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
@@ -38,6 +47,8 @@ class AudioFileWriter {
   private:
     struct SoundFile;
 
+    void SetTags(const AudioTags& tags);
+    void WriteId3Tag(const AudioTags& tags);
     void WriteFloats(const std::vector<float>& samples);
     [[noreturn]] void Fail(const std::string& what);
     [[noreturn]] void FailWriting();

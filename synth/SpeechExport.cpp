@@ -40,7 +40,7 @@ SynthVoice VoiceOf(const ExportSettings& settings) {
 struct SpeechExport::Rendering {
     explicit Rendering(const ExportSettings& settings)
         : renderer(synthesizer),
-          writer(settings.path, settings.type, synthesizer.SampleRate()),
+          writer(settings.path, settings.type, synthesizer.SampleRate(), settings.tags),
           voice(VoiceOf(settings)),
           volume(settings.volume) {
         // The configuration is only read: the user's win.ini stays as it is.

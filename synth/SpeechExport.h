@@ -21,6 +21,7 @@ struct ExportSettings {
     std::optional<int32_t> voice, timbre, tempo, melody;
     std::optional<int32_t> volume;  // 0..255; none: the file at full level
     std::string engineFolder;       // where the engine finds sound files and owndict.dic
+    AudioTags tags{};
 };
 
 // Speech saved into a sound file instead of played: the texts the reader would hand to the

@@ -17,8 +17,11 @@
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 #ifdef TOVRIN_SAY_EXPORT
+#include "books/BookConverter.h"
+#include "books/DocumentLoader.h"
 #include "synth/EspeakSynthesizer.h"
 #include "synth/SpeechExport.h"
+#include "tools/SayChapters.h"
 #include "tools/SayExport.h"
 #endif
 
@@ -29,6 +32,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,7 +50,8 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 const char* const kUsage =
     "usage: tovrin-say [--voice N] [--tempo N] [--timbre N] [--melody N] [--volume N] "
-    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3 [--force]]";
+    "(TEXT | --file FILE [--set F=V]...) [--output FILE.wav|.flac|.ogg|.opus|.mp3 [--force] | "
+    "--output-dir DIR [--format ogg|opus|mp3|flac|wav]]";
 
 const char* const kHelp =
     "usage: tovrin-say [OPTIONS] TEXT\n"
@@ -57,6 +62,8 @@ const char* const kHelp =
     "  --set FIELD=VALUE                              a reading option for FILE\n"
     "  --output FILE    save the speech into FILE (.wav, .flac, .ogg, .opus, .mp3)\n"
     "  --force          replace FILE even when it is read-only\n"
+    "  --output-dir DIR one sound file per chapter of FILE into DIR, with a playlist\n"
+    "  --format F       the chapters' sound format: ogg (the default), opus, mp3, flac, wav\n"
     "  -h, --help       show this text;  --version  show the version\n"
     "  --               what follows is TEXT, even when it starts with a dash\n"
     "Exit status: 0 done, 1 failed, 2 usage error, 130 interrupted.\n";
@@ -65,7 +72,7 @@ const char* const kHelp =
 AcceptedOptions SayOptions() {
     return {{"--voice", "--tempo", "--timbre", "--melody", "--volume", "--file", "--set",
 #ifdef TOVRIN_SAY_EXPORT
-             "--output"
+             "--output", "--output-dir", "--format"
 #endif
             },
             {"--help", "--version",
@@ -225,13 +232,47 @@ bool SpeakAndWait(TTalkServ& serv, Clock& clock, const std::string& text, Speech
 
 // What to say: TEXT, or the first piece of --file in the library's form and the reader of
 // the rest, so that a document of any size costs a bounded amount of memory.
+// A converted book (FB2, EPUB, ...) or a document cut into chapters is held whole instead.
 struct Book {
     std::string Text;
     std::unique_ptr<BookReader> Reader;
     int32_t CodePage = kCodePageUnknown;
+#ifdef TOVRIN_SAY_EXPORT
+    OpenedDocument Opened;  // a whole document: a converted book's title, author and chapters
+#endif
 };
 
-Book LoadBook(const std::string& path) {
+#ifdef TOVRIN_SAY_EXPORT
+// Whether the file's first bytes are those of a book format rather than of a plain text.
+bool FileLooksLikeBook(const std::string& path) {
+    const UniqueFd fd = OpenDocumentFile(path);
+    std::string head(64 * 1024, '\0');
+    head.resize(ReadDocumentPiece(fd.get(), path, head.data(), head.size()));
+    return LooksLikeBook(head);
+}
+
+Book LoadWholeBook(const std::string& path) {
+    Book book;
+    book.Opened = OpenDocument(path);
+    LoadedDocument& document = book.Opened.Document;
+    if (document.UnmappedCharacters > 0)
+        Warn(std::to_string(document.UnmappedCharacters) +
+             " characters have no Windows-1251 form and are read as \"?\"");
+    if (const size_t zero = document.Text.find('\0'); zero != std::string::npos) {
+        Warn(ZeroByteWarning(document.Text.size() - zero));
+        document.Text.resize(zero);
+    }
+    book.Text = std::move(document.Text);
+    book.CodePage = document.CodePage;
+    return book;
+}
+#endif
+
+// Plain text is read piece by piece; books, and documents exported by chapter, whole.
+Book LoadBook(const std::string& path, [[maybe_unused]] bool whole) {
+#ifdef TOVRIN_SAY_EXPORT
+    if (whole || FileLooksLikeBook(path)) return LoadWholeBook(path);
+#endif
     Book book;
     book.Reader = std::make_unique<BookReader>(path);
     book.Reader->ReadPiece(book.Text);
@@ -263,9 +304,14 @@ PlayerOptions FileOptions(const CommandLine& line, const Book& book) {
 // Cuts the book into the portions a player window reads, one after another. False when the
 // handler stopped; a cutter that cannot move on is a failure, as the rest would go unread.
 bool ForEachPortion(Book& book, const PlayerOptions& options, const PortionHandler& handle) {
-    const CutOutcome outcome =
-        ForEachBookPortion(*book.Reader, std::move(book.Text), options, handle);
-    WarnAboutLosses(*book.Reader);
+    CutOutcome outcome;
+    if (book.Reader) {
+        outcome = ForEachBookPortion(*book.Reader, std::move(book.Text), options, handle);
+        WarnAboutLosses(*book.Reader);
+    } else {
+        const char* text = book.Text.c_str();
+        outcome = ForEachPortion(text, text + book.Text.size(), text, options, handle);
+    }
     if (outcome.Stalled()) throw std::runtime_error("the text could not be read to its end");
     return outcome.Finished;
 }
@@ -324,8 +370,41 @@ void RefuseReadOnlyTarget(const std::string& path, bool force) {
     throw EngineError(path + " is read-only; give --force to replace it");
 }
 
-// The sound file type --output asks for; checked before any work is done.
+// One sound file per chapter into --output-dir, with its playlist.
+int ExportByChapter(const CommandLine& line, AudioFileType type, const VoiceChoice& choice,
+                    const Book& book, const PlayerOptions& options) {
+    const std::string& path = *line.Value("--file");
+    ChapterExportRequest request{.Folder = *line.Value("--output-dir"),
+                                 .Voice = {.path = {},
+                                           .type = type,
+                                           .voice = choice.Voice,
+                                           .timbre = choice.Timbre,
+                                           .tempo = choice.Tempo,
+                                           .melody = choice.Melody,
+                                           .volume = choice.Volume,
+                                           .engineFolder = DefaultEngineFolder()},
+                                 .BookTitle = book.Opened.Title,
+                                 .Author = book.Opened.Author};
+    if (request.BookTitle.empty()) request.BookTitle = std::filesystem::path(path).stem().string();
+    // This program runs no other thread that could read the environment meanwhile.
+    StartEspeakBeforeThreads();
+    const bool completed = ExportChapters(
+        request, book.Text, DocumentChapters(book.Text, book.Opened.Chapters, options), options,
+        interrupted);
+    return completed && !interrupted ? 0 : kExitInterrupted;
+}
+
+// The sound file type --output or --output-dir asks for; checked before any work is done.
 std::optional<AudioFileType> OutputType(const CommandLine& line) {
+    if (line.Value("--output-dir")) {
+        if (!line.Value("--file") || line.Value("--output"))
+            throw UsageError("--output-dir needs --file and excludes --output");
+        const std::string* format = line.Value("--format");
+        const auto type = ChapterFileType(format ? *format : "ogg");
+        if (!type) throw UsageError("--format must be ogg, opus, mp3, flac or wav");
+        return type;
+    }
+    if (line.Value("--format")) throw UsageError("--format goes with --output-dir");
     const std::string* output = line.Value("--output");
     if (!output) {
         if (line.Has("--force")) throw UsageError("--force needs --output");
@@ -381,13 +460,15 @@ int Run(const CommandLine& line) {
     Book book;
     PlayerOptions options;
     if (fromFile) {
-        book = LoadBook(*line.Value("--file"));
+        book = LoadBook(*line.Value("--file"), line.Value("--output-dir") != nullptr);
         options = FileOptions(line, book);
     } else {
         book.Text = Utf8ToWindows1251(line.Positionals()[0]);
     }
     if (interrupted) return kExitInterrupted;
 #ifdef TOVRIN_SAY_EXPORT
+    if (outputType && line.Value("--output-dir"))
+        return ExportByChapter(line, *outputType, voice, book, options);
     if (outputType) return Export(line, *outputType, voice, book, fromFile ? &options : nullptr);
 #endif
     // A TOVRIN_AUDIO that names no device has said so once; the engine would only say it

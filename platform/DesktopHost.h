@@ -40,6 +40,9 @@ class DesktopHost {
 
     // Local changes made by the owning program (button captions, progress).
     void SetCaption(WindowHandle window, const std::string& caption);
+    // From now on a WM_SETTEXT sent by another process leaves the caption as it is and is
+    // answered FALSE: for a window others find by its caption.
+    void KeepCaption(WindowHandle window);
     std::string Caption(WindowHandle window) const;
     void SetVisible(WindowHandle window, bool visible);
     bool IsVisible(WindowHandle window) const;

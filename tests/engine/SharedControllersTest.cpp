@@ -1,7 +1,9 @@
 #include "engine/TalkServ.h"
 
+#include "platform/ControllerRecord.h"
 #include "platform/InstanceLock.h"
 #include "platform/Profile.h"
+#include "platform/RuntimeFolder.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
 #include "tests/support/TestEnvironment.h"
@@ -201,6 +203,22 @@ TEST_F(SharedControllersTest, TheLastControllerRestoresAndClosesTheEngine) {
     }
     EXPECT_TRUE(engine.Destroyed()) << "the close waited for the last user";
     EXPECT_EQ(test::ReadWholeFile(WinIni()), kUserFile);
+}
+
+TEST_F(SharedControllersTest, AWaitingCloseIsKeptForTheProcessItWasMeantFor) {
+    test::FakeEngine engine;
+    const std::string record = ControllerRecordPath(*RuntimeFolder());
+    const uint64_t started = *ProcessStartTime(getpid());
+    // A close left for an engine that has ended since; its pid and window serial now name
+    // another program's window (this process's). Nothing may close that.
+    std::ofstream(record) << "close " << engine.Main() << " " << started + 1 << "\n";
+    { TTalkServ controller(folder, clock); }
+    EXPECT_FALSE(engine.Destroyed());
+    EXPECT_EQ(test::ReadWholeFile(record).find("close"), std::string::npos);
+    // The same close left for the process that owns the window now is carried out.
+    std::ofstream(record) << "close " << engine.Main() << " " << started << "\n";
+    { TTalkServ controller(folder, clock); }
+    EXPECT_TRUE(engine.Destroyed());
 }
 
 TEST_F(SharedControllersTest, TwoControllerProcessesAtOnceManyTimes) {

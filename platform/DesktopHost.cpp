@@ -73,8 +73,8 @@ void DesktopHost::SetCaption(WindowHandle window, const std::string& caption) {
     impl_->table->Modify(window, [&](WindowTable::Window& w) { w.caption = caption; });
 }
 
-void DesktopHost::KeepCaption(WindowHandle window) {
-    impl_->table->Modify(window, [](WindowTable::Window& w) { w.captionKept = true; });
+void DesktopHost::KeepFromOthers(WindowHandle window) {
+    impl_->table->Modify(window, [](WindowTable::Window& w) { w.keptFromOthers = true; });
 }
 
 std::string DesktopHost::Caption(WindowHandle window) const {

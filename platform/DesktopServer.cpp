@@ -351,9 +351,10 @@ bool DesktopServer::HandleFrame(const std::string& body, const std::shared_ptr<P
         return true;
     }
     const bool wait = request->flags & kFlagWait;
-    // A kept caption is not another process's to change: refused (FALSE), nothing delivered.
-    if (request->message == WM_SETTEXT && !peer->FromThisProcess() &&
-        table_->KeepsCaption(request->window)) {
+    // A window kept from others is not another process's to rename or destroy: refused
+    // (FALSE), nothing delivered.
+    if ((request->message == WM_SETTEXT || request->message == WM_DESTROY) &&
+        !peer->FromThisProcess() && table_->IsKeptFromOthers(request->window)) {
         peer->Send(Reply{});
         return true;
     }

@@ -47,10 +47,10 @@ std::optional<WindowTable::Window> WindowTable::Find(WindowHandle window) const 
     return found->second;
 }
 
-bool WindowTable::KeepsCaption(WindowHandle window) const {
+bool WindowTable::IsKeptFromOthers(WindowHandle window) const {
     std::lock_guard lock(mutex_);
     auto found = windows_.find(window);
-    return found != windows_.end() && found->second.captionKept;
+    return found != windows_.end() && found->second.keptFromOthers;
 }
 
 Reply WindowTable::Answer(const Request& request) {

@@ -50,7 +50,7 @@ TEST(DdeTest, ConversationWithAServerInAnotherProcess) {
     EXPECT_FALSE(conversation.Connect("tovrin", "TovrinProcess"));
 }
 
-TEST(DdeTest, AnotherProgramCannotRenameTheServerAway) {
+TEST(DdeTest, AnotherProgramCannotRenameOrDestroyTheServerAway) {
     HostProcess server({"--no-windows", "--dde", "tovrin", "TovrinProcess"});
     const WindowHandle window = desktop::FindWindow(kDdeServerClass, std::nullopt);
     ASSERT_NE(window, kNoWindow);
@@ -58,6 +58,8 @@ TEST(DdeTest, AnotherProgramCannotRenameTheServerAway) {
     EXPECT_EQ(desktop::SendMessage(window, WM_SETTEXT, 0, "gone|away"), 0);
     EXPECT_TRUE(desktop::PostMessage(window, WM_SETTEXT, 0, "gone|away"));
     EXPECT_EQ(desktop::GetWindowText(window), "tovrin|TovrinProcess");
+    EXPECT_EQ(desktop::SendMessage(window, WM_DESTROY, 0), 0);
+    EXPECT_TRUE(desktop::IsWindow(window));
     DdeConversation conversation;
     ASSERT_TRUE(conversation.Connect("tovrin", "TovrinProcess"));
     EXPECT_EQ(conversation.Execute("{TALKSERVCMD}"), DdeResult::Processed);

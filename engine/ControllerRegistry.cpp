@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -28,8 +29,17 @@ ControllerId ControllerId::NewForThisProcess() {
 
 ControllerRegistry::ControllerRegistry(std::optional<std::string> folder) {
     if (!folder) return;
-    fd_ = open(ControllerRecordPath(*folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = open(ControllerRecordPath(*folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK,
+               0600);
     if (fd_ < 0) return;
+    // A pipe or a device in the record's place (a link to /dev/zero reads for ever) is no
+    // record: this controller is then alone.
+    struct stat info {};
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd_);
+        fd_ = -1;
+        return;
+    }
     while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
     Load();

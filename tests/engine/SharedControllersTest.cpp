@@ -6,11 +6,13 @@
 #include "platform/RuntimeFolder.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -219,6 +221,29 @@ TEST_F(SharedControllersTest, AWaitingCloseIsKeptForTheProcessItWasMeantFor) {
     std::ofstream(record) << "close " << engine.Main() << " " << started << "\n";
     { TTalkServ controller(folder, clock); }
     EXPECT_TRUE(engine.Destroyed());
+}
+
+TEST_F(SharedControllersTest, ARecordThatIsNoFileLeavesEachControllerAlone) {
+    const std::string record = ControllerRecordPath(*RuntimeFolder());
+    fs::remove(record);
+    fs::create_symlink("/dev/zero", record);
+    WriteWinIni(kUserFile);
+    // In a child with bounded memory: reading zeros for ever must fail there, not here.
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit memory{1u << 30, 1u << 30};
+        setrlimit(RLIMIT_AS, &memory);
+        try {
+            TTalkServ controller(folder, clock);
+            _exit(controller.WriteEngineConfig() ? 0 : 2);
+        } catch (...) {
+            _exit(3);
+        }
+    }
+    const auto status = test::WaitStatusOfChild(child);
+    ASSERT_TRUE(status && WIFEXITED(*status)) << "hung or died";
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    fs::remove(record);
 }
 
 TEST_F(SharedControllersTest, TwoControllerProcessesAtOnceManyTimes) {

@@ -2,55 +2,21 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 
 namespace tovrin {
 
 namespace {
 
-constexpr const char* kRecordName = "/controllers";
-
-std::string ReadAll(int fd) {
-    std::string content;
-    char buffer[4096];
-    off_t at = 0;
-    for (;;) {
-        const ssize_t got = pread(fd, buffer, sizeof buffer, at);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return content;
-        content.append(buffer, size_t(got));
-        at += got;
-    }
-}
-
 bool IsLive(const ControllerId& id) {
-    return ProcessStartTime(id.Pid) == id.Started;
+    return ProcessLives(id.Pid, id.Started);
 }
 
 }  // namespace
-
-std::optional<uint64_t> ProcessStartTime(int64_t pid) {
-    if (pid <= 0) return std::nullopt;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return std::nullopt;
-    // The command name in parentheses may hold blanks; the fields are counted after it.
-    const size_t close = line.rfind(')');
-    if (close == std::string::npos) return std::nullopt;
-    std::istringstream fields(line.substr(close + 1));
-    std::string field;
-    for (int number = 3; fields >> field; ++number) {
-        // A process that has ended but is not yet collected runs no more.
-        if (number == 3 && (field == "Z" || field == "X")) return std::nullopt;
-        if (number == 22) return std::stoull(field);
-    }
-    return std::nullopt;
-}
 
 ControllerId ControllerId::NewForThisProcess() {
     static std::atomic<uint64_t> serial{0};
@@ -63,8 +29,17 @@ ControllerId ControllerId::NewForThisProcess() {
 
 ControllerRegistry::ControllerRegistry(std::optional<std::string> folder) {
     if (!folder) return;
-    fd_ = open((*folder + kRecordName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = open(ControllerRecordPath(*folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK,
+               0600);
     if (fd_ < 0) return;
+    // A pipe or a device in the record's place (a link to /dev/zero reads for ever) is no
+    // record: this controller is then alone.
+    struct stat info {};
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd_);
+        fd_ = -1;
+        return;
+    }
     while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
     }
     Load();
@@ -77,35 +52,30 @@ ControllerRegistry::~ControllerRegistry() {
 }
 
 void ControllerRegistry::Load() {
-    std::istringstream lines(ReadAll(fd_));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::string kind;
-        words >> kind;
-        if (kind == "controller") {
-            Entry entry;
-            if (!(words >> entry.Id.Pid >> entry.Id.Started >> entry.Id.Serial >> entry.Engine))
-                continue;  // a damaged line counts for nothing
-            if (IsLive(entry.Id)) {
-                entries_.push_back(entry);
-            } else {
-                changed_ = true;
-            }
-        } else if (kind == "close") {
-            words >> pendingClose_;
+    const ControllerRecord record = ReadControllerRecord(fd_);
+    for (const auto& recorded : record.Controllers) {
+        const Entry entry{{recorded.Pid, recorded.Started, recorded.Serial}, recorded.Engine};
+        if (IsLive(entry.Id)) {
+            entries_.push_back(entry);
+        } else {
+            changed_ = true;
         }
+    }
+    pendingClose_ = record.PendingClose;
+    // An engine that has ended needs no close; its handle may name a stranger's window now.
+    if (pendingClose_ && !StillRuns(*pendingClose_)) {
+        pendingClose_.reset();
+        changed_ = true;
     }
 }
 
 void ControllerRegistry::Store() {
-    std::string content;
-    for (const auto& entry : entries_) {
-        content += "controller " + std::to_string(entry.Id.Pid) + " " +
-                   std::to_string(entry.Id.Started) + " " + std::to_string(entry.Id.Serial) + " " +
-                   std::to_string(entry.Engine) + "\n";
-    }
-    if (pendingClose_ != kNoWindow) content += "close " + std::to_string(pendingClose_) + "\n";
+    ControllerRecord record;
+    for (const auto& entry : entries_)
+        record.Controllers.push_back(
+            {entry.Id.Pid, entry.Id.Started, entry.Id.Serial, entry.Engine});
+    record.PendingClose = pendingClose_;
+    const std::string content = FormatControllerRecord(record);
     // Short enough to go in one write; a reader holds the same lock, so never sees it half.
     if (ftruncate(fd_, 0) == 0) {
         [[maybe_unused]] const ssize_t written = pwrite(fd_, content.data(), content.size(), 0);
@@ -152,8 +122,12 @@ bool ControllerRegistry::OthersUse(const ControllerId& self, WindowHandle engine
     return false;
 }
 
+WindowHandle ControllerRegistry::PendingClose() const {
+    return pendingClose_ ? pendingClose_->Window : kNoWindow;
+}
+
 void ControllerRegistry::SetPendingClose(WindowHandle engine) {
-    pendingClose_ = engine;
+    pendingClose_ = EngineOf(engine);
     changed_ = true;
 }
 

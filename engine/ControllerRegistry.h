@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ControllerRecord.h"
 #include "platform/Desktop.h"
 
 #include <cstdint>
@@ -26,9 +27,11 @@ struct ControllerId {
 
 // The record the user's controllers share in the runtime folder: which controllers live, which
 // engine window each one uses, and an engine whose close is put off until its last user has
-// gone. Each object holds the lock on the record while it lives and writes its changes back
-// when it ends; records of ended processes are dropped as they are read, so a killed
-// controller is never counted. Without a runtime folder each controller is alone.
+// gone (known by its window and its process's start time, so that a window of a later process
+// with the same pid is never closed for it). Each object holds the lock on the record while it
+// lives and writes its changes back when it ends; records of ended processes are dropped as they
+// are read, so a killed controller is never counted. Without a runtime folder each controller is
+// alone.
 class ControllerRegistry {
   public:
     explicit ControllerRegistry(std::optional<std::string> folder);
@@ -42,7 +45,8 @@ class ControllerRegistry {
     // The engine window `self` uses (kNoWindow: none).
     void Use(const ControllerId& self, WindowHandle engine);
     bool OthersUse(const ControllerId& self, WindowHandle engine) const;
-    WindowHandle PendingClose() const { return pendingClose_; }
+    // The engine whose close waits; kNoWindow when none, or when its process has ended.
+    WindowHandle PendingClose() const;
     void SetPendingClose(WindowHandle engine);
 
   private:
@@ -57,10 +61,7 @@ class ControllerRegistry {
     int fd_ = -1;
     bool changed_ = false;
     std::vector<Entry> entries_;
-    WindowHandle pendingClose_ = kNoWindow;
+    std::optional<RecordedEngine> pendingClose_;
 };
-
-// The start time of a running process in clock ticks since boot; nullopt when none runs.
-std::optional<uint64_t> ProcessStartTime(int64_t pid);
 
 }  // namespace tovrin

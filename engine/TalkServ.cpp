@@ -278,7 +278,9 @@ void TTalkServ::StartEngine() {
     if (!FileExists(module)) throw EngineError(kCreateProcessError + module + " not found");
     ProcessInfo started;
     try {
-        LaunchProcess(ModuleCommandLine(module), kShowHidden, started);
+        // Marked as a controller's engine: it ends by itself once no controller is left.
+        LaunchProcess(ModuleCommandLine(module) + " " + std::string(kEngineControlledArgument),
+                      kShowHidden, started);
     } catch (const std::exception& e) {
         throw EngineError(e.what());
     }

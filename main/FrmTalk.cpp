@@ -4,6 +4,8 @@
 #include "engine/WholeNumber.h"
 #include "main/CommandText.h"
 #include "main/ControlNames.h"
+#include "main/RunningCopy.h"
+#include "main/SpeakFileRequests.h"
 #include "main/StartFile.h"
 #include "platform/Desktop.h"
 #include "platform/WaveDevice.h"
@@ -94,6 +96,9 @@ TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QW
     frmTimer_->setInterval(kPollIntervalMs);
     connect(frmTimer_, &QTimer::timeout, this, &TFrmTalk::TimerUpdateEvent);
     frmTimer_->start();
+    speakFiles_ = std::make_unique<SpeakFileRequests>(
+        this, [this](const std::string& name) { return ServeSpeakFile(name); },
+        [this](const std::string& text) { ReportError(text); });
 }
 
 TFrmTalk::~TFrmTalk() {
@@ -253,14 +258,22 @@ bool TFrmTalk::FormCreate() {
     firstActivation_ = false;
     secondCopy_ = false;
     const std::string service = DdeServiceName(setup_.ExecutablePath);
-    DdeConversation conversation;
-    if (conversation.Connect(service, kDdeTopic)) {
+    CopyCheck copy = FindRunningCopy(service, kDdeTopic, setup_.CopyLockPath,
+                                     std::chrono::milliseconds(setup_.HandOverLimitMs));
+    if (!copy.Lock && (copy.OtherServes || setup_.CopyLockPath)) {
         secondCopy_ = true;
         const std::string file = GetStartFile(setup_.Arguments);
+        DdeConversation conversation;
         // The running copy is told and not waited for; it is not otherwise disturbed.
-        if (!file.empty()) conversation.Execute(SpeakFileMacro(file), false);
+        if (!file.empty() && conversation.Connect(service, kDdeTopic))
+            conversation.Execute(SpeakFileMacro(file), false);
+        else if (!file.empty())
+            std::fprintf(stderr,
+                         "tovrin: the running copy does not answer; %s is not handed over\n",
+                         file.c_str());
         return false;
     }
+    copyLock_ = std::move(copy.Lock);
 
     normalStart_ = true;
     CreateTrayIcon();
@@ -361,7 +374,10 @@ void TFrmTalk::SelectBlockItem() {
 PlayerWindow* TFrmTalk::OpenPlayer(const std::string& fileName) {
     // A request queued before shutdown finds no window to open.
     if (!players_ || destroyed_) return nullptr;
-    PlayerWindow* window = players_->CreatePlayer();
+    return ReadInPlayer(players_->CreatePlayer(), fileName);
+}
+
+PlayerWindow* TFrmTalk::ReadInPlayer(PlayerWindow* window, const std::string& fileName) {
     const std::string existing = ExistingFileFor(fileName);
     if (existing.empty() || !window->LoadText(existing)) return window;
     if (!controller_->BindEngine()) {
@@ -374,12 +390,21 @@ PlayerWindow* TFrmTalk::OpenPlayer(const std::string& fileName) {
 
 bool TFrmTalk::DdeExec(const std::string& macro) {
     const auto fileName = SpeakFileRequest(macro);
-    if (!fileName) return true;
     // Answered at once: the work may start the engine, which takes longer than a client waits.
-    QTimer::singleShot(0, this, [this, name = *fileName] {
-        Guarded([this, &name] {
-            if (PlayerWindow* window = OpenPlayer(name)) window->EditorFocus();
-        });
+    if (fileName && !destroyed_) speakFiles_->Add(*fileName);
+    return true;
+}
+
+// A request from another program opens a new window, or at the limit of open windows reads
+// in the oldest idle one; false when every window is busy.
+bool TFrmTalk::ServeSpeakFile(const std::string& fileName) {
+    if (!players_ || destroyed_) return true;
+    const auto window =
+        SpeakFileRequests::ChooseWindow(players_->OpenPlayers(), controller_->GetHolder());
+    if (!window) return false;
+    Guarded([this, &fileName, reused = *window] {
+        PlayerWindow* reading = reused ? ReadInPlayer(reused, fileName) : OpenPlayer(fileName);
+        if (reading) reading->EditorFocus();
     });
     return true;
 }
@@ -657,6 +682,7 @@ void TFrmTalk::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     frmTimer_->stop();
+    speakFiles_->Clear();
     if (normalStart_) SaveSettings();
     if (players_) players_->CloseAll();
     if (normalStart_) {
@@ -667,6 +693,7 @@ void TFrmTalk::FormDestroy() {
         }
     }
     ddeServer_.reset();
+    copyLock_.reset();
 }
 
 void TFrmTalk::CloseWithoutQuestions() {

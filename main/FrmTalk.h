@@ -36,6 +36,9 @@ class QToolButton;
 
 namespace tovrin {
 
+class InstanceLock;
+class SpeakFileRequests;
+
 // What the main window is given by the program's entry point (tests give their own).
 struct FrmTalkSetup {
     std::string ExecutablePath;
@@ -46,6 +49,11 @@ struct FrmTalkSetup {
     std::function<std::unique_ptr<DdeServer>(const std::string& service, const std::string& topic,
                                              DdeServer::ExecuteHandler handler)>
         MakeDdeServer;
+    // The lock held by the running copy; without it a running copy is known by its DDE server
+    // alone.
+    std::optional<std::string> CopyLockPath;
+    // How long a copy waits for the copy holding the lock to serve before it gives up.
+    int HandOverLimitMs = 15'000;
     // The pause before the deferred start-up runs when no activation event arrives.
     int ActivationFallbackMs = 300;
     // The clock the daily events are due by (the system's when none).
@@ -113,6 +121,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     // Handler of an executed DDE macro; its work runs from the event loop.
     bool DdeExec(const std::string& macro);
     PlayerWindow* OpenPlayer(const std::string& fileName);
+    // Reads a file in an open player window, as OpenPlayer does in a new one.
+    PlayerWindow* ReadInPlayer(PlayerWindow* window, const std::string& fileName);
     // Shutdown: settings saved, player windows closed, the engine switched off.
     void FormDestroy();
     // Closes the program without asking anything, as a termination signal asks.
@@ -185,6 +195,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void StartWithFile(const std::string& fileName);
     void RestoreMainWindow();
     void PlayerClosing(PlayerWindow& window);
+    bool ServeSpeakFile(const std::string& fileName);
     void ReportTimerError(const std::string& text);
     void ReportEngineDeviceFailure(bool busy);
     bool IsOpenPlayer(SpeechHolder* holder) const;
@@ -197,6 +208,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     FrmTalkSetup setup_;
     PlayerFactory* players_ = nullptr;
     std::unique_ptr<DdeServer> ddeServer_;
+    std::unique_ptr<InstanceLock> copyLock_;  // held while this copy is the running one
+    std::unique_ptr<SpeakFileRequests> speakFiles_;
     bool firstActivation_ = false;
     bool secondCopy_ = false;
     bool normalStart_ = false;

@@ -25,6 +25,8 @@ class PlayerWindow {
     // Offers unsaved changes for saving before the program closes; false when the user
     // chose to keep the window open.
     virtual bool ConfirmClose() = 0;
+    // Whether the document holds changes not yet saved (asks nothing).
+    virtual bool HasUnsavedChanges() const = 0;
     // The window as the engine controller knows it (its holder identity).
     virtual SpeechHolder* Holder() = 0;
 };

@@ -3,7 +3,9 @@
 #include "dialogs/AccessibleToggles.h"
 #include "dialogs/MessageBoxes.h"
 #include "engine/EngineError.h"
+#include "main/CommandText.h"
 #include "main/FrmTalk.h"
+#include "main/RunningCopy.h"
 #include "main/SettingsFile.h"
 #include "main/StartFile.h"
 #include "platform/DesktopHost.h"
@@ -88,6 +90,7 @@ int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     for (int i = 1; i < argc; ++i)
         setup.Arguments.emplace_back(argv[i]);
     setup.SettingsPath = SettingsFilePath(executable);
+    setup.CopyLockPath = CopyLockPath(DdeServiceName(executable));
     setup.Boxes = &boxes;
     setup.MakeDdeServer = [&](const std::string& service, const std::string& topic,
                               DdeServer::ExecuteHandler handler) {

@@ -9,9 +9,11 @@ namespace tovrin {
 
 namespace {
 
+// Only a regular file (or a link to one) can be read as a document: a folder, a pipe or a
+// device given by name counts as no file at all.
 bool IsExistingFile(const std::string& name) {
     std::error_code error;
-    return !name.empty() && std::filesystem::exists(name, error);
+    return !name.empty() && std::filesystem::is_regular_file(name, error);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ class ViewWindow final : public PlayerWindow {
     }
     SpeechHolder* Holder() override { return holder_; }
     bool ConfirmClose() override { return !view_ || view_->ConfirmDiscard(); }
+    bool HasUnsavedChanges() const override { return view_ && view_->HasUnsavedChanges(); }
     TFrmView* View() const { return view_; }
 
   private:

@@ -28,6 +28,8 @@ DdeServer::DdeServer(DesktopHost& host, const std::string& service, const std::s
     };
     window_ = host_.CreateWindow(kDdeServerClass, service + "|" + topic, kNoWindow, false,
                                  std::move(handler));
+    // Clients find the server by its caption: no other program may rename or destroy it.
+    host_.KeepFromOthers(window_);
 }
 
 DdeServer::~DdeServer() {

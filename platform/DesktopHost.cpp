@@ -73,6 +73,10 @@ void DesktopHost::SetCaption(WindowHandle window, const std::string& caption) {
     impl_->table->Modify(window, [&](WindowTable::Window& w) { w.caption = caption; });
 }
 
+void DesktopHost::KeepFromOthers(WindowHandle window) {
+    impl_->table->Modify(window, [](WindowTable::Window& w) { w.keptFromOthers = true; });
+}
+
 std::string DesktopHost::Caption(WindowHandle window) const {
     auto found = impl_->table->Find(window);
     return found ? found->caption : std::string();

@@ -40,6 +40,9 @@ class DesktopHost {
 
     // Local changes made by the owning program (button captions, progress).
     void SetCaption(WindowHandle window, const std::string& caption);
+    // From now on WM_SETTEXT and WM_DESTROY sent by another process leave the window as it is
+    // and are answered 0 (FALSE): for a window others must always find by its caption.
+    void KeepFromOthers(WindowHandle window);
     std::string Caption(WindowHandle window) const;
     void SetVisible(WindowHandle window, bool visible);
     bool IsVisible(WindowHandle window) const;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/RuntimeFolder.h"
@@ -42,11 +43,13 @@ sockaddr_un AddressOf(const std::string& path) {
     return address;
 }
 
-bool SameUser(int fd) {
+// The connecting process, when it runs as this user.
+std::optional<pid_t> SameUserProcess(int fd) {
     ucred credentials{};
     socklen_t size = sizeof credentials;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return false;
-    return credentials.uid == getuid();
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return std::nullopt;
+    if (credentials.uid != getuid()) return std::nullopt;
+    return credentials.pid;
 }
 
 uint32_t LengthPrefix(const std::string& inbox) {
@@ -87,10 +90,12 @@ class DesktopServer::Waker {
 
 class DesktopServer::Peer {
   public:
-    Peer(UniqueFd fd, std::weak_ptr<Waker> waker) : fd_(std::move(fd)), waker_(std::move(waker)) {
+    Peer(UniqueFd fd, pid_t process, std::weak_ptr<Waker> waker)
+        : fd_(std::move(fd)), process_(process), waker_(std::move(waker)) {
         Heard();
     }
     int fd() const { return fd_.get(); }
+    bool FromThisProcess() const { return process_ == getpid(); }
 
     // From the serving thread and from the UI thread. Never waits for the client: what it
     // does not take now waits in the outbox for the serving thread.
@@ -158,6 +163,7 @@ class DesktopServer::Peer {
     }
 
     UniqueFd fd_;
+    pid_t process_;
     std::weak_ptr<Waker> waker_;
     mutable std::mutex mutex_;
     std::string outbox_;
@@ -276,8 +282,9 @@ bool DesktopServer::Accept(std::vector<std::shared_ptr<Peer>>& peers) {
         UniqueFd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd.valid()) return errno != EMFILE && errno != ENFILE;
         // Another user's process never gets an answer, whatever it sends.
-        if (!SameUser(fd.get()) || !MakeRoom(peers)) continue;
-        peers.push_back(std::make_shared<Peer>(std::move(fd), waker_));
+        const auto process = SameUserProcess(fd.get());
+        if (!process || !MakeRoom(peers)) continue;
+        peers.push_back(std::make_shared<Peer>(std::move(fd), *process, waker_));
     }
 }
 
@@ -344,6 +351,13 @@ bool DesktopServer::HandleFrame(const std::string& body, const std::shared_ptr<P
         return true;
     }
     const bool wait = request->flags & kFlagWait;
+    // A window kept from others is not another process's to rename or destroy: refused
+    // (FALSE), nothing delivered.
+    if ((request->message == WM_SETTEXT || request->message == WM_DESTROY) &&
+        !peer->FromThisProcess() && table_->IsKeptFromOthers(request->window)) {
+        peer->Send(Reply{});
+        return true;
+    }
     if (!wait && !table_->Find(request->window)) {
         Reply missing;
         missing.status = Status::NoWindow;

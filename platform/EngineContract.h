@@ -10,6 +10,11 @@ namespace tovrin {
 // command numbers sent to it, and the win.ini sections and keys the controller writes for it.
 // The engine program, the controller and the tests' stand-in engine all take them from here.
 
+// The argument a controller starts the engine program with: such an engine ends by itself
+// once no controller is left to use it (see synth/ControllerWatch.h). "=<milliseconds>"
+// after it sets how long it waits first. An engine started by hand has no such argument.
+inline constexpr std::string_view kEngineControlledArgument = "--controlled";
+
 // Classes: the main window; in it the client pane holding the edit box, the progress bar and
 // the talk and pause buttons, in this order.
 inline constexpr const char* kEngineWindowClass = "Speech Synthesizer";

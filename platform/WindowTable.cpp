@@ -47,6 +47,12 @@ std::optional<WindowTable::Window> WindowTable::Find(WindowHandle window) const 
     return found->second;
 }
 
+bool WindowTable::IsKeptFromOthers(WindowHandle window) const {
+    std::lock_guard lock(mutex_);
+    auto found = windows_.find(window);
+    return found != windows_.end() && found->second.keptFromOthers;
+}
+
 Reply WindowTable::Answer(const Request& request) {
     using desktop_protocol::Op;
     switch (request.op) {

@@ -24,6 +24,8 @@ class WindowTable : public std::enable_shared_from_this<WindowTable> {
         bool visible = false;
         ScrollInfo scroll;
         MessageHandler handler;
+        // Only the owning process may rename or destroy it (other processes are refused).
+        bool keptFromOthers = false;
     };
 
     WindowHandle Create(Window window);
@@ -38,6 +40,8 @@ class WindowTable : public std::enable_shared_from_this<WindowTable> {
         return true;
     }
     std::optional<Window> Find(WindowHandle window) const;
+    // Whether WM_SETTEXT and WM_DESTROY from another process to the window are refused.
+    bool IsKeptFromOthers(WindowHandle window) const;
 
     // Answers every request but SendMessage from the table, at once.
     desktop_protocol::Reply Answer(const desktop_protocol::Request& request);

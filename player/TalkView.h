@@ -99,6 +99,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget {
 
     // Asks whether unsaved changes are to be saved first; false when the user cancels.
     bool ConfirmDiscard();
+    bool HasUnsavedChanges() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

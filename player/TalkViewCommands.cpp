@@ -465,8 +465,12 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
     EditorFocus();
 }
 
+bool TFrmView::HasUnsavedChanges() const {
+    return editor_->document()->isModified();
+}
+
 bool TFrmView::ConfirmDiscard() {
-    if (!editor_->document()->isModified()) return true;
+    if (!HasUnsavedChanges()) return true;
     const BoxButton answer = dialogs_.Show(
         this, BoxKind::Question, QStringLiteral("Текст изменен. Сохранить изменения?"),
         {BoxButton::Yes, BoxButton::No, BoxButton::Cancel}, BoxButton::Cancel);

@@ -34,6 +34,8 @@ class EngineWindow : public QWidget {
 
     // Shows the window, on screen and on the desktop.
     void ShowOnScreen();
+    // Stops speaking, leaves the desktop and ends the program, as WM_DESTROY does.
+    void Shutdown();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,7 +62,6 @@ class EngineWindow : public QWidget {
     void OnEditTyped();
     void SetEditText(const std::string& text);
     void ShowState();
-    void Shutdown();
 
     DesktopHost& host_;
     std::string engineFolder_;

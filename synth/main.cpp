@@ -4,14 +4,20 @@
 #include "platform/Desktop.h"
 #include "platform/DesktopHost.h"
 #include "platform/InstanceLock.h"
+#include "platform/ControllerRecord.h"
 #include "platform/Process.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/WaveDevice.h"
 #include "platform/qt/QtDispatcher.h"
+#include "synth/ControllerWatch.h"
 #include "synth/EngineWindow.h"
 #include "synth/EspeakSynthesizer.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +40,29 @@ void ChooseOffscreenWithoutDisplay() {
     if (std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
         return;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
+
+// An engine that a controller started ends once the controllers' record has held no live
+// controller for the grace period; one started by hand (or without a runtime folder, where
+// controllers keep no record) is left alone.
+void EndWhenNoControllerIsLeft(int argc, char** argv, tovrin::EngineWindow& window) {
+    using namespace tovrin;
+    const auto grace = ControllerWatch::GraceFromArguments(argc, argv);
+    const auto folder = RuntimeFolder();
+    if (!grace || !folder) return;
+    auto watch = std::make_shared<ControllerWatch>(
+        [folder = *folder] { return AnyRecordedControllerLives(folder); }, *grace);
+    auto* timer = new QTimer(&window);
+    const auto interval = std::chrono::duration_cast<std::chrono::milliseconds>(*grace / 4);
+    timer->setInterval(std::clamp<std::chrono::milliseconds>(
+        interval, std::chrono::milliseconds(10), std::chrono::seconds(1)));
+    QObject::connect(timer, &QTimer::timeout, &window, [watch, timer, &window] {
+        if (!watch->Check(std::chrono::steady_clock::now())) return;
+        timer->stop();
+        std::fprintf(stderr, "zalwin: no controller is left; the engine ends\n");
+        window.Shutdown();
+    });
+    timer->start();
 }
 
 }  // namespace
@@ -67,6 +96,7 @@ int main(int argc, char** argv) {
     }
     EngineWindow window(*host, std::move(synthesizer), ExecutableFolder(), showAtStart);
     if (showAtStart) window.ShowOnScreen();
+    EndWhenNoControllerIsLeft(argc, argv, window);
     const int status = app.exec();
     onlyCopy.reset();  // the window is gone: a new engine may start while this one winds down
     // A failed wave device has said why on standard error; the status says that it failed.

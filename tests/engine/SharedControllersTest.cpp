@@ -1,14 +1,18 @@
 #include "engine/TalkServ.h"
 
+#include "platform/ControllerRecord.h"
 #include "platform/InstanceLock.h"
 #include "platform/Profile.h"
+#include "platform/RuntimeFolder.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
+#include "tests/platform/Eventually.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -201,6 +205,45 @@ TEST_F(SharedControllersTest, TheLastControllerRestoresAndClosesTheEngine) {
     }
     EXPECT_TRUE(engine.Destroyed()) << "the close waited for the last user";
     EXPECT_EQ(test::ReadWholeFile(WinIni()), kUserFile);
+}
+
+TEST_F(SharedControllersTest, AWaitingCloseIsKeptForTheProcessItWasMeantFor) {
+    test::FakeEngine engine;
+    const std::string record = ControllerRecordPath(*RuntimeFolder());
+    const uint64_t started = *ProcessStartTime(getpid());
+    // A close left for an engine that has ended since; its pid and window serial now name
+    // another program's window (this process's). Nothing may close that.
+    std::ofstream(record) << "close " << engine.Main() << " " << started + 1 << "\n";
+    { TTalkServ controller(folder, clock); }
+    EXPECT_FALSE(engine.Destroyed());
+    EXPECT_EQ(test::ReadWholeFile(record).find("close"), std::string::npos);
+    // The same close left for the process that owns the window now is carried out.
+    std::ofstream(record) << "close " << engine.Main() << " " << started << "\n";
+    { TTalkServ controller(folder, clock); }
+    EXPECT_TRUE(engine.Destroyed());
+}
+
+TEST_F(SharedControllersTest, ARecordThatIsNoFileLeavesEachControllerAlone) {
+    const std::string record = ControllerRecordPath(*RuntimeFolder());
+    fs::remove(record);
+    fs::create_symlink("/dev/zero", record);
+    WriteWinIni(kUserFile);
+    // In a child with bounded memory: reading zeros for ever must fail there, not here.
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit memory{1u << 30, 1u << 30};
+        setrlimit(RLIMIT_AS, &memory);
+        try {
+            TTalkServ controller(folder, clock);
+            _exit(controller.WriteEngineConfig() ? 0 : 2);
+        } catch (...) {
+            _exit(3);
+        }
+    }
+    const auto status = test::WaitStatusOfChild(child);
+    ASSERT_TRUE(status && WIFEXITED(*status)) << "hung or died";
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    fs::remove(record);
 }
 
 TEST_F(SharedControllersTest, TwoControllerProcessesAtOnceManyTimes) {

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace tovrin {
 namespace {
@@ -56,6 +59,18 @@ TEST(StartFileTest, NamesAndFiles) {
     EXPECT_EQ(ExistingFileFor("\xF2\xE5\xEA\xF1\xF2.txt"), "текст.txt");
     EXPECT_EQ(ExistingFileFor("текст.txt"), "текст.txt");
     EXPECT_EQ(ExistingFileFor("текст.txt "), "");
+
+    // A folder, a pipe or a device is no document: refused like a missing file.
+    std::filesystem::create_directory(folder + "/папка");
+    ASSERT_EQ(mkfifo((folder + "/pipe").c_str(), 0600), 0);
+    for (const std::string& name :
+         {folder + "/папка", folder + "/pipe", std::string("/dev/zero")}) {
+        EXPECT_EQ(GetStartFile({name}), "") << name;
+        EXPECT_EQ(ExistingFileFor(name), "") << name;
+    }
+    // A link to a regular file is that file.
+    std::filesystem::create_symlink(folder + "/текст.txt", folder + "/link.txt");
+    EXPECT_EQ(GetStartFile({"link.txt"}), folder + "/link.txt");
 }
 
 }  // namespace

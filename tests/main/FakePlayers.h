@@ -22,6 +22,7 @@ class FakePlayer : public PlayerWindow, public SpeechHolder {
     void EditorFocus() override { ++focused; }
     bool IsShownNormally() const override { return shownNormally; }
     SpeechHolder* Holder() override { return this; }
+    bool HasUnsavedChanges() const override { return modified; }
     bool ConfirmClose() override {
         ++closeQuestions;
         return mayClose;
@@ -39,6 +40,7 @@ class FakePlayer : public PlayerWindow, public SpeechHolder {
     int polls = 0;
     bool shownNormally = true;
     bool mayClose = true;
+    bool modified = false;
     int closeQuestions = 0;
     std::function<void()> onPoll;
 };

@@ -4,6 +4,7 @@
 #include "dialogs/PauseEdit.h"
 
 #include "main/CommandText.h"
+#include "main/SpeakFileRequests.h"
 #include "tests/support/RecordingPowerControl.h"
 #include "platform/Profile.h"
 #include "platform/WaveVolume.h"
@@ -113,6 +114,11 @@ class FrmTalkTest : public testing::Test {
     void Start() {
         ASSERT_TRUE(frm_->FormCreate());
         frm_->ShowMainClick();
+    }
+    // Runs the event loop until every waiting request has been served (one a turn).
+    static void ServeRequests() {
+        for (size_t turn = 0; turn <= SpeakFileRequests::kMaxWaiting; ++turn)
+            QApplication::processEvents();
     }
 
     QToolButton* Button(const char* name) {
@@ -253,7 +259,7 @@ TEST_F(FrmTalkTest, SpeakFileMacrosOpenAPlayerEachFromTheEventLoop) {
     EXPECT_TRUE(frm_->DdeExec(SpeakFileMacro(path + " ")));
     EXPECT_TRUE(frm_->DdeExec("{TALKSERVCMD}\r\n{speakfile}\r\n" + path));
     EXPECT_TRUE(frm_->DdeExec("{TALKSERVCMD}\r\n{IntelDictionary}\r\n" + path));
-    QApplication::processEvents();
+    ServeRequests();
     ASSERT_EQ(players_.Count(), 4u);
     EXPECT_EQ(players_.At(2).loaded, std::vector<std::string>{path});
     EXPECT_TRUE(players_.At(3).loaded.empty());
@@ -264,6 +270,47 @@ TEST_F(FrmTalkTest, SpeakFileMacrosOpenAPlayerEachFromTheEventLoop) {
     frm_->FormDestroy();
     QApplication::processEvents();
     EXPECT_EQ(players_.Count(), 0u);
+}
+
+// Any program of the user may send requests as fast as it likes: the windows and the waiting
+// requests stay bounded, repeated names merge, and the refusals of a burst make one message.
+TEST_F(FrmTalkTest, AFloodOfSpeakFileRequestsIsBoundedMergedAndReportedOnce) {
+    Start();
+    engine_.emplace();
+    ASSERT_EQ(players_.Count(), 1u);
+    const size_t asked = SpeakFileRequests::kMaxWaiting + 6;
+    for (int twice = 0; twice < 2; ++twice) {
+        for (size_t i = 0; i < asked; ++i)
+            EXPECT_TRUE(frm_->DdeExec(SpeakFileMacro(WriteDocument(std::to_string(i) + ".txt"))));
+    }
+    ServeRequests();
+    // 63 new windows beside the first; the 64th request is read in the oldest idle window.
+    ASSERT_EQ(players_.Count(), SpeakFileRequests::kMaxPlayerWindows);
+    EXPECT_EQ(players_.At(0).loaded, std::vector<std::string>{folder_ + "/63.txt"});
+    EXPECT_EQ(players_.At(1).loaded, std::vector<std::string>{folder_ + "/0.txt"});
+    size_t loads = 0;
+    for (size_t i = 0; i < players_.Count(); ++i)
+        loads += players_.At(i).loaded.size();
+    EXPECT_EQ(loads, SpeakFileRequests::kMaxWaiting);
+    // The six that found no room, twice: one message.
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_NE(boxes_.texts[0].find("не выполнено 12"), std::string::npos) << boxes_.texts[0];
+
+    // At the limit, a window that reads or holds unsaved changes is never taken.
+    for (size_t i = 0; i < players_.Count(); ++i)
+        players_.At(i).modified = i != 7 && i != 9;
+    frm_->AcquireEngine(&players_.At(7));
+    const std::string next = WriteDocument("next.txt");
+    EXPECT_TRUE(frm_->DdeExec(SpeakFileMacro(next)));
+    ServeRequests();
+    EXPECT_EQ(players_.At(9).loaded.back(), next);
+    EXPECT_EQ(players_.At(7).loaded.size(), 1u);
+    players_.At(9).modified = true;
+    EXPECT_TRUE(frm_->DdeExec(SpeakFileMacro(next)));
+    ServeRequests();
+    EXPECT_EQ(players_.Count(), SpeakFileRequests::kMaxPlayerWindows);
+    ASSERT_EQ(boxes_.texts.size(), 2u);
+    EXPECT_NE(boxes_.texts[1].find("не выполнено 1."), std::string::npos) << boxes_.texts[1];
 }
 
 TEST_F(FrmTalkTest, AFileNamedAtStartOpensEvenWhenTheEngineCannotStart) {

@@ -58,14 +58,17 @@ class Program {
         waitpid(pid_, nullptr, 0);
     }
     void Signal(int signal) const { kill(pid_, signal); }
+    // Whether the program has ended by now (not waited for).
+    bool Ended() {
+        int status = 0;
+        if (status_) return true;
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+    }
     // The exit status once the program has ended by itself (bounded wait).
     std::optional<int> Exit() {
-        Eventually([this] {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return true;
-        });
+        Eventually([this] { return Ended(); });
         return status_;
     }
 
@@ -171,6 +174,50 @@ TEST_F(ProgramTest, ARenamedProgramOrOneWithoutConfigurationFolderRefusesToRun) 
                   .find("tovrin: Can not define \\WINDOWS directory."),
               std::string::npos);
     EXPECT_EQ(test::ReadWholeFile(program + ".ini"), seeded);
+}
+
+TEST_F(ProgramTest, OfTwoCopiesStartedAtOnceOneStaysAndGetsTheFile) {
+    const std::string program = Install("tovrin");
+    for (int round = 0; round < 5; ++round) {
+        const std::string text = "Раунд " + std::to_string(round) + ".";
+        const std::string file = Folder("docs") + "/race.txt";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text << "\r\n";
+        Program plain(program, {}, root_, ErrorFile("plain"));
+        Program withFile(program, {file}, root_, ErrorFile("file"));
+        ASSERT_TRUE(Eventually([&] { return plain.Ended() || withFile.Ended(); })) << round;
+        Program& stayed = plain.Ended() ? withFile : plain;
+        Program& left = plain.Ended() ? plain : withFile;
+        EXPECT_EQ(left.Exit(), 0) << round;
+        EXPECT_FALSE(stayed.Ended()) << round;
+        // Whichever stayed reads the file: its own, or the one handed over.
+        EXPECT_TRUE(Eventually([&] { return EngineText().find(text) != std::string::npos; }))
+            << round << ": " << EngineText();
+        stayed.Signal(SIGTERM);
+        ASSERT_EQ(stayed.Exit(), 0) << round;
+    }
+}
+
+TEST_F(ProgramTest, AnEngineLeftByAKilledProgramEndsByItself) {
+    const std::string program = Install("tovrin");
+    const std::string file = Folder("docs") + "/a.txt";
+    std::ofstream(file, std::ios::binary) << "Текст.\r\n";
+    Program killed(program, {file}, root_, ErrorFile("killed"));
+    ASSERT_TRUE(Eventually([] { return EngineText().find("Текст.") != std::string::npos; }));
+    killed.Signal(SIGKILL);
+    EXPECT_EQ(killed.Exit(), 128 + SIGKILL);
+    EXPECT_TRUE(Eventually(
+        [] { return desktop::FindWindow("Speech Synthesizer", std::nullopt) == kNoWindow; }));
+}
+
+TEST_F(ProgramTest, AFolderGivenAsTheStartFileIsNoFile) {
+    const std::string program = Install("tovrin");
+    Program first(program, {Folder("docs")}, root_, ErrorFile("folder"));
+    ASSERT_TRUE(Eventually(Serving)) << test::ReadWholeFile(ErrorFile("folder"));
+    // Treated as no argument: the engine stays off, and so does the stored switch.
+    first.Signal(SIGTERM);
+    EXPECT_EQ(first.Exit(), 0);
+    EXPECT_EQ(desktop::FindWindow("Speech Synthesizer", std::nullopt), kNoWindow);
+    EXPECT_EQ(ProfileFile(program + ".ini").ReadString("TFrmTalk", "BtnRun_Down"), "False");
 }
 
 // True once the recording holds sound that is not silence.

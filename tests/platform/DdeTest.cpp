@@ -50,6 +50,25 @@ TEST(DdeTest, ConversationWithAServerInAnotherProcess) {
     EXPECT_FALSE(conversation.Connect("tovrin", "TovrinProcess"));
 }
 
+TEST(DdeTest, AnotherProgramCannotRenameOrDestroyTheServerAway) {
+    HostProcess server({"--no-windows", "--dde", "tovrin", "TovrinProcess"});
+    const WindowHandle window = desktop::FindWindow(kDdeServerClass, std::nullopt);
+    ASSERT_NE(window, kNoWindow);
+    // Refused (FALSE) and left as it was, waited for or not; the server is still found.
+    EXPECT_EQ(desktop::SendMessage(window, WM_SETTEXT, 0, "gone|away"), 0);
+    EXPECT_TRUE(desktop::PostMessage(window, WM_SETTEXT, 0, "gone|away"));
+    EXPECT_EQ(desktop::GetWindowText(window), "tovrin|TovrinProcess");
+    EXPECT_EQ(desktop::SendMessage(window, WM_DESTROY, 0), 0);
+    EXPECT_TRUE(desktop::IsWindow(window));
+    DdeConversation conversation;
+    ASSERT_TRUE(conversation.Connect("tovrin", "TovrinProcess"));
+    EXPECT_EQ(conversation.Execute("{TALKSERVCMD}"), DdeResult::Processed);
+    // Other windows of the same host still take a new caption from anybody.
+    const WindowHandle log = desktop::FindWindow("DdeLog", std::nullopt);
+    EXPECT_EQ(desktop::SendMessage(log, WM_SETTEXT, 0, "renamed"), 1);
+    EXPECT_EQ(desktop::GetWindowText(log), "renamed");
+}
+
 TEST(DdeTest, RussianTopicNamesMatchInEitherCase) {
     HostProcess server(
         {"--no-windows", "--dde", "\xd1\xcb\xce\xc2\xc0\xd0\xdc", "\xa8\xeb\xea\xe0"});

@@ -51,7 +51,8 @@ std::string EnginePath() {
     return BinaryDir() + "/ZalLib/zalwin";
 }
 
-pid_t StartWithRecording(const std::string& program, const std::string& wavPath) {
+pid_t StartWithRecording(const std::string& program, const std::string& wavPath,
+                         const std::vector<std::string>& args) {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
         if (std::strncmp(*entry, "TOVRIN_AUDIO=", 13) != 0) variables.emplace_back(*entry);
@@ -62,9 +63,13 @@ pid_t StartWithRecording(const std::string& program, const std::string& wavPath)
         envp.push_back(variable.data());
     envp.push_back(nullptr);
     std::string path = program;
-    char* argv[] = {path.data(), nullptr};
+    std::vector<std::string> words = args;
+    std::vector<char*> argv{path.data()};
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
         throw std::runtime_error("cannot start " + program);
     return pid;
 }
@@ -73,8 +78,8 @@ std::vector<int16_t> RecordedSamples(const std::string& wavPath) {
     return LoadWaveFile(wavPath, 22050).value_or(std::vector<int16_t>{});
 }
 
-EngineProcess::EngineProcess(const std::string& wavPath) {
-    pid_ = StartWithRecording(EnginePath(), wavPath);
+EngineProcess::EngineProcess(const std::string& wavPath, const std::vector<std::string>& args) {
+    pid_ = StartWithRecording(EnginePath(), wavPath, args);
     if (!Eventually([&] { return (main = FindOwnMainWindow(pid_)) != kNoWindow; }))
         throw std::runtime_error("the engine's window did not appear");
     pane = desktop::GetFirstChild(main);
@@ -116,6 +121,13 @@ ScrollInfo EngineProcess::Progress() const {
 std::optional<int> EngineProcess::Destroy() {
     desktop::SendMessage(main, WM_DESTROY, 0);
     return WaitForExit();
+}
+
+bool EngineProcess::Running() const {
+    // Asked without collecting it, so that WaitForExit still finds its status.
+    siginfo_t info{};
+    return pid_ > 0 && waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
 }
 
 std::optional<int> EngineProcess::WaitForExit() {

@@ -17,8 +17,9 @@ namespace tovrin::test {
 // its window and controls found on the desktop. Killed and reaped when this goes away.
 class EngineProcess {
   public:
-    // Starts bin/ZalLib/zalwin with TOVRIN_AUDIO=wav:<wavPath> and waits (bounded) for its window.
-    explicit EngineProcess(const std::string& wavPath);
+    // Starts bin/ZalLib/zalwin with TOVRIN_AUDIO=wav:<wavPath> and the arguments, and waits
+    // (bounded) for its window.
+    explicit EngineProcess(const std::string& wavPath, const std::vector<std::string>& args = {});
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -44,13 +45,16 @@ class EngineProcess {
     std::optional<int> Destroy();
     // Waits (bounded) for the process to end by itself.
     std::optional<int> WaitForExit();
+    // Still running (not ended, not yet collected).
+    bool Running() const;
 
   private:
     pid_t pid_ = -1;
 };
 
-// Starts a program with TOVRIN_AUDIO=wav:<wavPath>; its pid.
-pid_t StartWithRecording(const std::string& program, const std::string& wavPath);
+// Starts a program with TOVRIN_AUDIO=wav:<wavPath> and the arguments; its pid.
+pid_t StartWithRecording(const std::string& program, const std::string& wavPath,
+                         const std::vector<std::string>& args = {});
 // The samples recorded in a WAV file written by the wave device (empty when missing).
 std::vector<int16_t> RecordedSamples(const std::string& wavPath);
 std::string EnginePath();

@@ -1,5 +1,7 @@
 // The engine program driven over the desktop the way the controller drives it.
 
+#include "platform/ControllerRecord.h"
+#include "platform/RuntimeFolder.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/synth/EngineProcess.h"
 #include "tests/synth/WaveFixture.h"
@@ -7,12 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace tovrin::test {
 namespace {
@@ -265,6 +270,43 @@ TEST(EngineProgram, DestroyEndsTheProgramAndASecondCopyLeavesTheFirstAlone) {
     // The window is gone as soon as the message is answered.
     EXPECT_FALSE(desktop::IsWindow(engine.main));
     EXPECT_EQ(engine.WaitForExit(), 0);
+}
+
+// A stand-in controller: a process of its own, written into the controllers' record.
+class RecordedController {
+  public:
+    RecordedController() {
+        pid_ = fork();
+        if (pid_ == 0) {
+            for (;;)
+                pause();
+        }
+        const auto started = ProcessStartTime(pid_);
+        std::ofstream(ControllerRecordPath(*RuntimeFolder()))
+            << "controller " << pid_ << " " << started.value_or(0) << " 1 0\n";
+    }
+    ~RecordedController() { Kill(); }
+    void Kill() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+TEST(EngineProgram, AControllersEngineEndsOnceNoControllerIsLeft) {
+    RecordedController controller;
+    EngineProcess engine(NewWavPath(), {"--controlled=50"});
+    // Well beyond the grace period: a live controller keeps its engine.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_TRUE(engine.Running()) << "ended under a live controller";
+    // The controller is killed and never says goodbye: its engine goes by itself.
+    controller.Kill();
+    EXPECT_EQ(engine.WaitForExit(), 0);
+    EXPECT_FALSE(desktop::IsWindow(engine.main));
 }
 
 // A recording the disk cannot take is a failure of the program, never a quiet success.

@@ -211,7 +211,7 @@ void TFrmTalk::BuildMenu() {
     itemRun_ = item("ItemRun", QStringLiteral("Включить/отключить"), {},
                     [this] { RunClick(Sender::MenuItem); });
     itemExit_ = item("ItemExit", QStringLiteral("Выход"),
-                     QStringLiteral("Закончить работу синтезатора"), [this] { close(); });
+                     QStringLiteral("Закончить работу синтезатора"), [this] { RequestClose(true); });
     menu_->setDefaultAction(itemHide_);
     // The items that mirror switches show their state, for a screen reader above all.
     const std::pair<QAction*, QToolButton**> mirrors[] = {{itemPlayer_, &btnPlayer_},
@@ -361,15 +361,26 @@ void TFrmTalk::SelectBlockItem() {
 PlayerWindow* TFrmTalk::OpenPlayer(const std::string& fileName) {
     // A request queued before shutdown finds no window to open.
     if (!players_ || destroyed_) return nullptr;
-    PlayerWindow* window = players_->CreatePlayer();
+    // Loading, starting the engine and playing may each show a box, and the window may close
+    // in its event loop: the window is looked up again after each step.
+    const uint64_t id = players_->CreatePlayer()->Id();
     const std::string existing = ExistingFileFor(fileName);
-    if (existing.empty() || !window->LoadText(existing)) return window;
+    PlayerWindow* window = FindPlayer(id);
+    if (existing.empty() || !window || !window->LoadText(existing)) return FindPlayer(id);
     if (!controller_->BindEngine()) {
         SetDown(btnRun_, true);
         RunClick(Sender::Program);
     }
-    if (controller_->BindEngine()) window->ClickPlay();
-    return window;
+    if (!controller_->BindEngine()) return FindPlayer(id);
+    if ((window = FindPlayer(id))) window->ClickPlay();
+    return FindPlayer(id);
+}
+
+PlayerWindow* TFrmTalk::FindPlayer(uint64_t id) const {
+    if (!players_) return nullptr;
+    for (PlayerWindow* window : players_->OpenPlayers())
+        if (window->Id() == id) return window;
+    return nullptr;
 }
 
 bool TFrmTalk::DdeExec(const std::string& macro) {
@@ -657,7 +668,27 @@ void TFrmTalk::FormDestroy() {
 }
 
 void TFrmTalk::CloseWithoutQuestions() {
-    askBeforeClosing_ = false;
+    RequestClose(false);
+}
+
+void TFrmTalk::RequestClose(bool ask) {
+    if (destroyed_) return;
+    if (!ask) askBeforeClosing_ = false;
+    MessageBoxes& boxes = *setup_.Boxes;
+    // Without questions nothing may hold the shutdown up, not even a box it raises itself.
+    if (!askBeforeClosing_ || boxes.OpenCount() > 0) boxes.EndAll();
+    if (boxes.OpenCount() > 0) {
+        // Tried again from the event loop until every box has returned.
+        if (!closePending_) {
+            closePending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                closePending_ = false;
+                RequestClose(askBeforeClosing_);
+            });
+        }
+        return;
+    }
+    if (askBeforeClosing_) boxes.Resume();  // the user's close asks its questions anew
     close();
 }
 
@@ -665,12 +696,25 @@ void TFrmTalk::CloseWithoutQuestions() {
 // to keep one open keeps the program running. A signal closes without questions.
 bool TFrmTalk::PlayersAgreeToClose() {
     if (!askBeforeClosing_ || destroyed_ || !players_) return true;
+    // Each question runs an event loop, in which other windows may close or open.
+    std::vector<uint64_t> asked;
     for (PlayerWindow* player : players_->OpenPlayers())
-        if (!player->ConfirmClose()) return false;
+        asked.push_back(player->Id());
+    for (uint64_t id : asked) {
+        PlayerWindow* player = FindPlayer(id);
+        if (player && !player->ConfirmClose()) return false;
+    }
     return true;
 }
 
 void TFrmTalk::closeEvent(QCloseEvent* event) {
+    // A close that arrives while a box is open (from the window's own button, say) waits for
+    // the boxes to end, as any shutdown does.
+    if (!destroyed_ && setup_.Boxes->OpenCount() > 0) {
+        event->ignore();
+        RequestClose(askBeforeClosing_);
+        return;
+    }
     if (!PlayersAgreeToClose()) {
         event->ignore();
         return;

@@ -117,6 +117,10 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void FormDestroy();
     // Closes the program without asking anything, as a termination signal asks.
     void CloseWithoutQuestions();
+    // Closes the program, asking about unsaved documents when `ask`. Every open box and
+    // dialog is ended first, as if cancelled, and the close waits until their event loops
+    // have returned: no window may go while one of its own handlers still runs.
+    void RequestClose(bool ask);
 
     // PlayerHost.
     void AcquireEngine(SpeechHolder* window) override;
@@ -185,6 +189,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void PlayerClosing(PlayerWindow& window);
     void ReportTimerError(const std::string& text);
     bool IsOpenPlayer(SpeechHolder* holder) const;
+    // The open player window with this id; none once it has closed.
+    PlayerWindow* FindPlayer(uint64_t id) const;
     void SetDown(QToolButton* button, bool down);
     void TellWhenSilent();
     // Runs a handler; an error it raises goes to the error box.
@@ -200,6 +206,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool destroyed_ = false;
     bool silenceTold_ = false;
     bool askBeforeClosing_ = true;
+    bool closePending_ = false;
     bool shown_ = false;
     bool everShown_ = false;
     bool inTimer_ = false;

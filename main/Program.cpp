@@ -39,9 +39,10 @@ void ChooseOffscreenWithoutDisplay() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
-// SIGTERM, SIGINT and SIGHUP close the main window the ordinary way, from the event loop.
+}  // namespace
+
 void CloseOnTerminationSignals(TFrmTalk& window) {
-    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char drained[16];
@@ -56,8 +57,6 @@ void CloseOnTerminationSignals(TFrmTalk& window) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaction(signal, &action, nullptr);
 }
-
-}  // namespace
 
 int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     std::signal(SIGPIPE, SIG_IGN);

@@ -90,9 +90,23 @@ class ShutdownTest : public testing::Test {
         editor->insertPlainText(QStringLiteral("Несохранённый текст."));
     }
 
+    // Counts every player window deleted while a box is open: a handler of that window may
+    // be waiting on the box, and would return into a deleted window.
+    void WatchWindows() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* view = qobject_cast<TFrmView*>(widget);
+            if (!view || view->property("watched").toBool()) continue;
+            view->setProperty("watched", true);
+            QObject::connect(view, &QObject::destroyed, [this] {
+                if (boxes_.OpenCount() > 0) ++deletedUnderABox_;
+            });
+        }
+    }
+
     // Runs `open` from the application's event loop; a termination signal arrives as soon as
     // the box it opens is open (or at once after it when `signalNow`). The loop's result.
     int RunUntilClosed(const std::function<void()>& open, bool signalNow = false) {
+        WatchWindows();
         if (!boxes_.onOpen) boxes_.onOpen = [] { std::raise(SIGTERM); };
         QTimer::singleShot(0, frm_.get(), [open, signalNow] {
             open();
@@ -105,6 +119,7 @@ class ShutdownTest : public testing::Test {
     // Closed as the program closes: the engine gone, win.ini byte for byte.
     void ExpectClosedCleanly() {
         Finish();
+        EXPECT_EQ(deletedUnderABox_, 0);
         EXPECT_EQ(desktop::FindWindow("Speech Synthesizer", std::nullopt), kNoWindow);
         EXPECT_EQ(test::ReadWholeFile(winIni_), kWinIni);
     }
@@ -114,6 +129,7 @@ class ShutdownTest : public testing::Test {
     ScriptedMessageBoxes boxes_;
     std::unique_ptr<TFrmTalk> frm_;
     std::unique_ptr<ViewFactory> players_;
+    int deletedUnderABox_ = 0;
 };
 
 TEST_F(ShutdownTest, ASignalDuringThePlayersSaveQuestionClosesCleanly) {
@@ -181,6 +197,7 @@ TEST_F(ShutdownTest, ADdeRequestDuringABoxOpensItsPlayerAndASignalStillClosesCle
         // After the request's own work, which runs from this box's event loop.
         QTimer::singleShot(0, [&] {
             playersWhileOpen = players_->OpenPlayers().size();
+            WatchWindows();
             std::raise(SIGTERM);
         });
     };

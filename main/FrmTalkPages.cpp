@@ -5,6 +5,7 @@
 #include "dialogs/PauseEdit.h"
 #include "main/ControlNames.h"
 #include "platform/Power.h"
+#include "player/Appearance.h"
 #include "text/CodePages.h"
 
 #include <QButtonGroup>
@@ -53,59 +54,6 @@ QString FromStored(const std::string& text) {
 
 std::string To1251(const QString& text) {
     return Utf8ToWindows1251(text.toStdString());
-}
-
-// A Windows colour integer on screen: 0x00BBGGRR, or a system colour by its index.
-QColor ToQColor(int32_t color, const QPalette& palette) {
-    if (color >= 0) return QColor(color & 0xff, (color >> 8) & 0xff, (color >> 16) & 0xff);
-    switch (color & 0xff) {
-        case 5:
-            return palette.color(QPalette::Base);
-        case 8:
-            return palette.color(QPalette::Text);
-        case 13:
-            return palette.color(QPalette::Highlight);
-        case 14:
-            return palette.color(QPalette::HighlightedText);
-        case 15:
-            return palette.color(QPalette::Button);
-        case 18:
-            return palette.color(QPalette::ButtonText);
-        default:
-            return palette.color(QPalette::Window);
-    }
-}
-
-int32_t FromQColor(const QColor& color) {
-    return color.red() | (color.green() << 8) | (color.blue() << 16);
-}
-
-QFont ToQFont(const FontRecord& record) {
-    QFont font(QString::fromStdString(record.Name));
-    if (record.Height < 0)
-        font.setPixelSize(-record.Height);
-    else if (record.Size > 0)
-        font.setPointSize(record.Size);
-    font.setBold(record.Style & 1);
-    font.setItalic(record.Style & 2);
-    font.setUnderline(record.Style & 4);
-    font.setStrikeOut(record.Style & 8);
-    return font;
-}
-
-// The chosen font in the record; colour, character set and pitch stay the record's.
-FontRecord FromQFont(const QFont& font, FontRecord record) {
-    record.Name = font.family().toStdString();
-    if (font.pixelSize() > 0) {
-        record.Height = -font.pixelSize();
-        record.Size = static_cast<int32_t>(std::lround(font.pixelSize() * 72.0 / 96));
-    } else {
-        record.Size = static_cast<int32_t>(std::lround(font.pointSizeF()));
-        record.Height = -static_cast<int32_t>(std::lround(font.pointSizeF() * 96 / 72));
-    }
-    record.Style = (font.bold() ? 1 : 0) | (font.italic() ? 2 : 0) | (font.underline() ? 4 : 0) |
-                   (font.strikeOut() ? 8 : 0);
-    return record;
 }
 
 QSlider* VoiceBar(QWidget* parent, const char* name, const QString& hint, int maximum) {
@@ -617,12 +565,12 @@ void TFrmTalk::ShowTestRes() {
 
 void TFrmTalk::ShowAppearance() {
     QPalette palette = pnlPlayerSetup_->palette();
-    palette.setColor(QPalette::Window, ToQColor(appearance_.WindowColor, QPalette()));
+    palette.setColor(QPalette::Window, ToQColor(appearance_.WindowColor));
     pnlPlayerSetup_->setPalette(palette);
     pnlPlayerSetup_->setFont(ToQFont(appearance_.WindowFont));
     QPalette editor = editorSetup_->palette();
-    editor.setColor(QPalette::Base, ToQColor(appearance_.EditorColor, QPalette()));
-    editor.setColor(QPalette::Text, ToQColor(appearance_.EditorFont.Color, QPalette()));
+    editor.setColor(QPalette::Base, ToQColor(appearance_.EditorColor));
+    editor.setColor(QPalette::Text, ToQColor(appearance_.EditorFont.Color));
     editorSetup_->setPalette(editor);
     editorSetup_->setFont(ToQFont(appearance_.EditorFont));
     styleWin_->setFont(ToQFont(appearance_.StyleWin));
@@ -632,7 +580,7 @@ void TFrmTalk::ShowAppearance() {
 void TFrmTalk::BtnViewSetup(ViewButton button) {
     MessageBoxes& dialogs = *setup_.Boxes;
     auto pickColor = [&](int32_t& color) {
-        QColor chosen = ToQColor(color, palette());
+        QColor chosen = ToQColor(color);
         if (dialogs.ChooseColor(this, chosen)) color = FromQColor(chosen);
     };
     // A code-page font: the editor's sample takes it too; both keep the text colour.

@@ -1,7 +1,6 @@
 #include "main/FrmTalk.h"
 
 #include "dialogs/AccessibleToggles.h"
-#include "engine/WholeNumber.h"
 #include "main/CommandText.h"
 #include "main/ControlNames.h"
 #include "main/EventPage.h"
@@ -16,11 +15,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QListWidget>
-#include <QSignalBlocker>
-#include <QSlider>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -67,6 +61,23 @@ QIcon ProgramIcon() {
     painter.drawRect(10, 12, 5, 8);
     painter.drawPolygon(QPolygon({QPoint(15, 12), QPoint(22, 6), QPoint(22, 26), QPoint(15, 20)}));
     return QIcon(picture);
+}
+
+// Where a window stands, as the settings file keeps it.
+WindowPlacement PlacementOf(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QScreen* display = window.screen();
+    WindowPlacement placement;
+    placement.Left = frame.left();
+    placement.Top = frame.top();
+    placement.Right = frame.left() + frame.width();
+    placement.Bottom = frame.top() + frame.height();
+    placement.ScreenWidth = display->geometry().width();
+    placement.ScreenHeight = display->geometry().height();
+    placement.PixelsPerInch = qRound(display->logicalDotsPerInch());
+    placement.ShowCmd = window.isMinimized() ? 2 : (window.isVisible() ? 1 : 0);
+    placement.Visible = window.isVisible();
+    return placement;
 }
 
 }  // namespace
@@ -607,22 +618,10 @@ void TFrmTalk::SaveSettings() {
                      path.c_str());
         return;
     }
-    const QRect frame = frameGeometry();
-    const QScreen* display = screen();
-    WindowPlacement placement;
-    placement.Left = frame.left();
-    placement.Top = frame.top();
-    placement.Right = frame.left() + frame.width();
-    placement.Bottom = frame.top() + frame.height();
-    placement.ScreenWidth = display->geometry().width();
-    placement.ScreenHeight = display->geometry().height();
-    placement.PixelsPerInch = qRound(display->logicalDotsPerInch());
-    placement.ShowCmd = isMinimized() ? 2 : (isVisible() ? 1 : 0);
-    placement.Visible = isVisible();
     StoredControls controls;
     StoreControls(controls);
     // A settings file that cannot be written is given up without a message.
-    SaveSettingsFile(path, placement, controls, setup_.WriteSettings);
+    SaveSettingsFile(path, PlacementOf(*this), controls, setup_.WriteSettings);
 }
 
 void TFrmTalk::FormDestroy() {

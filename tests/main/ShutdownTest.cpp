@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QToolButton>
 
@@ -220,6 +221,36 @@ TEST_F(ShutdownTest, TheTrayExitDuringABoxEndsItAndAsksAgainBeforeClosing) {
     EXPECT_EQ(opened, 2);
     EXPECT_EQ(boxes_.texts.size(), 2u);
     ExpectClosedCleanly();
+}
+
+TEST_F(ShutdownTest, PlayerWindowsLeaveTheFactoryAsTheyGoAndAreDeletedOnlyFromTheEventLoop) {
+    Start();
+    const QPointer<TFrmView> first = View();
+    players_->CreatePlayer();
+    ASSERT_EQ(players_->OpenPlayers().size(), 2u);
+    QPointer<TFrmView> second;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* view = qobject_cast<TFrmView*>(widget); view && view != first) second = view;
+    ASSERT_TRUE(second);
+
+    // The user closes a window that holds the engine: it goes from the event loop, and the
+    // engine is free again once it has gone.
+    PlayerWindow* holding = players_->OpenPlayers().front();
+    frm_->AcquireEngine(holding->Holder());
+    first->close();
+    EXPECT_TRUE(first);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(first);
+    EXPECT_EQ(players_->OpenPlayers().size(), 1u);
+    EXPECT_EQ(frm_->GetHolder(), nullptr);
+
+    // Closing them all forgets them at once and deletes them later.
+    players_->CloseAll();
+    EXPECT_TRUE(players_->OpenPlayers().empty());
+    EXPECT_TRUE(second);
+    EXPECT_FALSE(second->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(second);
 }
 
 }  // namespace

@@ -39,15 +39,21 @@ void ChooseOffscreenWithoutDisplay() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
+void DrainSignalPipe() {
+    char drained[16];
+    while (read(signalPipe[0], drained, sizeof drained) > 0) {
+    }
+}
+
 }  // namespace
 
 void CloseOnTerminationSignals(TFrmTalk& window) {
+    // One pipe for the process; a signal meant for an earlier window closes no later one.
     if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    DrainSignalPipe();
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char drained[16];
-        while (read(signalPipe[0], drained, sizeof drained) > 0) {
-        }
+        DrainSignalPipe();
         window.CloseWithoutQuestions();
     });
     struct sigaction action {};

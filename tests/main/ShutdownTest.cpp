@@ -56,7 +56,7 @@ class ShutdownTest : public testing::Test {
         setup.SettingsPath = folder_ + "/tovrin.ini";
         setup.Boxes = &boxes_;
         setup.ActivationFallbackMs = 60'000;
-        setup.SoundIsSilent = [] { return false; };
+        setup.SoundIsSilent = [this] { return silent_; };
         frm_ =
             std::make_unique<TFrmTalk>(std::make_unique<TTalkServ>(engineFolder), std::move(setup));
         players_ = std::make_unique<ViewFactory>(*frm_, boxes_);
@@ -131,6 +131,7 @@ class ShutdownTest : public testing::Test {
     std::unique_ptr<TFrmTalk> frm_;
     std::unique_ptr<ViewFactory> players_;
     int deletedUnderABox_ = 0;
+    bool silent_ = false;
 };
 
 TEST_F(ShutdownTest, ASignalDuringThePlayersSaveQuestionClosesCleanly) {
@@ -204,6 +205,25 @@ TEST_F(ShutdownTest, ADdeRequestDuringABoxOpensItsPlayerAndASignalStillClosesCle
     };
     EXPECT_EQ(RunUntilClosed([] { View()->close(); }), 0);
     EXPECT_EQ(playersWhileOpen, 2u);
+    ExpectClosedCleanly();
+}
+
+TEST_F(ShutdownTest, ASignalDuringTheNoSoundBoxOfAPlayerBeingOpenedClosesCleanly) {
+    // Switched off: the document asked for over DDE starts the engine, whose first start
+    // tells that nobody will hear it, while the new window waits to play.
+    std::ofstream(folder_ + "/tovrin.ini")
+        << "[TFrmTalk]\nLogOff_Checked=False\nLogOn_Checked=False\nBtnRun_Down=False\n";
+    silent_ = true;
+    Start();
+    const std::string document = folder_ + "/asked.txt";
+    std::ofstream(document, std::ios::binary) << "Текст по запросу.\r\n";
+    EXPECT_EQ(RunUntilClosed([&] {
+                  WatchWindows();
+                  frm_->DdeExec(SpeakFileMacro(document));
+              }),
+              0);
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_EQ(boxes_.kinds[0], BoxKind::Information);
     ExpectClosedCleanly();
 }
 

@@ -5,10 +5,12 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 class QDialog;
+class QEventLoop;
 class QPrinter;
 class QWidget;
 
@@ -46,6 +48,37 @@ class MessageBoxes {
     virtual bool ChooseColor(QWidget* parent, QColor& color);
     // Shows a dialog of the program (the about box) modally until it is closed.
     virtual void ShowModal(QDialog& dialog);
+
+    // Ends every box and dialog that is open, each as if cancelled, and answers every new one
+    // at once the same way until Resume: at shutdown the windows must not be closed while
+    // one of their boxes still runs its event loop inside them.
+    void EndAll();
+    void Resume() { ending_ = false; }
+    bool Ending() const { return ending_; }
+    // How many boxes and dialogs are open (each one runs an event loop of its own).
+    int OpenCount() const { return openCount_; }
+
+  protected:
+    // Ends the boxes and dialogs that are open now.
+    virtual void RejectOpen() {}
+    // The answer of a box that is cancelled: Cancel, else No, else its default.
+    static BoxButton Rejection(const std::vector<BoxButton>& buttons, BoxButton defaultButton);
+
+    // Counts one open box for as long as it lives.
+    class OpenBox {
+      public:
+        explicit OpenBox(MessageBoxes& boxes) : boxes_(boxes) { ++boxes_.openCount_; }
+        ~OpenBox() { --boxes_.openCount_; }
+        OpenBox(const OpenBox&) = delete;
+        OpenBox& operator=(const OpenBox&) = delete;
+
+      private:
+        MessageBoxes& boxes_;
+    };
+
+  private:
+    bool ending_ = false;
+    int openCount_ = 0;
 };
 
 // Real boxes on a screen. Under the offscreen platform nobody sees a box, so each one is
@@ -62,9 +95,21 @@ class QtMessageBoxes final : public MessageBoxes {
     bool ChooseFont(QWidget* parent, QFont& font) override;
     bool ChooseColor(QWidget* parent, QColor& color) override;
     void ShowModal(QDialog& dialog) override;
+
+  protected:
+    void RejectOpen() override;
+
+  private:
+    // Runs `dialog` modally; false when it was not accepted or was ended.
+    bool Run(QDialog& dialog);
+
+    std::vector<QDialog*> running_;  // innermost last
 };
 
 // Answers boxes from a queue (the default button when it is empty) and records their texts.
+// With `nested` set, a box, a file dialog or a modal dialog stays open in an event loop of its
+// own, as a user's does, until it is answered: a queued answer arrives from that loop, else
+// AnswerOpen or EndAll answers it; `onOpen` runs inside the loop once the box is open.
 class ScriptedMessageBoxes final : public MessageBoxes {
   public:
     BoxButton Show(QWidget* parent, BoxKind kind, const QString& text,
@@ -87,6 +132,25 @@ class ScriptedMessageBoxes final : public MessageBoxes {
     std::deque<QColor> colors;
     std::vector<FileChoice> fileChoices;    // the file dialogs asked for, in order
     std::vector<std::string> modalDialogs;  // object names of the dialogs shown
+
+    bool nested = false;
+    std::function<void()> onOpen;
+    // Answers the innermost open box; false when none is open.
+    bool AnswerOpen(BoxButton answer);
+
+  protected:
+    void RejectOpen() override;
+
+  private:
+    struct Open {
+        QEventLoop* loop;
+        BoxButton answer;
+        BoxButton rejection;
+    };
+    // Keeps a box open in an event loop until it is answered; returns the answer.
+    BoxButton RunNested(BoxButton rejection, std::deque<BoxButton>* queued);
+
+    std::vector<Open*> open_;  // innermost last
 };
 
 // An error box with one OK button.

@@ -1,12 +1,14 @@
 #include "main/FrmTalk.h"
 
 #include "dialogs/AccessibleToggles.h"
-#include "engine/WholeNumber.h"
 #include "main/CommandText.h"
 #include "main/ControlNames.h"
+#include "main/EventPage.h"
 #include "main/RunningCopy.h"
 #include "main/SpeakFileRequests.h"
 #include "main/StartFile.h"
+#include "main/TextPage.h"
+#include "main/VoicePage.h"
 #include "platform/Desktop.h"
 #include "platform/WaveDevice.h"
 #include "text/CodePages.h"
@@ -15,11 +17,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QListWidget>
-#include <QSignalBlocker>
-#include <QSlider>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -68,6 +65,23 @@ QIcon ProgramIcon() {
     return QIcon(picture);
 }
 
+// Where a window stands, as the settings file keeps it.
+WindowPlacement PlacementOf(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QScreen* display = window.screen();
+    WindowPlacement placement;
+    placement.Left = frame.left();
+    placement.Top = frame.top();
+    placement.Right = frame.left() + frame.width();
+    placement.Bottom = frame.top() + frame.height();
+    placement.ScreenWidth = display->geometry().width();
+    placement.ScreenHeight = display->geometry().height();
+    placement.PixelsPerInch = qRound(display->logicalDotsPerInch());
+    placement.ShowCmd = window.isMinimized() ? 2 : (window.isVisible() ? 1 : 0);
+    placement.Visible = window.isVisible();
+    return placement;
+}
+
 }  // namespace
 
 TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QWidget* parent)
@@ -84,6 +98,7 @@ TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QW
     setFixedSize(kClientWidth, kClientHeight);
     client_ = new QWidget(this);
     setCentralWidget(client_);
+    BuildActions();
     BuildSwitches();
     BuildPages();
     BuildMenu();
@@ -105,6 +120,47 @@ TFrmTalk::~TFrmTalk() {
     FormDestroy();
 }
 
+QAction* TFrmTalk::Command(const char* name, const QString& caption, const QString& hint,
+                           bool checkable, void (TFrmTalk::*handler)()) {
+    auto* action = new QAction(caption, menu_);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(checkable);
+    if (!hint.isEmpty()) {
+        action->setStatusTip(hint);
+        action->setToolTip(hint);
+    }
+    connect(action, &QAction::triggered, this,
+            [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    return action;
+}
+
+// Every command once: its switch and its menu item show the same action, so the two can never
+// disagree; a switch shows the action's short text.
+void TFrmTalk::BuildActions() {
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("Menu"));
+    itemRun_ =
+        Command("ItemRun", QStringLiteral("Включить/отключить"), {}, true, &TFrmTalk::RunClick);
+    itemRun_->setIconText(kRunCaption);
+    itemPlayer_ =
+        Command("ItemPlayer", QStringLiteral("Плеер"), {}, true, &TFrmTalk::BtnPlayerClick);
+    itemSpy_ = Command("ItemSpy", QStringLiteral("Шпион"), {}, true, &TFrmTalk::BtnSpyClick);
+    itemPause_ = Command("ItemPause", QStringLiteral("Пауза"), {}, true, &TFrmTalk::PauseClick);
+    itemPause_->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
+    itemPause_->setIconVisibleInMenu(false);
+    itemVisible_ = Command("ItemVisible", QStringLiteral("..."), QStringLiteral("Окно синтезатора"),
+                           true, &TFrmTalk::BtnVisibleClick);
+    itemNewClient_ =
+        Command("N9", QStringLiteral("Открыть плеер ..."), {}, false, &TFrmTalk::NewClient);
+    itemShow_ = Command("ItemShow", QStringLiteral("Показать"),
+                        QStringLiteral("Показать синтезатор"), false, &TFrmTalk::ShowClick);
+    itemHide_ = Command("ItemHide", QStringLiteral("Скрыть"), QStringLiteral("Спрятать синтезатор"),
+                        false, &TFrmTalk::HideClick);
+    itemExit_ =
+        Command("ItemExit", QStringLiteral("Выход"), QStringLiteral("Закончить работу синтезатора"),
+                false, &TFrmTalk::ExitClick);
+}
+
 void TFrmTalk::BuildSwitches() {
     auto* panel = new QWidget(client_);
     panel->setObjectName(QStringLiteral("PnlTalkAction"));
@@ -112,44 +168,28 @@ void TFrmTalk::BuildSwitches() {
     QFont bold = font();
     bold.setBold(true);
 
-    auto toggle = [&](const char* name, const QString& caption, const QString& accessible,
-                      QRect place, auto handler) {
+    auto toggle = [&](const char* name, QAction* command, const QString& accessible, QRect place) {
         auto* button = new ToggleButton(panel);
+        button->setDefaultAction(command);
         Name(button, name, accessible);
-        button->setText(caption);
         button->setFont(bold);
         button->setGeometry(place);
-        connect(button, &QToolButton::clicked, this, [this, handler] {
-            Guarded([this, handler] { (this->*handler)(Sender::Button); });
-        });
         return button;
     };
-    btnRun_ = toggle("BtnRun", kRunCaption, kRunCaption, QRect(2, 4, 65, 25), &TFrmTalk::RunClick);
-    btnPlayer_ = toggle("BtnPlayer", QStringLiteral("Плеер"), QStringLiteral("Плеер"),
-                        QRect(2, 30, 65, 25), &TFrmTalk::BtnPlayerClick);
-    btnSpy_ = toggle("BtnSpy", QStringLiteral("Шпион"), QStringLiteral("Шпион"),
-                     QRect(68, 30, 65, 25), &TFrmTalk::BtnSpyClick);
-    btnPause_ = toggle("BtnPause", QString(), QStringLiteral("Пауза"), QRect(134, 30, 25, 25),
-                       &TFrmTalk::PauseClick);
-    btnPause_->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
-    btnPause_->setToolTip(QStringLiteral("Пауза"));
-
-    btnVisible_ = new ToggleButton(panel);
-    Name(btnVisible_, "BtnVisible", QStringLiteral("..."));
+    btnRun_ = toggle("BtnRun", itemRun_, kRunCaption, QRect(2, 4, 65, 25));
+    btnPlayer_ = toggle("BtnPlayer", itemPlayer_, QStringLiteral("Плеер"), QRect(2, 30, 65, 25));
+    btnSpy_ = toggle("BtnSpy", itemSpy_, QStringLiteral("Шпион"), QRect(68, 30, 65, 25));
+    btnPause_ = toggle("BtnPause", itemPause_, QStringLiteral("Пауза"), QRect(134, 30, 25, 25));
+    btnVisible_ = toggle("BtnVisible", itemVisible_, QStringLiteral("..."), QRect(134, 4, 25, 25));
     btnVisible_->setAccessibleDescription(QStringLiteral("Окно синтезатора"));
-    btnVisible_->setText(QStringLiteral("..."));
-    btnVisible_->setFont(bold);
-    btnVisible_->setGeometry(134, 4, 25, 25);
-    connect(btnVisible_, &QToolButton::clicked, this,
-            [this] { Guarded([this] { BtnVisibleClick(); }); });
 
+    // A push button cannot show an action: it triggers the one the menu shows.
     btnNewClient_ = new QPushButton(QStringLiteral("&Текст"), panel);
     Name(btnNewClient_, "BtnNewClient", QStringLiteral("Текст"));
     btnNewClient_->setFont(bold);
     btnNewClient_->setGeometry(68, 4, 65, 25);
     btnNewClient_->setDefault(true);
-    connect(btnNewClient_, &QPushButton::clicked, this,
-            [this] { Guarded([this] { NewClient(); }); });
+    connect(btnNewClient_, &QPushButton::clicked, itemNewClient_, &QAction::trigger);
 }
 
 void TFrmTalk::BuildPages() {
@@ -157,78 +197,28 @@ void TFrmTalk::BuildPages() {
     pageControl_->setObjectName(QStringLiteral("PageControl"));
     pageControl_->setGeometry(0, kSwitchPanelHeight, kClientWidth,
                               kClientHeight - kSwitchPanelHeight);
-    const std::pair<const char*, QString> pages[] = {
-        {"TabVoice", QStringLiteral("Голос")},
-        {"TabImage", QStringLiteral("Имидж")},
-        {"TabText", QStringLiteral("Текст")},
-        {"TabShutDown", QStringLiteral("События")},
-    };
-    std::vector<QWidget*> made;
-    for (const auto& [name, caption] : pages) {
-        auto* page = new QWidget(pageControl_);
-        Name(page, name, caption);
-        pageControl_->addTab(page, caption);
-        made.push_back(page);
-    }
+    voice_ = new TVoicePage(pageControl_);
+    image_ = new TImagePage(pageControl_, *setup_.Boxes);
+    text_ = new TTextPage(pageControl_);
+    events_ = new TEventPage(pageControl_, *setup_.Boxes);
+    for (QWidget* page : std::initializer_list<QWidget*>{voice_, image_, text_, events_})
+        pageControl_->addTab(page, page->accessibleName());
 
-    // Hidden controls that only carry stored values.
+    // A hidden control that only carries a stored value.
     formVisible_ = new QCheckBox(client_);
     Name(formVisible_, "FormVisible", QStringLiteral("FormVisible"));
     formVisible_->setChecked(true);
     formVisible_->hide();
-    blockItem_ = new QLineEdit(QStringLiteral("0"), client_);
-    Name(blockItem_, "BlockItem", QStringLiteral("BlockItem"));
-    blockItem_->hide();
-
-    BuildVoicePage(made[0]);
-    BuildImagePage(made[1]);
-    BuildTextPage(made[2]);
-    BuildEventPage(made[3]);
+    ConnectPages();
 }
 
 void TFrmTalk::BuildMenu() {
-    menu_ = new QMenu(this);
-    menu_->setObjectName(QStringLiteral("Menu"));
-    auto item = [this](const char* name, const QString& caption, const QString& hint,
-                       std::function<void()> handler) {
-        QAction* action = menu_->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        if (!hint.isEmpty()) {
-            action->setStatusTip(hint);
-            action->setToolTip(hint);
-        }
-        connect(action, &QAction::triggered, this, [this, handler] { Guarded(handler); });
-        return action;
-    };
-    itemShow_ = item("ItemShow", QStringLiteral("Показать"), QStringLiteral("Показать синтезатор"),
-                     [this] { ShowClick(); });
-    itemHide_ = item("ItemHide", QStringLiteral("Скрыть"), QStringLiteral("Спрятать синтезатор"),
-                     [this] { HideClick(); });
-    item("N9", QStringLiteral("Открыть плеер ..."), {}, [this] { NewClient(); });
+    menu_->addActions({itemShow_, itemHide_, itemNewClient_});
     menu_->addSeparator();
-    itemPlayer_ = item("ItemPlayer", QStringLiteral("Плеер"), {},
-                       [this] { BtnPlayerClick(Sender::MenuItem); });
-    itemSpy_ =
-        item("ItemSpy", QStringLiteral("Шпион"), {}, [this] { BtnSpyClick(Sender::MenuItem); });
-    itemPause_ =
-        item("ItemPause", QStringLiteral("Пауза"), {}, [this] { PauseClick(Sender::MenuItem); });
+    menu_->addActions({itemPlayer_, itemSpy_, itemPause_});
     menu_->addSeparator();
-    itemRun_ = item("ItemRun", QStringLiteral("Включить/отключить"), {},
-                    [this] { RunClick(Sender::MenuItem); });
-    itemExit_ = item("ItemExit", QStringLiteral("Выход"),
-                     QStringLiteral("Закончить работу синтезатора"), [this] { close(); });
+    menu_->addActions({itemRun_, itemExit_});
     menu_->setDefaultAction(itemHide_);
-    // The items that mirror switches show their state, for a screen reader above all.
-    const std::pair<QAction*, QToolButton**> mirrors[] = {{itemPlayer_, &btnPlayer_},
-                                                          {itemSpy_, &btnSpy_},
-                                                          {itemPause_, &btnPause_},
-                                                          {itemRun_, &btnRun_}};
-    for (const auto& [action, button] : mirrors)
-        action->setCheckable(true);
-    connect(menu_, &QMenu::aboutToShow, this, [this, mirrors] {
-        for (const auto& [action, button] : mirrors)
-            action->setChecked((*button)->isChecked());
-    });
 }
 
 void TFrmTalk::CreateTrayIcon() {
@@ -283,13 +273,11 @@ bool TFrmTalk::FormCreate() {
             });
     LoadSettings();
     controller_->ResetController();
-    SelectBlockItem();
+    text_->SelectBlockItem();
     TextChange();
-    controller_->LoadPresets(testRes_.empty() ? nullptr : &testRes_);
-    {
-        const QSignalBlocker blocker(testStyle_);
-        testStyle_->setCurrentRow(controller_->CurrentPreset());
-    }
+    std::vector<std::string>& testRes = voice_->TestRes();
+    controller_->LoadPresets(testRes.empty() ? nullptr : &testRes);
+    voice_->SelectPresetQuietly(controller_->CurrentPreset());
     Guarded([this] { SetTestValues(VoiceSender::TestStyle); });
     firstActivation_ = true;
     EventChangeDate();
@@ -330,7 +318,7 @@ void TFrmTalk::RunFirstActivation() {
     } catch (...) {
         failure = std::current_exception();
     }
-    SelectBlockItem();
+    text_->SelectBlockItem();
     if (formVisible_->isChecked())
         ShowClick();
     else
@@ -339,10 +327,10 @@ void TFrmTalk::RunFirstActivation() {
 }
 
 void TFrmTalk::StartWithFile(const std::string& fileName) {
-    if (!fileName.empty()) SetDown(btnRun_, true);
+    if (!fileName.empty()) SetDown(itemRun_, true);
     std::exception_ptr failure;
     try {
-        RunClick(Sender::Program);
+        RunClick();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -364,28 +352,33 @@ void TFrmTalk::RestoreMainWindow() {
     ShowClick();
 }
 
-void TFrmTalk::SelectBlockItem() {
-    // The list takes the index kept as text; the first entry when it holds no number.
-    const auto index = ParseWholeNumber(blockItem_->text().toStdString());
-    blockSize_->setCurrentIndex(index && *index >= 0 && *index < blockSize_->count() ? *index : 0);
-    blockItem_->setText(QString::number(blockSize_->currentIndex()));
-}
-
 PlayerWindow* TFrmTalk::OpenPlayer(const std::string& fileName) {
     // A request queued before shutdown finds no window to open.
     if (!players_ || destroyed_) return nullptr;
     return ReadInPlayer(players_->CreatePlayer(), fileName);
 }
 
-PlayerWindow* TFrmTalk::ReadInPlayer(PlayerWindow* window, const std::string& fileName) {
+PlayerWindow* TFrmTalk::ReadInPlayer(PlayerWindow* created, const std::string& fileName) {
+    // Loading, starting the engine and playing may each show a box, and the window may close
+    // in its event loop: the window is looked up again after each step.
+    const uint64_t id = created->Id();
     const std::string existing = ExistingFileFor(fileName);
-    if (existing.empty() || !window->LoadText(existing)) return window;
+    PlayerWindow* window = FindPlayer(id);
+    if (existing.empty() || !window || !window->LoadText(existing)) return FindPlayer(id);
     if (!controller_->BindEngine()) {
-        SetDown(btnRun_, true);
-        RunClick(Sender::Program);
+        SetDown(itemRun_, true);
+        RunClick();
     }
-    if (controller_->BindEngine()) window->ClickPlay();
-    return window;
+    if (!controller_->BindEngine()) return FindPlayer(id);
+    if ((window = FindPlayer(id))) window->ClickPlay();
+    return FindPlayer(id);
+}
+
+PlayerWindow* TFrmTalk::FindPlayer(uint64_t id) const {
+    if (!players_) return nullptr;
+    for (PlayerWindow* window : players_->OpenPlayers())
+        if (window->Id() == id) return window;
+    return nullptr;
 }
 
 bool TFrmTalk::DdeExec(const std::string& macro) {
@@ -411,13 +404,19 @@ bool TFrmTalk::ServeSpeakFile(const std::string& fileName) {
 
 // ---- switches and menu ----
 
-void TFrmTalk::SetDown(QToolButton* button, bool down) {
-    if (button->isChecked() != down) button->setChecked(down);
+void TFrmTalk::SetDown(QAction* command, bool down) {
+    if (command->isChecked() != down) command->setChecked(down);
 }
 
-void TFrmTalk::RunClick(Sender sender) {
-    if (sender == Sender::MenuItem) btnRun_->setChecked(!btnRun_->isChecked());
-    const bool run = btnRun_->isChecked();
+void TFrmTalk::ShowRunCaption(bool running) {
+    const QString caption = running ? kStopCaption : kRunCaption;
+    if (itemRun_->iconText() == caption) return;
+    itemRun_->setIconText(caption);
+    btnRun_->setAccessibleName(caption);
+}
+
+void TFrmTalk::RunClick() {
+    const bool run = itemRun_->isChecked();
     try {
         if (!run) {
             controller_->SetPaused(false);
@@ -426,11 +425,10 @@ void TFrmTalk::RunClick(Sender sender) {
         }
         controller_->SetEngineRunning(run);
     } catch (...) {
-        SetDown(btnRun_, false);
+        SetDown(itemRun_, false);
         throw;
     }
-    btnRun_->setText(run ? kStopCaption : kRunCaption);
-    btnRun_->setAccessibleName(btnRun_->text());
+    ShowRunCaption(run);
     if (run) TellWhenSilent();
 }
 
@@ -447,42 +445,44 @@ void TFrmTalk::TellWhenSilent() {
                        {BoxButton::Ok}, BoxButton::Ok);
 }
 
-void TFrmTalk::PauseClick(Sender sender) {
-    if (sender == Sender::MenuItem) btnPause_->setChecked(!btnPause_->isChecked());
+// A mode switch springs back without an engine.
+void TFrmTalk::PauseClick() {
     if (controller_->BindEngine())
-        controller_->SetPaused(btnPause_->isChecked());
+        controller_->SetPaused(itemPause_->isChecked());
     else
-        SetDown(btnPause_, false);
+        SetDown(itemPause_, false);
 }
 
-void TFrmTalk::BtnSpyClick(Sender sender) {
-    if (sender == Sender::MenuItem) btnSpy_->setChecked(!btnSpy_->isChecked());
+void TFrmTalk::BtnSpyClick() {
     if (controller_->BindEngine())
-        controller_->SetSpyMode(btnSpy_->isChecked());
+        controller_->SetSpyMode(itemSpy_->isChecked());
     else
-        SetDown(btnSpy_, false);
+        SetDown(itemSpy_, false);
 }
 
-void TFrmTalk::BtnPlayerClick(Sender sender) {
-    if (sender == Sender::MenuItem) btnPlayer_->setChecked(!btnPlayer_->isChecked());
+void TFrmTalk::BtnPlayerClick() {
     if (controller_->BindEngine())
-        controller_->SetPlayerMode(btnPlayer_->isChecked());
+        controller_->SetPlayerMode(itemPlayer_->isChecked());
     else
-        SetDown(btnPlayer_, false);
+        SetDown(itemPlayer_, false);
 }
 
 void TFrmTalk::BtnVisibleClick() {
     if (!controller_->BindEngine()) {
-        SetDown(btnVisible_, false);
+        SetDown(itemVisible_, false);
         return;
     }
-    if (btnVisible_->isChecked()) {
+    if (itemVisible_->isChecked()) {
         controller_->AttachEditBox();
         desktop::ShowWindow(controller_->Windows().Main, true);
     } else {
         controller_->DetachEditBox();
         desktop::ShowWindow(controller_->Windows().Main, false);
     }
+}
+
+void TFrmTalk::ExitClick() {
+    RequestClose(true);
 }
 
 void TFrmTalk::ShowClick() {
@@ -520,19 +520,16 @@ void TFrmTalk::TimerUpdateEvent() {
             state.Holder->PlayerPoll(state);
         if ((state.Holder == &startUpHolder_ || state.Holder == &testHolder_) && !state.Busy)
             SpeakStartUp(PhraseSender::None);
-        SetDown(btnPlayer_, state.PlayerMode);
-        SetDown(btnSpy_, state.SpyMode);
-        SetDown(btnPause_, state.Paused);
-        SetDown(btnRun_, state.Running);
+        SetDown(itemPlayer_, state.PlayerMode);
+        SetDown(itemSpy_, state.SpyMode);
+        SetDown(itemPause_, state.Paused);
+        SetDown(itemRun_, state.Running);
         if (!state.Running) {
-            if (btnRun_->text() != kRunCaption) {
-                btnRun_->setText(kRunCaption);
-                btnRun_->setAccessibleName(kRunCaption);
-            }
-            SetDown(btnVisible_, false);
+            ShowRunCaption(false);
+            SetDown(itemVisible_, false);
         }
         // A volume changed by another program moves the bar, and so goes into the preset.
-        trBarVolume_->setValue(255 - controller_->GetVolume());
+        voice_->FollowVolume(controller_->GetVolume());
         lastTimerError_.clear();
     } catch (const std::exception& error) {
         ReportTimerError(error.what());
@@ -651,8 +648,8 @@ void TFrmTalk::SaveSettings() {
     formVisible_->setChecked(shown_);
     TextChange();
     SetTestValues(VoiceSender::None);
-    controller_->SavePresets(&testRes_);
-    ShowTestRes();
+    controller_->SavePresets(&voice_->TestRes());
+    voice_->ShowTestRes();
     if (!setup_.SettingsPath) return;
     const std::string& path = *setup_.SettingsPath;
     if (SettingsFileReadOnly(path)) {
@@ -660,22 +657,10 @@ void TFrmTalk::SaveSettings() {
                      path.c_str());
         return;
     }
-    const QRect frame = frameGeometry();
-    const QScreen* display = screen();
-    WindowPlacement placement;
-    placement.Left = frame.left();
-    placement.Top = frame.top();
-    placement.Right = frame.left() + frame.width();
-    placement.Bottom = frame.top() + frame.height();
-    placement.ScreenWidth = display->geometry().width();
-    placement.ScreenHeight = display->geometry().height();
-    placement.PixelsPerInch = qRound(display->logicalDotsPerInch());
-    placement.ShowCmd = isMinimized() ? 2 : (isVisible() ? 1 : 0);
-    placement.Visible = isVisible();
     StoredControls controls;
     StoreControls(controls);
     // A settings file that cannot be written is given up without a message.
-    SaveSettingsFile(path, placement, controls, setup_.WriteSettings);
+    SaveSettingsFile(path, PlacementOf(*this), controls, setup_.WriteSettings);
 }
 
 void TFrmTalk::FormDestroy() {
@@ -697,7 +682,27 @@ void TFrmTalk::FormDestroy() {
 }
 
 void TFrmTalk::CloseWithoutQuestions() {
-    askBeforeClosing_ = false;
+    RequestClose(false);
+}
+
+void TFrmTalk::RequestClose(bool ask) {
+    if (destroyed_) return;
+    if (!ask) askBeforeClosing_ = false;
+    MessageBoxes& boxes = *setup_.Boxes;
+    // Without questions nothing may hold the shutdown up, not even a box it raises itself.
+    if (!askBeforeClosing_ || boxes.OpenCount() > 0) boxes.EndAll();
+    if (boxes.OpenCount() > 0) {
+        // Tried again from the event loop until every box has returned.
+        if (!closePending_) {
+            closePending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                closePending_ = false;
+                RequestClose(askBeforeClosing_);
+            });
+        }
+        return;
+    }
+    if (askBeforeClosing_) boxes.Resume();  // the user's close asks its questions anew
     close();
 }
 
@@ -705,12 +710,25 @@ void TFrmTalk::CloseWithoutQuestions() {
 // to keep one open keeps the program running. A signal closes without questions.
 bool TFrmTalk::PlayersAgreeToClose() {
     if (!askBeforeClosing_ || destroyed_ || !players_) return true;
+    // Each question runs an event loop, in which other windows may close or open.
+    std::vector<uint64_t> asked;
     for (PlayerWindow* player : players_->OpenPlayers())
-        if (!player->ConfirmClose()) return false;
+        asked.push_back(player->Id());
+    for (uint64_t id : asked) {
+        PlayerWindow* player = FindPlayer(id);
+        if (player && !player->ConfirmClose()) return false;
+    }
     return true;
 }
 
 void TFrmTalk::closeEvent(QCloseEvent* event) {
+    // A close that arrives while a box is open (from the window's own button, say) waits for
+    // the boxes to end, as any shutdown does.
+    if (!destroyed_ && setup_.Boxes->OpenCount() > 0) {
+        event->ignore();
+        RequestClose(askBeforeClosing_);
+        return;
+    }
     if (!PlayersAgreeToClose()) {
         event->ignore();
         return;

@@ -3,6 +3,7 @@
 #include "dialogs/MessageBoxes.h"
 #include "engine/TalkServ.h"
 #include "main/DailyEvent.h"
+#include "main/ImagePage.h"
 #include "main/PlayerFactory.h"
 #include "main/SettingsFile.h"
 #include "platform/Dde.h"
@@ -17,16 +18,7 @@
 #include <vector>
 
 class QAction;
-class QButtonGroup;
 class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QSlider;
-class QTextEdit;
-class QTimeEdit;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
@@ -74,21 +66,19 @@ class PhraseHolder final : public SpeechHolder {
     void PlayerPoll(const EngineState&) override {}
 };
 
-class PauseEdit;
+class TEventPage;
+class TTextPage;
+class TVoicePage;
 
 // Who changed the voice controls: a preset chosen, a voice or bar moved, or the program.
 enum class VoiceSender { TestStyle, Control, None };
 // Who asked for a phrase: its button, or the timer repeating the current one.
 enum class PhraseSender { TestBtn, StartUpBtn, None };
-// The buttons of the appearance panel.
-enum class ViewButton { WinBkCol, WinBkFont, EditBkCol, EditCol, Win1251, DosAlt };
-
-// Who pressed a switch: its own button, the menu item that mirrors it, or the program.
-enum class Sender { Button, MenuItem, Program };
 
 // The main control window: the engine switches, the tray icon and its menu, the 100 ms poll
 // of the engine, the DDE server of this copy and everything player windows ask of the
-// program. It owns the engine controller and frees it last.
+// program; its four tabs are pages of their own. Each command is one action, shown by its
+// switch and by its menu item alike. It owns the engine controller and frees it last.
 class TFrmTalk : public QMainWindow, public PlayerHost {
     Q_OBJECT
   public:
@@ -106,12 +96,14 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool FirstActivationPending() const { return firstActivation_; }
     bool SecondCopy() const { return secondCopy_; }
 
-    // Switches and menu.
-    void RunClick(Sender sender);
-    void PauseClick(Sender sender);
-    void BtnSpyClick(Sender sender);
-    void BtnPlayerClick(Sender sender);
+    // Switches and menu: each runs when its action is triggered, after the action's check
+    // state has changed.
+    void RunClick();
+    void PauseClick();
+    void BtnSpyClick();
+    void BtnPlayerClick();
     void BtnVisibleClick();
+    void ExitClick();
     void ShowClick();
     void HideClick();
     bool MainWindowShown() const { return shown_; }
@@ -127,6 +119,10 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void FormDestroy();
     // Closes the program without asking anything, as a termination signal asks.
     void CloseWithoutQuestions();
+    // Closes the program, asking about unsaved documents when `ask`. Every open box and
+    // dialog is ended first, as if cancelled, and the close waits until their event loops
+    // have returned: no window may go while one of its own handlers still runs.
+    void RequestClose(bool ask);
 
     // PlayerHost.
     void AcquireEngine(SpeechHolder* window) override;
@@ -139,7 +135,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     SpeakResult SpeakRequest(const std::string& text, SpeechHolder* window) override;
     void GetTextOptions(PlayerOptions& options) override;
     bool AutoCalc() override;
-    PlayerAppearance GetAppearance() override { return appearance_; }
+    PlayerAppearance GetAppearance() override;
     VoiceParams CurrentVoice() override { return controller_->GetVoiceParams(); }
     void NewClient() override;
     void ReportError(const std::string& text) override;
@@ -156,8 +152,8 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void ShutDown();
     void StartUp();
     void StartUpProcBtnClick();
-    std::optional<QDateTime> LogOffDue() const { return logOff_.Due(); }
-    std::optional<QDateTime> LogOnDue() const { return logOn_.Due(); }
+    std::optional<QDateTime> LogOffDue() const;
+    std::optional<QDateTime> LogOnDue() const;
     SpeechHolder* TestHolder() { return &testHolder_; }
     SpeechHolder* StartUpHolder() { return &startUpHolder_; }
 
@@ -171,26 +167,19 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void BuildActions();
+    QAction* Command(const char* name, const QString& caption, const QString& hint, bool checkable,
+                     void (TFrmTalk::*handler)());
     void BuildSwitches();
     void BuildPages();
+    void ConnectPages();
     void BuildMenu();
-    void BuildVoicePage(QWidget* page);
-    void BuildImagePage(QWidget* page);
-    void BuildTextPage(QWidget* page);
-    void BuildEventPage(QWidget* page);
-    void ShowAppearance();
-    void ShowTestRes();
     QDateTime Now() const;
-    void ReArm(DailyEvent& event, const QTimeEdit* picker);
-    bool TakeEvent(DailyEvent& event, const QTimeEdit* picker, const QDateTime& now,
-                   const char* name);
-    bool ConnectVoiceHandlers(bool on);
     void StoreControls(StoredControls& controls) const;
     void RestoreControls(const StoredControls& controls);
     void CreateTrayIcon();
     void LoadSettings();
     void SaveSettings();
-    void SelectBlockItem();
     void RunFirstActivation();
     void StartWithFile(const std::string& fileName);
     void RestoreMainWindow();
@@ -199,7 +188,11 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     void ReportTimerError(const std::string& text);
     void ReportEngineDeviceFailure(bool busy);
     bool IsOpenPlayer(SpeechHolder* holder) const;
-    void SetDown(QToolButton* button, bool down);
+    // The open player window with this id; none once it has closed.
+    PlayerWindow* FindPlayer(uint64_t id) const;
+    // Puts a switch up or down without running its handler.
+    static void SetDown(QAction* command, bool down);
+    void ShowRunCaption(bool running);
     void TellWhenSilent();
     // Runs a handler; an error it raises goes to the error box.
     void Guarded(const std::function<void()>& handler);
@@ -216,22 +209,27 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     bool destroyed_ = false;
     bool silenceTold_ = false;
     bool askBeforeClosing_ = true;
+    bool closePending_ = false;
     bool shown_ = false;
     bool everShown_ = false;
     bool inTimer_ = false;
     std::string lastTimerError_;
     bool engineWasBusy_ = false;
     std::string reportedDeviceFailure_;  // the engine's wave device failure already told
-    std::vector<std::string> testRes_;
     PhraseHolder testHolder_;
     PhraseHolder startUpHolder_;
-    PlayerAppearance appearance_;
-    DailyEvent logOff_;
-    DailyEvent logOn_;
     SystemWallClock systemClock_;
-    bool voiceHandlersOn_ = true;
 
     QWidget* client_ = nullptr;
+    QAction* itemRun_ = nullptr;
+    QAction* itemPlayer_ = nullptr;
+    QAction* itemSpy_ = nullptr;
+    QAction* itemPause_ = nullptr;
+    QAction* itemVisible_ = nullptr;
+    QAction* itemNewClient_ = nullptr;
+    QAction* itemShow_ = nullptr;
+    QAction* itemHide_ = nullptr;
+    QAction* itemExit_ = nullptr;
     QToolButton* btnRun_ = nullptr;
     QPushButton* btnNewClient_ = nullptr;
     QToolButton* btnVisible_ = nullptr;
@@ -239,61 +237,14 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QToolButton* btnSpy_ = nullptr;
     QToolButton* btnPause_ = nullptr;
     QTabWidget* pageControl_ = nullptr;
+    TVoicePage* voice_ = nullptr;
+    TImagePage* image_ = nullptr;
+    TTextPage* text_ = nullptr;
+    TEventPage* events_ = nullptr;
     QCheckBox* formVisible_ = nullptr;
-    QLineEdit* blockItem_ = nullptr;
     QMenu* menu_ = nullptr;
-    QAction* itemShow_ = nullptr;
-    QAction* itemHide_ = nullptr;
-    QAction* itemPlayer_ = nullptr;
-    QAction* itemSpy_ = nullptr;
-    QAction* itemPause_ = nullptr;
-    QAction* itemRun_ = nullptr;
-    QAction* itemExit_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* frmTimer_ = nullptr;
-
-    QListWidget* testStyle_ = nullptr;
-    QListWidget* testVoice_ = nullptr;
-    QSlider* trBarTempo_ = nullptr;
-    QSlider* trBarTimbre_ = nullptr;
-    QSlider* trBarMelody_ = nullptr;
-    QSlider* trBarVolume_ = nullptr;
-    QLineEdit* testEdit_ = nullptr;
-    QToolButton* testBtn_ = nullptr;
-    QListWidget* testResList_ = nullptr;
-
-    QWidget* pnlPlayerSetup_ = nullptr;
-    QTextEdit* editorSetup_ = nullptr;
-    QLineEdit* styleWin_ = nullptr;
-    QLineEdit* styleDos_ = nullptr;
-
-    QButtonGroup* readingType_ = nullptr;
-    QCheckBox* autoCalc_ = nullptr;
-    QLineEdit* abzBeg_ = nullptr;
-    QCheckBox* abzBegP_ = nullptr;
-    PauseEdit* abzBegPause_ = nullptr;
-    QLineEdit* abzEnd_ = nullptr;
-    QCheckBox* abzEndP_ = nullptr;
-    PauseEdit* abzEndPause_ = nullptr;
-    QLineEdit* blockMsg_ = nullptr;
-    QComboBox* blockSize_ = nullptr;
-    QLineEdit* dictScript_ = nullptr;
-    QCheckBox* dictOver_ = nullptr;
-    QCheckBox* dictRep_ = nullptr;
-
-    QTimeEdit* logOffTime_ = nullptr;
-    QCheckBox* logOffCheck_ = nullptr;
-    QButtonGroup* rgLogOff_ = nullptr;
-    QTimeEdit* logOnTime_ = nullptr;
-    QCheckBox* logOnCheck_ = nullptr;
-    QButtonGroup* rgLogOn_ = nullptr;
-    QLineEdit* startUpProcess_ = nullptr;
-    QToolButton* startUpProcBtn_ = nullptr;
-    QToolButton* startUpBtn_ = nullptr;
-    QLineEdit* startUpEdit_ = nullptr;
-    QString openDialogFolder_;
-    QTimer* logOffTimer_ = nullptr;
-    QTimer* logOnTimer_ = nullptr;
 };
 
 }  // namespace tovrin

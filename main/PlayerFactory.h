@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,7 +14,14 @@ class SpeechHolder;
 // player window to it; main window tests use a fake.
 class PlayerWindow {
   public:
+    PlayerWindow() : id_(NextId()) {}
     virtual ~PlayerWindow() = default;
+    PlayerWindow(const PlayerWindow&) = delete;
+    PlayerWindow& operator=(const PlayerWindow&) = delete;
+
+    // Never given to another window of this run: a window is looked up again by it after an
+    // event loop, in which it may have closed.
+    uint64_t Id() const { return id_; }
     // Loads a file into the window (the player's LoadText); false when it was not loaded.
     virtual bool LoadText(const std::string& fileName) = 0;
     // Puts the play button down and runs its handler: reading starts at the caret.
@@ -29,11 +37,19 @@ class PlayerWindow {
     virtual bool HasUnsavedChanges() const = 0;
     // The window as the engine controller knows it (its holder identity).
     virtual SpeechHolder* Holder() = 0;
+
+  private:
+    static uint64_t NextId() {
+        static uint64_t last = 0;
+        return ++last;
+    }
+    uint64_t id_;
 };
 
 // Makes player windows for the main window. A new window is shown at once and lives until the
-// user closes it or the main window goes; the pointer stays valid until then; a closed window
-// leaves OpenPlayers at once.
+// user closes it or the main window goes; the pointer stays valid until then, but not across
+// an event loop (a box), in which the window may close; a closed window leaves OpenPlayers at
+// once.
 class PlayerFactory {
   public:
     using ClosingHandler = std::function<void(PlayerWindow& window)>;

@@ -41,14 +41,21 @@ void ChooseOffscreenWithoutDisplay() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
-// SIGTERM, SIGINT and SIGHUP close the main window the ordinary way, from the event loop.
+void DrainSignalPipe() {
+    char drained[16];
+    while (read(signalPipe[0], drained, sizeof drained) > 0) {
+    }
+}
+
+}  // namespace
+
 void CloseOnTerminationSignals(TFrmTalk& window) {
-    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    // One pipe for the process; a signal meant for an earlier window closes no later one.
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    DrainSignalPipe();
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char drained[16];
-        while (read(signalPipe[0], drained, sizeof drained) > 0) {
-        }
+        DrainSignalPipe();
         window.CloseWithoutQuestions();
     });
     struct sigaction action {};
@@ -58,8 +65,6 @@ void CloseOnTerminationSignals(TFrmTalk& window) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaction(signal, &action, nullptr);
 }
-
-}  // namespace
 
 int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     std::signal(SIGPIPE, SIG_IGN);

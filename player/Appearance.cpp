@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPalette>
 
+#include <cmath>
+
 namespace tovrin {
 namespace {
 
@@ -43,6 +45,23 @@ QFont ToQFont(const FontRecord& record) {
     return font;
 }
 
+FontRecord FromQFont(const QFont& font, FontRecord record) {
+    constexpr double kStoredDotsPerInch = 96;
+    record.Name = font.family().toStdString();
+    if (font.pixelSize() > 0) {
+        record.Height = -font.pixelSize();
+        record.Size =
+            static_cast<int32_t>(std::lround(font.pixelSize() * 72.0 / kStoredDotsPerInch));
+    } else {
+        record.Size = static_cast<int32_t>(std::lround(font.pointSizeF()));
+        record.Height =
+            -static_cast<int32_t>(std::lround(font.pointSizeF() * kStoredDotsPerInch / 72));
+    }
+    record.Style = (font.bold() ? 1 : 0) | (font.italic() ? 2 : 0) | (font.underline() ? 4 : 0) |
+                   (font.strikeOut() ? 8 : 0);
+    return record;
+}
+
 QColor ToQColor(int32_t windowsColor) {
     if (windowsColor < 0)
         return QApplication::palette().color(SystemColorRole(windowsColor & 0xFF));
@@ -52,6 +71,14 @@ QColor ToQColor(int32_t windowsColor) {
 
 QColor FontColor(const FontRecord& record) {
     return ToQColor(record.Color);
+}
+
+}  // namespace tovrin
+
+namespace tovrin {
+
+int32_t FromQColor(const QColor& color) {
+    return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
 
 }  // namespace tovrin

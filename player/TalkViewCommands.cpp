@@ -153,6 +153,12 @@ void TFrmView::changeEvent(QEvent* event) {
 }
 
 void TFrmView::closeEvent(QCloseEvent* event) {
+    // While a box is open a handler of this window may be waiting on it: a window closed now
+    // would be deleted under that handler.
+    if (dialogs_.OpenCount() > 0) {
+        event->ignore();
+        return;
+    }
     bool close = true;
     Guarded([&] { close = ConfirmDiscard(); });
     if (close)

@@ -239,6 +239,35 @@ TEST_F(FrmTalkTest, SwitchesDriveTheEngineAndFollowItEveryTick) {
     EXPECT_TRUE(boxes_.texts.empty());
 }
 
+TEST_F(FrmTalkTest, EachSwitchAndItsMenuItemAreOneCommand) {
+    Start();
+    engine_.emplace().speakAtOnce = true;
+    const std::pair<const char*, const char*> pairs[] = {{"BtnRun", "ItemRun"},
+                                                         {"BtnPlayer", "ItemPlayer"},
+                                                         {"BtnSpy", "ItemSpy"},
+                                                         {"BtnPause", "ItemPause"}};
+    for (const auto& [button, item] : pairs)
+        EXPECT_EQ(Button(button)->defaultAction(), Item(item)) << button;
+    // The menu keeps its own caption; the switch shows the state's.
+    Item("ItemRun")->trigger();
+    EXPECT_TRUE(Button("BtnRun")->isChecked());
+    EXPECT_EQ(Button("BtnRun")->text(), "Стоп");
+    EXPECT_EQ(Button("BtnRun")->accessibleName(), "Стоп");
+    EXPECT_EQ(Item("ItemRun")->text(), "Включить/отключить");
+    Button("BtnPlayer")->click();
+    EXPECT_TRUE(Item("ItemPlayer")->isChecked());
+    EXPECT_TRUE(frm_->Controller().IsPlayerMode());
+    Button("BtnRun")->click();
+    EXPECT_FALSE(Item("ItemRun")->isChecked());
+    EXPECT_EQ(Button("BtnRun")->text(), "Старт");
+    // The text button opens a player as the menu item does.
+    const size_t before = players_.Count();
+    Child<QPushButton>("BtnNewClient")->click();
+    Item("N9")->trigger();
+    EXPECT_EQ(players_.Count(), before + 2);
+    EXPECT_TRUE(boxes_.texts.empty());
+}
+
 TEST_F(FrmTalkTest, SpeakFileMacrosOpenAPlayerEachFromTheEventLoop) {
     Start();
     engine_.emplace();

@@ -9,7 +9,6 @@
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
-#include "player/WidgetState.h"
 #include "text/CodePages.h"
 #include "text/Navigation.h"
 #include "text/TextFinder.h"
@@ -38,10 +37,6 @@ const QString kTextFilter = QStringLiteral("Текст (*.TXT *.txt)");
 const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.dic *.rch)");
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
 
-void Release(QAbstractButton* sender) {
-    if (sender != nullptr) SetCheckedQuietly(sender, false);
-}
-
 int PointSize(const QFont& font) {
     return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
 }
@@ -56,17 +51,18 @@ bool SameFile(const QString& a, const QString& b) {
 // ---- Window events -----------------------------------------------------------------------
 
 bool TFrmView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == btnViewTalk_ && event->type() == QEvent::MouseButtonDblClick) {
+    QToolButton* viewTalk = controls_.btnViewTalk;
+    if (watched == viewTalk && event->type() == QEvent::MouseButtonDblClick) {
         // The second press of a double click is no click of its own: its release is taken
         // here, so that the button toggles once and the double click runs its own action.
         swallowRelease_ = true;
         Guarded([this] { GotoTalkClick(); });
         return true;
     }
-    if (watched == btnViewTalk_ && event->type() == QEvent::MouseButtonRelease && swallowRelease_) {
+    if (watched == viewTalk && event->type() == QEvent::MouseButtonRelease && swallowRelease_) {
         swallowRelease_ = false;
-        btnViewTalk_->setDown(false);
-        SetCheckedQuietly(btnViewTalk_, viewTalk_);
+        viewTalk->setDown(false);
+        controls_.viewTalk->setChecked(viewTalk_);
         return true;
     }
     if (watched != editor_ || event->type() != QEvent::KeyPress)
@@ -78,12 +74,11 @@ bool TFrmView::eventFilter(QObject* watched, QEvent* event) {
 
 bool TFrmView::HandleEditorKey(QKeyEvent* key) {
     if (key->key() == Qt::Key_Pause && key->modifiers() == Qt::NoModifier) {
-        btnPause_->setChecked(!btnPause_->isChecked());
-        BtnPlayerClick(btnPause_);
+        controls_.pause->trigger();
         return true;
     }
     // While the caret follows the speech, keys would only fight it.
-    if (CaretBelongsToSpeech()) return true;
+    if (session_->CaretBelongsToSpeech()) return true;
     if (key->matches(QKeySequence::Copy)) {
         EditCopy(nullptr);
     } else if (key->matches(QKeySequence::Cut)) {
@@ -94,9 +89,10 @@ bool TFrmView::HandleEditorKey(QKeyEvent* key) {
         EditUndo(nullptr);
     } else {
         const QKeySequence pressed(key->keyCombination());
-        for (QAction* item : {prevItem_, backItem_, stepItem_, nextItem_}) {
+        const PlayerControls& c = controls_;
+        for (QAction* item : {c.prev, c.back, c.step, c.next}) {
             if (item->shortcut() == pressed) {
-                ItemMoveClick(item);
+                item->trigger();
                 return true;
             }
         }
@@ -152,47 +148,33 @@ void TFrmView::dropEvent(QDropEvent* event) {
 
 // ---- Navigation and modes ----------------------------------------------------------------
 
-bool TFrmView::CaretBelongsToSpeech() const {
-    return btnPlay_->isChecked() && btnDrag_->isChecked();
-}
-
-void TFrmView::BtnMoveClick(QAbstractButton* sender) {
-    if (sender == btnViewTalk_) return ViewTalkClick();
-    if (CaretBelongsToSpeech()) {
-        SetCheckedQuietly(sender, false);
+void TFrmView::BtnMoveClick(QAction* sender) {
+    const PlayerControls& c = controls_;
+    if (sender == c.viewTalk) return ViewTalkClick();
+    if (session_->CaretBelongsToSpeech()) {
         UpdatePlayer();
         EditorFocus();
         return;
     }
-    const Move move = sender == btnPrev_   ? Move::SectionUp
-                      : sender == btnBack_ ? Move::ParagraphUp
-                      : sender == btnStep_ ? Move::ParagraphDown
-                                           : Move::SectionDown;
+    const Move move = sender == c.prev   ? Move::SectionUp
+                      : sender == c.back ? Move::ParagraphUp
+                      : sender == c.step ? Move::ParagraphDown
+                                         : Move::SectionDown;
     const char* text = document_->Data();
     SetTextBounds(text, document_->End());
     const char* target = MoveTarget(LayoutParamsOf(options_), move, text + Caret());
     SetCaret(static_cast<int32_t>(target - text));
-    SetCheckedQuietly(sender, false);
     UpdatePlayer();
     EditorFocus();
     ScrollToCaret();
 }
 
-void TFrmView::ItemMoveClick(QAction* sender) {
-    QAbstractButton* button = sender == prevItem_   ? btnPrev_
-                              : sender == backItem_ ? btnBack_
-                              : sender == stepItem_ ? btnStep_
-                                                    : btnNext_;
-    button->setChecked(!button->isChecked());
-    BtnMoveClick(button);
-    UpdatePlayer();
-}
-
 void TFrmView::ViewTalkClick() {
-    const bool down = btnViewTalk_->isChecked();
-    if (CaretBelongsToSpeech()) {
-        btnViewTalk_->setChecked(!down);
-        viewTalk_ = btnViewTalk_->isChecked();
+    QAction* viewTalk = controls_.viewTalk;
+    const bool down = viewTalk->isChecked();
+    if (session_->CaretBelongsToSpeech()) {
+        viewTalk->setChecked(!down);
+        viewTalk_ = viewTalk->isChecked();
         UpdatePlayer();
         EditorFocus();
         return;
@@ -210,8 +192,8 @@ void TFrmView::ViewTalkClick() {
 }
 
 void TFrmView::GotoTalkClick() {
-    if (CaretBelongsToSpeech()) {
-        viewTalk_ = btnViewTalk_->isChecked();
+    if (session_->CaretBelongsToSpeech()) {
+        viewTalk_ = controls_.viewTalk->isChecked();
         UpdatePlayer();
         EditorFocus();
         return;
@@ -224,38 +206,25 @@ void TFrmView::GotoTalkClick() {
     ScrollToCaret();
 }
 
-void TFrmView::BtnSetupClick(QAbstractButton* sender) {
-    if (sender == btnShortTalk_)
+void TFrmView::BtnSetupClick(QAction* sender) {
+    if (sender == controls_.shortTalk)
         ShortTalkClick();
     else
-        ShowSetupDialog(btnSetup_->isChecked());
+        ShowSetupDialog(controls_.setup->isChecked());
     UpdatePlayer();
-}
-
-void TFrmView::ItemSetupClick(QAction* sender) {
-    QAbstractButton* button = sender == setupItem_       ? btnSetup_
-                              : sender == shortTalkItem_ ? btnShortTalk_
-                              : sender == fontSelItem_   ? btnFontSel_
-                                                         : btnBkColor_;
-    button->setChecked(!button->isChecked());
-    if (button == btnSetup_ || button == btnShortTalk_)
-        BtnSetupClick(button);
-    else
-        BtnFont(button);
-    UpdatePlayer();
-    UpdateFont();
 }
 
 void TFrmView::ShortTalkClick() {
-    const bool down = btnShortTalk_->isChecked();
-    if (docKind_ == kDocKindDictionary) {
-        if (down && !btnPlay_->isChecked()) EditorRandom();
-        SetCheckedQuietly(btnShortTalk_, false);
+    QAction* shortTalk = controls_.shortTalk;
+    const bool down = shortTalk->isChecked();
+    if (DocKind() == kDocKindDictionary) {
+        if (down && !session_->Reading()) EditorRandom();
+        shortTalk->setChecked(false);
     } else if (setupDialog_) {
         options_.ReadingType = down ? 1 : 0;
         setupDialog_->ShowReadingType(options_.ReadingType);
     }
-    shortTalk_ = btnShortTalk_->isChecked();
+    shortTalk_ = shortTalk->isChecked();
 }
 
 void TFrmView::ShowSetupDialog(bool shown) {
@@ -264,8 +233,8 @@ void TFrmView::ShowSetupDialog(bool shown) {
     setupDialog_->SetReady(false);
     setupDialog_->WriteControls(options_);
     setupDialog_->SetReady(true);
-    SetCheckedQuietly(btnShortTalk_, options_.ReadingType == 1);
-    shortTalk_ = btnShortTalk_->isChecked();
+    controls_.shortTalk->setChecked(options_.ReadingType == 1);
+    shortTalk_ = controls_.shortTalk->isChecked();
 }
 
 void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
@@ -279,7 +248,7 @@ void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
     setupDialog_->SetReady(false);
     setupDialog_->WriteControls(options_);
     setupDialog_->SetReady(true);
-    setupDialog_->EnableReadingType(docKind_ != kDocKindDictionary);
+    setupDialog_->EnableReadingType(DocKind() != kDocKindDictionary);
     UpdatePlayer();
 }
 
@@ -288,9 +257,9 @@ void TFrmView::SetupConfirmed() {
     EditorLock(true);
     Guarded([this] {
         setupDialog_->ReadControls(options_);
-        SetCheckedQuietly(btnSetup_, setupDialog_->Widget()->isVisible());
-        SetCheckedQuietly(btnShortTalk_, options_.ReadingType == 1);
-        shortTalk_ = btnShortTalk_->isChecked();
+        controls_.setup->setChecked(setupDialog_->Widget()->isVisible());
+        controls_.shortTalk->setChecked(options_.ReadingType == 1);
+        shortTalk_ = controls_.shortTalk->isChecked();
         // A new code page shows the same bytes through its own table.
         const bool modified = editor_->document()->isModified();
         document_->SetCodePage(options_.CodePage);
@@ -299,8 +268,7 @@ void TFrmView::SetupConfirmed() {
         UpdateAttributes();
         UpdatePlayer();
         UpdateFont();
-        SetCheckedQuietly(btnSetup_, false);
-        SetCheckedQuietly(setupItem_, false);
+        controls_.setup->setChecked(false);
     });
     EditorLock(false);
 }
@@ -340,7 +308,7 @@ void TFrmView::EditorRandom() {
 void TFrmView::EditorLock(bool on) {
     if (on) {
         if (lockCount_ == 0) {
-            SetBusy(true);
+            session_->SetBusy(true);
             editor_->hide();
         }
         ++lockCount_;
@@ -348,7 +316,7 @@ void TFrmView::EditorLock(bool on) {
     }
     if (lockCount_ == 1) {
         editor_->show();
-        SetBusy(false);
+        session_->SetBusy(false);
     }
     if (lockCount_ > 0) --lockCount_;
 }
@@ -382,11 +350,10 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
                          const std::string& fileName) {
     EditorLock(true);
     try {
-        if (btnPlay_->isChecked()) {
-            btnPlay_->setChecked(false);
-            BtnPlayerClick(btnPlay_);
+        if (session_->Reading()) {
+            controls_.play->setChecked(false);
+            BtnPlayerClick(controls_.play);
         }
-        preparedText_.reset();
         PlayerOptions options;
         DefaultPlayerOptions(options);
         host_.GetTextOptions(options);
@@ -399,14 +366,12 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         form_ = form;
         unmappedCharacters_ = 0;
         DetectDictionary(fileName);
-        SetRange(0, 0);
         viewPos_ = 0;
-        dragText_ = false;
         viewTalk_ = false;
         shortTalk_ = options_.ReadingType == 1;
-        SetHint(btnShortTalk_, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
+        SetHint(controls_.shortTalk, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
         if (setupDialog_) setupDialog_->EnableReadingType(true);
-        if (docKind_ == kDocKindDictionary) ApplyDictionaryKind();
+        if (DocKind() == kDocKindDictionary) ApplyDictionaryKind();
         if (setupDialog_) {
             setupDialog_->SetReady(false);
             setupDialog_->WriteControls(options_);
@@ -442,13 +407,11 @@ bool TFrmView::ConfirmDiscard() {
     return answer == BoxButton::No;
 }
 
-void TFrmView::FileNew(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::FileNew(QAction*) {
     host_.NewClient();
 }
 
-void TFrmView::FileOpen(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::FileOpen(QAction*) {
     FileChoice choice;
     choice.Title = QStringLiteral("Укажите файл с текстом");
     choice.Filter =
@@ -481,8 +444,7 @@ void TFrmView::LoadDropped(const QMimeData* data) {
     if (!path.isEmpty()) LoadText(path.toStdString());
 }
 
-bool TFrmView::FileSaveAs(QAbstractButton* sender) {
-    Release(sender);
+bool TFrmView::FileSaveAs(QAction*) {
     FileChoice choice;
     choice.Save = true;
     choice.Title = QStringLiteral("Укажите имя файла с текстом");
@@ -521,8 +483,7 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
     return true;
 }
 
-void TFrmView::FilePrint(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::FilePrint(QAction*) {
     QPrinter printer;
     printer.setDocName(QString::fromStdString(docName_));
     if (!dialogs_.ChoosePrinter(this, printer)) return;
@@ -555,25 +516,21 @@ QMimeData* TFrmView::SelectionAsMimeData() const {
     return data;
 }
 
-void TFrmView::EditUndo(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::EditUndo(QAction*) {
     if (EditorWritable() && editor_->isVisible()) editor_->undo();
 }
 
-void TFrmView::EditCopy(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::EditCopy(QAction*) {
     if (HasSelection()) QApplication::clipboard()->setMimeData(SelectionAsMimeData());
 }
 
-void TFrmView::EditCut(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::EditCut(QAction*) {
     if (!HasSelection() || !EditorWritable()) return;
     EditCopy(nullptr);
     editor_->textCursor().removeSelectedText();
 }
 
-void TFrmView::EditPaste(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::EditPaste(QAction*) {
     const QString text = QApplication::clipboard()->text();
     if (!EditorWritable() || text.isEmpty()) return;
     // Inserted before the selection, which stays; the editor's change goes through the
@@ -587,11 +544,11 @@ void TFrmView::EditPaste(QAbstractButton* sender) {
 
 // ---- Editor buttons, fonts, panels -------------------------------------------------------
 
-void TFrmView::BtnEditor(QAbstractButton* sender) {
-    if (sender == btnReadOnly_) {
-        editor_->setReadOnly(btnReadOnly_->isChecked());
-    } else if (sender == btnFind_) {
-        if (findDialog_ != nullptr && btnFind_->isChecked()) {
+void TFrmView::BtnEditor(QAction* sender) {
+    if (sender == controls_.readOnly) {
+        editor_->setReadOnly(controls_.readOnly->isChecked());
+    } else if (sender == controls_.find) {
+        if (findDialog_ != nullptr && controls_.find->isChecked()) {
             findDialog_->adjustSize();
             findDialog_->move(
                 editor_->mapToGlobal(QPoint(0, editor_->height() - findDialog_->height() - 2)));
@@ -606,41 +563,26 @@ void TFrmView::BtnEditor(QAbstractButton* sender) {
     UpdateEditor();
 }
 
-void TFrmView::ItemFindClick() {
-    btnFind_->setChecked(!btnFind_->isChecked());
-    BtnEditor(btnFind_);
-}
-
-void TFrmView::BtnFont(QAbstractButton* sender) {
+void TFrmView::BtnFont(QAction* sender) {
+    const PlayerControls& c = controls_;
     EditorLock(true);
     try {
         QFont font = editor_->font();
-        if (sender == btnFontInc_ || sender == btnFontDec_) {
-            const int size = PointSize(font) + (sender == btnFontInc_ ? 1 : -1);
+        if (sender == c.fontInc || sender == c.fontDec) {
+            const int size = PointSize(font) + (sender == c.fontInc ? 1 : -1);
             font.setPointSize(std::max(1, size));
             SetEditorFont(font);
-            Release(sender);
-        } else if (sender == btnWrap_) {
-            editor_->setLineWrapMode(btnWrap_->isChecked() ? QPlainTextEdit::WidgetWidth
-                                                           : QPlainTextEdit::NoWrap);
-        } else if (sender == btnFontBold_ || sender == btnFontItalic_) {
-            font.setBold(btnFontBold_->isChecked());
-            font.setItalic(btnFontItalic_->isChecked());
+        } else if (sender == c.wrap) {
+            editor_->setLineWrapMode(c.wrap->isChecked() ? QPlainTextEdit::WidgetWidth
+                                                         : QPlainTextEdit::NoWrap);
+        } else if (sender == c.fontBold || sender == c.fontItalic) {
+            font.setBold(c.fontBold->isChecked());
+            font.setItalic(c.fontItalic->isChecked());
             SetEditorFont(font);
-        } else if (sender == btnFontSel_) {
+        } else if (sender == c.fontSel) {
             if (dialogs_.ChooseFont(this, font)) SetEditorFont(font);
-            Release(sender);
-        } else if (sender == btnBkColor_) {
-            QColor colour = editor_->palette().color(QPalette::Base);
-            if (dialogs_.ChooseColor(this, colour)) {
-                for (QPlainTextEdit* edit :
-                     {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
-                    QPalette palette = edit->palette();
-                    palette.setColor(QPalette::Base, colour);
-                    edit->setPalette(palette);
-                }
-            }
-            Release(sender);
+        } else if (sender == c.bkColor) {
+            ChooseBackground();
         }
     } catch (...) {
         EditorLock(false);
@@ -648,6 +590,16 @@ void TFrmView::BtnFont(QAbstractButton* sender) {
     }
     EditorLock(false);
     UpdateFont();
+}
+
+void TFrmView::ChooseBackground() {
+    QColor colour = editor_->palette().color(QPalette::Base);
+    if (!dialogs_.ChooseColor(this, colour)) return;
+    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, colour);
+        edit->setPalette(palette);
+    }
 }
 
 QFont TFrmView::CodePageFont(int32_t codePage) const {
@@ -665,69 +617,65 @@ void TFrmView::UpdateAttributes() {
 
 void TFrmView::UpdateFont() {
     const QFont font = editor_->font();
-    lblFontSize_->setText(QString::number(PointSize(font)).left(2));
-    SetCheckedQuietly(btnFontBold_, font.bold());
-    SetCheckedQuietly(btnFontItalic_, font.italic());
-    SetCheckedQuietly(btnWrap_, editor_->lineWrapMode() != QPlainTextEdit::NoWrap);
+    controls_.lblFontSize->setText(QString::number(PointSize(font)).left(2));
+    controls_.fontBold->setChecked(font.bold());
+    controls_.fontItalic->setChecked(font.italic());
+    controls_.wrap->setChecked(editor_->lineWrapMode() != QPlainTextEdit::NoWrap);
 }
 
 void TFrmView::UpdateEditor() {
     UpdateSelection();
     UpdateChange();
     UpdatePaste();
-    SetCheckedQuietly(btnReadOnly_, editor_->isReadOnly());
-    SetCheckedQuietly(btnFind_, findDialog_ != nullptr && findDialog_->isVisible());
-    SetCheckedQuietly(findItem_, btnFind_->isChecked());
+    controls_.readOnly->setChecked(editor_->isReadOnly());
+    controls_.find->setChecked(findDialog_ != nullptr && findDialog_->isVisible());
 }
 
 void TFrmView::UpdateChange() {
     ShowModified(editor_->document()->isModified());
-    undoButton_->setEnabled(editor_->document()->isUndoAvailable() && EditorWritable());
-    editUndoItem_->setEnabled(undoButton_->isEnabled());
+    controls_.editUndo->setEnabled(editor_->document()->isUndoAvailable() && EditorWritable());
 }
 
 void TFrmView::UpdatePaste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     const bool can = data != nullptr && data->hasText();
-    pasteButton_->setEnabled(can && EditorWritable());
-    editPasteItem_->setEnabled(can);
-    clipbrdOpenItem_->setEnabled(can);
-    playClipBrdItem_->setEnabled(can);
+    controls_.pasteButton->setEnabled(can && EditorWritable());
+    for (QAction* item : {controls_.editPaste, controls_.clipbrdOpen, controls_.playClipBrd})
+        item->setEnabled(can);
 }
 
 void TFrmView::UpdateSelection() {
     const QTextCursor cursor = editor_->textCursor();
-    panelCaret_->setText(QString::asprintf("Строка: %3d  Колонка: %3d", cursor.blockNumber() + 1,
-                                           cursor.positionInBlock() + 1));
+    controls_.panelCaret->setText(QString::asprintf(
+        "Строка: %3d  Колонка: %3d", cursor.blockNumber() + 1, cursor.positionInBlock() + 1));
     const bool selected = cursor.hasSelection();
-    copyButton_->setEnabled(selected);
-    editCopyItem_->setEnabled(selected);
-    cutButton_->setEnabled(selected && EditorWritable());
-    editCutItem_->setEnabled(cutButton_->isEnabled());
+    controls_.editCopy->setEnabled(selected);
+    controls_.editCut->setEnabled(selected && EditorWritable());
 }
 
 void TFrmView::SetPanelsClick(QAction*) {
-    pnlEditor_->setVisible(setEditorItem_->isChecked());
-    pnlPlayer_->setVisible(setPlayerItem_->isChecked());
-    pnlFont_->setVisible(setFontItem_->isChecked());
-    toolBar_->setVisible(setEditorItem_->isChecked() || setPlayerItem_->isChecked() ||
-                         setFontItem_->isChecked());
+    const PlayerControls& c = controls_;
+    c.pnlEditor->setVisible(c.setEditor->isChecked());
+    c.pnlPlayer->setVisible(c.setPlayer->isChecked());
+    c.pnlFont->setVisible(c.setFont->isChecked());
+    c.toolBar->setVisible(c.setEditor->isChecked() || c.setPlayer->isChecked() ||
+                          c.setFont->isChecked());
     // Left to right with 2 pixels between; a panel that does not fit starts a new row.
     const int clientWidth = width();
-    const int rowHeight = pnlEditor_->sizeHint().height();
+    const int rowHeight = c.pnlEditor->sizeHint().height();
     int x = 0;
     int y = 0;
-    for (QWidget* panel : {pnlEditor_, pnlPlayer_, pnlFont_}) {
+    for (QWidget* panel : {c.pnlEditor, c.pnlPlayer, c.pnlFont}) {
         if (panel->isHidden()) continue;
         const int panelWidth = panel->sizeHint().width();
-        if (panel != pnlEditor_ && clientWidth < x + panelWidth + 2) {
+        if (panel != c.pnlEditor && clientWidth < x + panelWidth + 2) {
             y += rowHeight + 2;
             x = 0;
         }
         panel->setGeometry(x, y, panelWidth, rowHeight);
         x += panelWidth + 2;
     }
-    toolBar_->setFixedHeight(y + rowHeight);
+    c.toolBar->setFixedHeight(y + rowHeight);
 }
 
 // ---- Status bar and help -----------------------------------------------------------------
@@ -737,7 +685,7 @@ void TFrmView::EditorFocus() {
 }
 
 void TFrmView::ShowStatus(const QString& text) {
-    panelMessage_->setText(text);
+    controls_.panelMessage->setText(text);
 }
 
 void TFrmView::ShowAppError(const std::string& text) {
@@ -746,7 +694,7 @@ void TFrmView::ShowAppError(const std::string& text) {
 }
 
 void TFrmView::ShowModified(bool modified) {
-    panelModified_->setText(modified ? QStringLiteral("Modified") : QString());
+    controls_.panelModified->setText(modified ? QStringLiteral("Modified") : QString());
 }
 
 void TFrmView::HelpMessage(const QString& text) {

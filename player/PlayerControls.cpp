@@ -11,22 +11,91 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <initializer_list>
+#include <utility>
+
 namespace tovrin {
 namespace {
 
-QAction* NewAction(QMainWindow& window, const char* name, const QString& caption,
-                   const QKeySequence& shortcut = {}, bool checkable = false) {
-    auto* action = new QAction(caption, &window);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setShortcut(shortcut);
-    action->setCheckable(checkable);
-    return action;
-}
+// A command: where it goes, its name, menu caption, shortcut, hint "short|long" (the short
+// half is its button's caption; none for a command without a button) and whether it toggles.
+struct Command {
+    QAction* PlayerControls::*Field;
+    const char* Name;
+    const char* Caption;
+    const char* Shortcut;
+    const char* Hint;
+    bool Checkable;
+};
 
-// A command with a button of its own: the hint's short half is the button's caption.
-void GiveHint(QAction* action, const QString& hint) {
-    action->setIconText(hint.section(QLatin1Char('|'), 0, 0));
-    SetHint(action, hint);
+using C = PlayerControls;
+const Command kCommands[] = {
+    {&C::fileNew, "FileNewItem", "&Новый", "Ctrl+N", nullptr, false},
+    {&C::fileOpen, "FileOpenItem", "&Открыть...", "Ctrl+O", "Открыть|Открыть существующий файл",
+     false},
+    {&C::clipbrdOpen, "ClipbrdOpenItem", "&Взять из буфера", "", nullptr, false},
+    {&C::fileSave, "FileSaveItem", "&Сохранить как ...", "Ctrl+S",
+     "Сохранить как...|Сохранить файл под новым именем", false},
+    {&C::fileSound, "FileSoundItem", "Сохранить как звук…", "", nullptr, false},
+    {&C::filePrint, "FilePrintItem", "&Печать...", "Ctrl+P", "Печать|Печать текущего файла", false},
+    {&C::fileExit, "FileExitItem", "&Выход", "Alt+X", nullptr, false},
+    {&C::editUndo, "EditUndoItem", "&Отменить", "Ctrl+Z", "Отменить|Отменить последнее изменение",
+     false},
+    {&C::editCut, "EditCutItem", "&Вырезать", "Ctrl+X", "Вырезать|Удалить отмеченный текст", false},
+    {&C::editCopy, "EditCopyItem", "&Копировать", "Ctrl+C",
+     "Копировать|Копировать отмеченный текст в буфер", false},
+    {&C::editPaste, "EditPasteItem", "Вст&авить", "Ctrl+V", "Вставить|Вставить содержание буфера",
+     false},
+    {&C::readOnly, "BtnReadOnly", "Блокировка", "", "Блокировка|Запретить изменения информации",
+     true},
+    {&C::find, "FindItem", "Искать слово...", "Ctrl+F", "Поиск|Найти фрагмент текста", true},
+    {&C::findRepeat, "FindRepeat", "Повтор", "Ctrl+L", nullptr, false},
+    {&C::gotoTalk, "N14", "Искать речь", "Ctrl+G", "|Перейти к произнесенному фрагменту речи",
+     false},
+    {&C::play, "PlayItem", "&Читать текст", "Ctrl+R", "Читать|Начать читать вслух текст", true},
+    {&C::pause, "PauseItem", "&Прервать", "", "Пауза|Прервать чтение текста", true},
+    {&C::stop, "StopItem", "О&становить", "Ctrl+E", "Стор|Остановить чтение текста", false},
+    {&C::drag, "DragItem", "&Тащить текст", "Ctrl+D", "Тащить|Тащить текст за речью", true},
+    {&C::playClipBrd, "PlayClipBrdItem", "Читать &Буфер", "Ctrl+B", nullptr, false},
+    {&C::prev, "PrevItem", "Назад", "Alt+Up", "Назад|Предыдущий раздел", false},
+    {&C::back, "BackItem", "&Выше", "Ctrl+Up", "Выше|Выше на абзац", false},
+    {&C::step, "StepItem", "&Ниже", "Ctrl+Down", "Ниже|Ниже на абзац", false},
+    {&C::next, "NextItem", "Вперед", "Alt+Down", "Вперед|Следующий раздел", false},
+    {&C::viewTalk, "BtnViewTalk", "Место просмотра", "",
+     "Место просмотра|Область текста или разговора", true},
+    {&C::shortTalk, "ShortTalkItem", "По блокам", "Ctrl+J",
+     "По блокам|Чтение по абзацам или по блокам", true},
+    {&C::setup, "SetupItem", "Плеер...", "Ctrl+T", "Настройка|Настройка плеера", true},
+    {&C::wrap, "BtnWrap", "Перенос", "", "Перенос|Перенос текста на следующую строку", true},
+    {&C::fontInc, "BtnFontInc", "Увеличить", "", "Увеличить|Увеличить размер шрифта", false},
+    {&C::fontDec, "BtnFontDec", "Уменьшить", "", "Уменьшить|Уменьшить размер шрифта", false},
+    {&C::fontBold, "BtnFontBold", "Толщина", "", "Толщина|Толщина шрифта", true},
+    {&C::fontItalic, "BtnFontItalic", "Наклон", "", "Наклон|Наклон шрифта", true},
+    {&C::fontSel, "FontSelItem", "Шрифт...", "", "Шрифт|Подбор шрифта", false},
+    {&C::bkColor, "BkColorItem", "Цвет...", "", "Цвет|Изменить цвет фона", false},
+    {&C::setEditor, "SetEditorItem", "Панель &Редактора", "", nullptr, true},
+    {&C::setPlayer, "SetPlayerItem", "Панель &Управления", "", nullptr, true},
+    {&C::setFont, "SetFontItem", "Панель &Шрифта", "", nullptr, true},
+    {&C::helpContents, "HelpContentsItem", "&Контекст", "", nullptr, false},
+    {&C::helpSearch, "HelpSearchItem", "&Поиск темы", "", nullptr, false},
+    {&C::helpHowToUse, "HelpHowToUseItem", "К&ак пользоваться", "", nullptr, false},
+    {&C::helpAbout, "HelpAboutItem", "&О программе...", "", nullptr, false},
+};
+
+QAction* NewAction(QMainWindow& window, const Command& command) {
+    auto* action = new QAction(QString::fromUtf8(command.Caption), &window);
+    action->setObjectName(QString::fromLatin1(command.Name));
+    action->setShortcut(QKeySequence::fromString(QString::fromLatin1(command.Shortcut),
+                                                 QKeySequence::PortableText));
+    action->setCheckable(command.Checkable);
+    if (command.Hint != nullptr) {
+        const QString hint = QString::fromUtf8(command.Hint);
+        // A command with a button of its own: the hint's short half is the button's caption.
+        if (!hint.startsWith(QLatin1Char('|')))
+            action->setIconText(hint.section(QLatin1Char('|'), 0, 0));
+        SetHint(action, hint);
+    }
+    return action;
 }
 
 QWidget* AddPanel(QWidget* toolBar, const char* name, const QString& accessibleName) {
@@ -61,136 +130,61 @@ QToolButton* ShowingButton(QWidget* panel, const char* name, QAction* action) {
 }
 
 // A momentary command: the button pops up again and triggers the action.
-QToolButton* TriggeringButton(QWidget* panel, const char* name, QAction* action,
-                              bool followEnabled = true) {
+QToolButton* TriggeringButton(QWidget* panel, const char* name, QAction* action) {
     QToolButton* button = NewButton(panel, name, action);
     QObject::connect(button, &QToolButton::clicked, action, [button, action] {
         button->setChecked(false);
         action->trigger();
     });
-    if (followEnabled)
-        QObject::connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+    QObject::connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
     return button;
 }
 
-void CreateFileActions(QMainWindow& w, PlayerControls& c) {
-    c.fileNew = NewAction(w, "FileNewItem", QStringLiteral("&Новый"), Qt::CTRL | Qt::Key_N);
-    c.fileOpen = NewAction(w, "FileOpenItem", QStringLiteral("&Открыть..."), Qt::CTRL | Qt::Key_O);
-    GiveHint(c.fileOpen, QStringLiteral("Открыть|Открыть существующий файл"));
-    c.clipbrdOpen = NewAction(w, "ClipbrdOpenItem", QStringLiteral("&Взять из буфера"));
-    c.fileSave =
-        NewAction(w, "FileSaveItem", QStringLiteral("&Сохранить как ..."), Qt::CTRL | Qt::Key_S);
-    GiveHint(c.fileSave, QStringLiteral("Сохранить как...|Сохранить файл под новым именем"));
-    c.fileSound = NewAction(w, "FileSoundItem", QStringLiteral("Сохранить как звук…"));
-    c.filePrint = NewAction(w, "FilePrintItem", QStringLiteral("&Печать..."), Qt::CTRL | Qt::Key_P);
-    GiveHint(c.filePrint, QStringLiteral("Печать|Печать текущего файла"));
-    c.fileExit = NewAction(w, "FileExitItem", QStringLiteral("&Выход"), Qt::ALT | Qt::Key_X);
-}
+using Buttons = std::initializer_list<std::pair<const char*, QAction*>>;
 
-void CreateEditActions(QMainWindow& w, PlayerControls& c) {
-    c.editUndo = NewAction(w, "EditUndoItem", QStringLiteral("&Отменить"), Qt::CTRL | Qt::Key_Z);
-    GiveHint(c.editUndo, QStringLiteral("Отменить|Отменить последнее изменение"));
-    c.editCut = NewAction(w, "EditCutItem", QStringLiteral("&Вырезать"), Qt::CTRL | Qt::Key_X);
-    GiveHint(c.editCut, QStringLiteral("Вырезать|Удалить отмеченный текст"));
-    c.editCopy = NewAction(w, "EditCopyItem", QStringLiteral("&Копировать"), Qt::CTRL | Qt::Key_C);
-    GiveHint(c.editCopy, QStringLiteral("Копировать|Копировать отмеченный текст в буфер"));
-    c.editPaste = NewAction(w, "EditPasteItem", QStringLiteral("Вст&авить"), Qt::CTRL | Qt::Key_V);
-    GiveHint(c.editPaste, QStringLiteral("Вставить|Вставить содержание буфера"));
-    c.readOnly = NewAction(w, "BtnReadOnly", QStringLiteral("Блокировка"), {}, true);
-    GiveHint(c.readOnly, QStringLiteral("Блокировка|Запретить изменения информации"));
-    c.find =
-        NewAction(w, "FindItem", QStringLiteral("Искать слово..."), Qt::CTRL | Qt::Key_F, true);
-    GiveHint(c.find, QStringLiteral("Поиск|Найти фрагмент текста"));
-    c.findRepeat = NewAction(w, "FindRepeat", QStringLiteral("Повтор"), Qt::CTRL | Qt::Key_L);
-    c.gotoTalk = NewAction(w, "N14", QStringLiteral("Искать речь"), Qt::CTRL | Qt::Key_G);
-    c.gotoTalk->setStatusTip(QStringLiteral("Перейти к произнесенному фрагменту речи"));
-}
-
-void CreateReadingActions(QMainWindow& w, PlayerControls& c) {
-    c.play = NewAction(w, "PlayItem", QStringLiteral("&Читать текст"), Qt::CTRL | Qt::Key_R, true);
-    GiveHint(c.play, QStringLiteral("Читать|Начать читать вслух текст"));
-    c.pause = NewAction(w, "PauseItem", QStringLiteral("&Прервать"), {}, true);
-    GiveHint(c.pause, QStringLiteral("Пауза|Прервать чтение текста"));
-    c.stop = NewAction(w, "StopItem", QStringLiteral("О&становить"), Qt::CTRL | Qt::Key_E);
-    GiveHint(c.stop, QStringLiteral("Стор|Остановить чтение текста"));
-    c.drag = NewAction(w, "DragItem", QStringLiteral("&Тащить текст"), Qt::CTRL | Qt::Key_D, true);
-    GiveHint(c.drag, QStringLiteral("Тащить|Тащить текст за речью"));
-    c.playClipBrd =
-        NewAction(w, "PlayClipBrdItem", QStringLiteral("Читать &Буфер"), Qt::CTRL | Qt::Key_B);
-}
-
-void CreateMoveActions(QMainWindow& w, PlayerControls& c) {
-    c.prev = NewAction(w, "PrevItem", QStringLiteral("Назад"), Qt::ALT | Qt::Key_Up);
-    GiveHint(c.prev, QStringLiteral("Назад|Предыдущий раздел"));
-    c.back = NewAction(w, "BackItem", QStringLiteral("&Выше"), Qt::CTRL | Qt::Key_Up);
-    GiveHint(c.back, QStringLiteral("Выше|Выше на абзац"));
-    c.step = NewAction(w, "StepItem", QStringLiteral("&Ниже"), Qt::CTRL | Qt::Key_Down);
-    GiveHint(c.step, QStringLiteral("Ниже|Ниже на абзац"));
-    c.next = NewAction(w, "NextItem", QStringLiteral("Вперед"), Qt::ALT | Qt::Key_Down);
-    GiveHint(c.next, QStringLiteral("Вперед|Следующий раздел"));
-    c.viewTalk = NewAction(w, "BtnViewTalk", QStringLiteral("Место просмотра"), {}, true);
-    GiveHint(c.viewTalk, QStringLiteral("Место просмотра|Область текста или разговора"));
-    c.shortTalk =
-        NewAction(w, "ShortTalkItem", QStringLiteral("По блокам"), Qt::CTRL | Qt::Key_J, true);
-    GiveHint(c.shortTalk, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
-    c.setup = NewAction(w, "SetupItem", QStringLiteral("Плеер..."), Qt::CTRL | Qt::Key_T, true);
-    GiveHint(c.setup, QStringLiteral("Настройка|Настройка плеера"));
-}
-
-void CreateFontActions(QMainWindow& w, PlayerControls& c) {
-    c.wrap = NewAction(w, "BtnWrap", QStringLiteral("Перенос"), {}, true);
-    GiveHint(c.wrap, QStringLiteral("Перенос|Перенос текста на следующую строку"));
-    c.fontInc = NewAction(w, "BtnFontInc", QStringLiteral("Увеличить"));
-    GiveHint(c.fontInc, QStringLiteral("Увеличить|Увеличить размер шрифта"));
-    c.fontDec = NewAction(w, "BtnFontDec", QStringLiteral("Уменьшить"));
-    GiveHint(c.fontDec, QStringLiteral("Уменьшить|Уменьшить размер шрифта"));
-    c.fontBold = NewAction(w, "BtnFontBold", QStringLiteral("Толщина"), {}, true);
-    GiveHint(c.fontBold, QStringLiteral("Толщина|Толщина шрифта"));
-    c.fontItalic = NewAction(w, "BtnFontItalic", QStringLiteral("Наклон"), {}, true);
-    GiveHint(c.fontItalic, QStringLiteral("Наклон|Наклон шрифта"));
-    c.fontSel = NewAction(w, "FontSelItem", QStringLiteral("Шрифт..."));
-    GiveHint(c.fontSel, QStringLiteral("Шрифт|Подбор шрифта"));
-    c.bkColor = NewAction(w, "BkColorItem", QStringLiteral("Цвет..."));
-    GiveHint(c.bkColor, QStringLiteral("Цвет|Изменить цвет фона"));
-    c.setEditor = NewAction(w, "SetEditorItem", QStringLiteral("Панель &Редактора"), {}, true);
-    c.setPlayer = NewAction(w, "SetPlayerItem", QStringLiteral("Панель &Управления"), {}, true);
-    c.setFont = NewAction(w, "SetFontItem", QStringLiteral("Панель &Шрифта"), {}, true);
-    c.setEditor->setChecked(true);
-    c.setPlayer->setChecked(true);
+void AddButtons(QWidget* panel, Buttons buttons) {
+    for (const auto& [name, action] : buttons) {
+        if (action->isCheckable())
+            ShowingButton(panel, name, action);
+        else
+            TriggeringButton(panel, name, action);
+    }
 }
 
 void CreateEditorPanel(PlayerControls& c) {
     QWidget* p = c.pnlEditor = AddPanel(c.toolBar, "PnlEditor", QStringLiteral("Панель редактора"));
-    TriggeringButton(p, "OpenButton", c.fileOpen);
-    TriggeringButton(p, "SaveButton", c.fileSave);
-    TriggeringButton(p, "PrintButton", c.filePrint);
-    TriggeringButton(p, "UndoButton", c.editUndo);
-    TriggeringButton(p, "CutButton", c.editCut);
-    TriggeringButton(p, "CopyButton", c.editCopy);
-    c.pasteButton = TriggeringButton(p, "PasteButton", c.editPaste, false);
-    ShowingButton(p, "BtnReadOnly", c.readOnly);
-    ShowingButton(p, "BtnFind", c.find);
+    AddButtons(p, {{"OpenButton", c.fileOpen},
+                   {"SaveButton", c.fileSave},
+                   {"PrintButton", c.filePrint},
+                   {"UndoButton", c.editUndo},
+                   {"CutButton", c.editCut},
+                   {"CopyButton", c.editCopy},
+                   {"PasteButton", c.editPaste},
+                   {"BtnReadOnly", c.readOnly},
+                   {"BtnFind", c.find}});
+    c.pasteButton = p->findChild<QToolButton*>(QStringLiteral("PasteButton"));
+    QObject::disconnect(c.editPaste, &QAction::enabledChanged, c.pasteButton, nullptr);
 }
 
 void CreatePlayerPanel(PlayerControls& c) {
     QWidget* p = c.pnlPlayer = AddPanel(c.toolBar, "PnlPlayer", QStringLiteral("Управление"));
-    ShowingButton(p, "BtnPlay", c.play);
-    ShowingButton(p, "BtnPause", c.pause);
-    TriggeringButton(p, "BtnStop", c.stop);
-    ShowingButton(p, "BtnDrag", c.drag);
-    TriggeringButton(p, "BtnPrev", c.prev);
-    TriggeringButton(p, "BtnBack", c.back);
-    TriggeringButton(p, "BtnStep", c.step);
-    TriggeringButton(p, "BtnNext", c.next);
-    c.btnViewTalk = ShowingButton(p, "BtnViewTalk", c.viewTalk);
-    ShowingButton(p, "BtnShortTalk", c.shortTalk);
-    ShowingButton(p, "BtnSetup", c.setup);
+    AddButtons(p, {{"BtnPlay", c.play},
+                   {"BtnPause", c.pause},
+                   {"BtnStop", c.stop},
+                   {"BtnDrag", c.drag},
+                   {"BtnPrev", c.prev},
+                   {"BtnBack", c.back},
+                   {"BtnStep", c.step},
+                   {"BtnNext", c.next},
+                   {"BtnViewTalk", c.viewTalk},
+                   {"BtnShortTalk", c.shortTalk},
+                   {"BtnSetup", c.setup}});
+    c.btnViewTalk = p->findChild<QToolButton*>(QStringLiteral("BtnViewTalk"));
 }
 
 void CreateFontPanel(PlayerControls& c) {
     QWidget* p = c.pnlFont = AddPanel(c.toolBar, "PnlFont", QStringLiteral("Панель шрифта"));
-    ShowingButton(p, "BtnWrap", c.wrap);
-    TriggeringButton(p, "BtnFontInc", c.fontInc);
+    AddButtons(p, {{"BtnWrap", c.wrap}, {"BtnFontInc", c.fontInc}});
     QLabel* size = c.lblFontSize = new QLabel(QStringLiteral("10"), p);
     size->setObjectName(QStringLiteral("LblFontSize"));
     size->setToolTip(QStringLiteral("Размер"));
@@ -198,11 +192,11 @@ void CreateFontPanel(PlayerControls& c) {
     size->setAccessibleName(QStringLiteral("Размер"));
     size->setAccessibleDescription(QStringLiteral("Размер шрифта в пунктах"));
     p->layout()->addWidget(size);
-    TriggeringButton(p, "BtnFontDec", c.fontDec);
-    ShowingButton(p, "BtnFontBold", c.fontBold);
-    ShowingButton(p, "BtnFontItalic", c.fontItalic);
-    TriggeringButton(p, "BtnFontSel", c.fontSel);
-    TriggeringButton(p, "BtnBkColor", c.bkColor);
+    AddButtons(p, {{"BtnFontDec", c.fontDec},
+                   {"BtnFontBold", c.fontBold},
+                   {"BtnFontItalic", c.fontItalic},
+                   {"BtnFontSel", c.fontSel},
+                   {"BtnBkColor", c.bkColor}});
 }
 
 QMenu* AddMenu(QMainWindow& window, const char* name, const QString& caption,
@@ -230,16 +224,10 @@ void SetHint(QAction* action, const QString& hint) {
 }
 
 void CreatePlayerActions(QMainWindow& window, PlayerControls& controls) {
-    CreateFileActions(window, controls);
-    CreateEditActions(window, controls);
-    CreateReadingActions(window, controls);
-    CreateMoveActions(window, controls);
-    CreateFontActions(window, controls);
-    controls.helpContents = NewAction(window, "HelpContentsItem", QStringLiteral("&Контекст"));
-    controls.helpSearch = NewAction(window, "HelpSearchItem", QStringLiteral("&Поиск темы"));
-    controls.helpHowToUse =
-        NewAction(window, "HelpHowToUseItem", QStringLiteral("К&ак пользоваться"));
-    controls.helpAbout = NewAction(window, "HelpAboutItem", QStringLiteral("&О программе..."));
+    for (const Command& command : kCommands)
+        controls.*command.Field = NewAction(window, command);
+    controls.setEditor->setChecked(true);
+    controls.setPlayer->setChecked(true);
 }
 
 void CreatePlayerPanels(QWidget& parent, PlayerControls& controls) {

@@ -246,6 +246,15 @@ TEST_F(TalkViewTest, ButtonMenuItemAndKeyAreOneCommandWithOneState) {
         EXPECT_EQ(Button(button)->defaultAction(), item(menuItem)) << button;
         EXPECT_EQ(Button(button)->statusTip(), item(menuItem)->statusTip()) << button;
     }
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"PlayItem", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"StopItem", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"PrevItem", QKeySequence(Qt::ALT | Qt::Key_Up)},
+        {"StepItem", QKeySequence(Qt::CTRL | Qt::Key_Down)},
+        {"FileExitItem", QKeySequence(Qt::ALT | Qt::Key_X)},
+        {"PauseItem", QKeySequence()}};
+    for (const auto& [name, key] : keys)
+        EXPECT_EQ(item(name)->shortcut(), key) << name;
     Load(kParagraphs);
     QSignalSpy pauseRuns(item("PauseItem"), &QAction::triggered);
     Button("BtnPlay")->click();

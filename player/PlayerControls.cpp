@@ -257,6 +257,29 @@ void CreatePlayerMenus(QMainWindow& w, const PlayerControls& c) {
             {c.helpContents, c.helpSearch, c.helpHowToUse, c.helpAbout});
 }
 
+void LayOutPanels(const PlayerControls& c, int clientWidth) {
+    c.pnlEditor->setVisible(c.setEditor->isChecked());
+    c.pnlPlayer->setVisible(c.setPlayer->isChecked());
+    c.pnlFont->setVisible(c.setFont->isChecked());
+    c.toolBar->setVisible(c.setEditor->isChecked() || c.setPlayer->isChecked() ||
+                          c.setFont->isChecked());
+    // Left to right with 2 pixels between; a panel that does not fit starts a new row.
+    const int rowHeight = c.pnlEditor->sizeHint().height();
+    int x = 0;
+    int y = 0;
+    for (QWidget* panel : {c.pnlEditor, c.pnlPlayer, c.pnlFont}) {
+        if (panel->isHidden()) continue;
+        const int panelWidth = panel->sizeHint().width();
+        if (panel != c.pnlEditor && clientWidth < x + panelWidth + 2) {
+            y += rowHeight + 2;
+            x = 0;
+        }
+        panel->setGeometry(x, y, panelWidth, rowHeight);
+        x += panelWidth + 2;
+    }
+    c.toolBar->setFixedHeight(y + rowHeight);
+}
+
 void CreatePlayerStatusBar(QMainWindow& window, PlayerControls& controls) {
     QStatusBar* bar = window.statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));

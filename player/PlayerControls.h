@@ -82,6 +82,9 @@ void CreatePlayerPanels(QWidget& parent, PlayerControls& controls);
 void CreatePlayerMenus(QMainWindow& window, const PlayerControls& controls);
 void CreatePlayerStatusBar(QMainWindow& window, PlayerControls& controls);
 
+// Shows the panels that their menu items check, left to right in rows of `clientWidth`.
+void LayOutPanels(const PlayerControls& controls, int clientWidth);
+
 // A hint "short|long": the short part as tool tip, the long one for the status bar and the
 // accessible description of the buttons that show the action.
 void SetHint(QAction* action, const QString& hint);

@@ -56,11 +56,11 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
 
     SetFileName("Без текста");
     docName_.clear();
-    UpdateSelection();
+    pane_->UpdateSelection();
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
-            [this] { Guarded([this] { UpdatePaste(); }); });
+            [this] { Guarded([this] { pane_->UpdatePaste(); }); });
     editor_->document()->setModified(false);
-    ShowModified(false);
+    pane_->ShowModified(false);
 
     ApplyAppearance(host_.GetAppearance());
     SetPanelsClick(nullptr);
@@ -70,11 +70,11 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     shortTalk_ = options_.ReadingType == 1;
     CreateFindDialog();
     document_->SetCodePage(options_.CodePage);
-    SetEditorFont(CodePageFont(options_.CodePage));
+    pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
     UpdateEditor();
-    UpdateAttributes();
+    pane_->UpdateAttributes();
     UpdatePlayer();
-    UpdateFont();
+    pane_->UpdateFont();
 }
 
 TFrmView::~TFrmView() {
@@ -98,8 +98,7 @@ void TFrmView::ApplyAppearance(const PlayerAppearance& look) {
     palette.setColor(QPalette::ButtonText, FontColor(look.WindowFont));
     setPalette(palette);
     setFont(ToQFont(look.WindowFont));
-    styleWin_ = ToQFont(look.StyleWin);
-    styleDos_ = ToQFont(look.StyleDos);
+    pane_->SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
     for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
         QPalette colours = edit->palette();
         colours.setColor(QPalette::Base, ToQColor(look.EditorColor));
@@ -125,7 +124,7 @@ void TFrmView::CreateEditor() {
     // A file dropped on the editor is loaded once the editor has finished with the drop, so
     // that the document is not replaced under the editor's own drop handling.
     editor_ = new PlayerEditor(
-        work, [this] { return SelectionAsMimeData(); },
+        work, [this] { return pane_->SelectionAsMimeData(); },
         [this](const QMimeData* data) {
             auto copy = std::make_shared<QMimeData>();
             copy->setUrls(data->urls());
@@ -144,16 +143,18 @@ void TFrmView::CreateEditor() {
     editor_->raise();
     centralWidget()->layout()->addWidget(work);
     document_ = std::make_unique<PlayerDocument>(*editor_->document());
+    pane_ = std::make_unique<EditorPane>(*this, *editor_, *editorBackground_, *document_, controls_,
+                                         dialogs_, options_);
     connect(editor_, &QPlainTextEdit::cursorPositionChanged, this,
-            [this] { Guarded([this] { UpdateSelection(); }); });
+            [this] { Guarded([this] { pane_->UpdateSelection(); }); });
     connect(editor_, &QPlainTextEdit::selectionChanged, this,
-            [this] { Guarded([this] { UpdateSelection(); }); });
+            [this] { Guarded([this] { pane_->UpdateSelection(); }); });
     connect(editor_->document(), &QTextDocument::contentsChanged, this,
-            [this] { Guarded([this] { UpdateChange(); }); });
+            [this] { Guarded([this] { pane_->UpdateChange(); }); });
     connect(editor_->document(), &QTextDocument::modificationChanged, this,
-            [this] { Guarded([this] { UpdateChange(); }); });
+            [this] { Guarded([this] { pane_->UpdateChange(); }); });
     connect(editor_, &QPlainTextEdit::undoAvailable, this,
-            [this] { Guarded([this] { UpdateChange(); }); });
+            [this] { Guarded([this] { pane_->UpdateChange(); }); });
 }
 
 void TFrmView::OnTriggered(QAction* action, void (TFrmView::*handler)(QAction*)) {
@@ -176,10 +177,10 @@ void TFrmView::ConnectCommands() {
     OnTriggered(c.fileSound, [this] { ExportSound(); });
     OnTriggered(c.filePrint, &TFrmView::FilePrint);
     OnTriggered(c.fileExit, [this] { close(); });
-    OnTriggered(c.editUndo, &TFrmView::EditUndo);
-    OnTriggered(c.editCut, &TFrmView::EditCut);
-    OnTriggered(c.editCopy, &TFrmView::EditCopy);
-    OnTriggered(c.editPaste, &TFrmView::EditPaste);
+    OnTriggered(c.editUndo, [this] { pane_->EditUndo(); });
+    OnTriggered(c.editCut, [this] { pane_->EditCut(); });
+    OnTriggered(c.editCopy, [this] { pane_->EditCopy(); });
+    OnTriggered(c.editPaste, [this] { pane_->EditPaste(); });
     for (QAction* editor : {c.readOnly, c.find, c.findRepeat})
         OnTriggered(editor, &TFrmView::BtnEditor);
     OnTriggered(c.gotoTalk, [this] { GotoTalkClick(); });
@@ -219,7 +220,7 @@ void TFrmView::ExportSound() {
 
 void TFrmView::CreateFindDialog() {
     try {
-        findDialog_ = new TFrmFind(this, this);
+        findDialog_ = new TFrmFind(this, pane_.get());
         findDialog_->setPalette(palette());
         findDialog_->setFont(font());
     } catch (const std::exception& error) {
@@ -287,28 +288,6 @@ void TFrmView::ShowButtons(const ReadingButtons& buttons) {
     controls_.drag->setChecked(buttons.Drag);
 }
 
-int32_t TFrmView::Caret() const {
-    return document_->OffsetOf(editor_->textCursor().position());
-}
-
-void TFrmView::SetCaret(int32_t offset) {
-    QTextCursor cursor = editor_->textCursor();
-    cursor.setPosition(document_->ViewPositionOf(offset));
-    editor_->setTextCursor(cursor);
-}
-
-void TFrmView::ScrollToCaret() {
-    // The plain text editor's vertical scroll bar counts lines (wrapped ones too): the caret's
-    // line goes third from the top.
-    const QTextBlock block = editor_->textCursor().block();
-    int line = block.firstLineNumber();
-    if (block.layout() != nullptr && block.layout()->lineCount() > 0)
-        line += block.layout()
-                    ->lineForTextPosition(editor_->textCursor().positionInBlock())
-                    .lineNumber();
-    editor_->verticalScrollBar()->setValue(std::max(0, line - 2));
-}
-
 void TFrmView::PlayClipBrdClick() {
     if (QApplication::clipboard()->text().isEmpty()) return;
     if (!LoadClipboard()) return;
@@ -318,35 +297,5 @@ void TFrmView::PlayClipBrdClick() {
 }
 
 // ---- The find dialog's view of the document --------------------------------------------
-
-const char* TFrmView::TextBegin() const {
-    return document_->Data();
-}
-
-const char* TFrmView::TextEnd() const {
-    return document_->End();
-}
-
-int32_t TFrmView::SelectionStart() const {
-    return document_->OffsetOf(editor_->textCursor().selectionStart());
-}
-
-int32_t TFrmView::SelectionLength() const {
-    const QTextCursor cursor = editor_->textCursor();
-    return document_->OffsetOf(cursor.selectionEnd()) -
-           document_->OffsetOf(cursor.selectionStart());
-}
-
-void TFrmView::SelectRange(int32_t start, int32_t end) {
-    QTextCursor cursor = editor_->textCursor();
-    cursor.setPosition(document_->ViewPositionOf(start));
-    cursor.setPosition(document_->ViewPositionOf(end), QTextCursor::KeepAnchor);
-    editor_->setTextCursor(cursor);
-    editor_->ensureCursorVisible();
-}
-
-void TFrmView::FindClosed() {
-    controls_.find->setChecked(false);
-}
 
 }  // namespace tovrin

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/TalkFind.h"
+#include "player/EditorPane.h"
 #include "engine/EngineState.h"
 #include "engine/SpeechHolder.h"
 #include "player/PlayerControls.h"
@@ -34,7 +34,7 @@ class TFrmFind;
 // A player window: an editor holding one document, read aloud by its reading session through
 // the main window. The main window's timer calls PlayerPoll while this window holds the engine;
 // the window forwards it, and the reading buttons, to the session and shows what it says.
-class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget, private ReadingView {
+class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     Q_OBJECT
 
   public:
@@ -81,14 +81,14 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget, pr
     int32_t TalkPos() const { return session_->TalkPos(); }
     TFrmFind* FindDialog() const { return findDialog_; }
     // The caret as a byte offset into the document, and setting it with an empty selection.
-    int32_t Caret() const override;
-    void SetCaret(int32_t offset) override;
+    int32_t Caret() const override { return pane_->Caret(); }
+    void SetCaret(int32_t offset) override { pane_->SetCaret(offset); }
     // The offset the speech has reached, from the engine's progress bar.
     int32_t EstimatePosition() { return session_->EstimatePosition(); }
     // The start of the line that holds the estimate.
     int32_t SpokenLineStart() { return session_->SpokenLineStart(); }
     // Scrolls the editor so that the caret's line is the third visible line.
-    void ScrollToCaret() override;
+    void ScrollToCaret() override { pane_->ScrollToCaret(); }
     // Shuffles the lines of a dictionary.
     void EditorRandom() override;
 
@@ -152,42 +152,17 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget, pr
     void SetFileName(const std::string& name);
 
     // Editing.
-    void EditUndo(QAction* sender);
-    void EditCut(QAction* sender);
-    void EditCopy(QAction* sender);
-    void EditPaste(QAction* sender);
-    QMimeData* SelectionAsMimeData() const;
-    bool EditorWritable() const;
-    bool HasSelection() const;
     bool HandleEditorKey(QKeyEvent* key);
 
     // Editor buttons, font panel, tool panels, status bar.
     void BtnEditor(QAction* sender);
     void BtnFont(QAction* sender);
-    void ChooseBackground();
-    void SetEditorFont(const QFont& font);
-    QFont CodePageFont(int32_t codePage) const;
-    void UpdateAttributes();
-    void UpdateFont();
     void UpdateEditor();
-    void UpdateChange();
-    void UpdatePaste();
-    void UpdateSelection();
     void SetPanelsClick(QAction* sender);
     void ShowStatus(const QString& text);
     void ShowAppError(const std::string& text);
-    void ShowModified(bool modified);
     void HelpMessage(const QString& text);
     void HelpAbout();
-
-    // FindTarget.
-    PlayerOptions FindOptions() const override { return options_; }
-    const char* TextBegin() const override;
-    const char* TextEnd() const override;
-    int32_t SelectionStart() const override;
-    int32_t SelectionLength() const override;
-    void SelectRange(int32_t start, int32_t end) override;
-    void FindClosed() override;
 
     // Dictionaries (TalkViewDictionary.cpp).
     // Tells the session the kind of a loaded file (empty for the clipboard): a dictionary when
@@ -216,14 +191,13 @@ class TFrmView : public QMainWindow, public SpeechHolder, private FindTarget, pr
     bool shortTalk_ = false;
     bool swallowRelease_ = false;
     QString folder_;
-    QFont styleWin_;
-    QFont styleDos_;
     ShuffleRandom random_;
 
     PlayerControls controls_;
     PlayerEditor* editor_ = nullptr;
     QPlainTextEdit* editorBackground_ = nullptr;
     std::unique_ptr<PlayerDocument> document_;
+    std::unique_ptr<EditorPane> pane_;
     std::unique_ptr<PlayerSetupDialog> setupDialog_;
     TFrmFind* findDialog_ = nullptr;
 };

@@ -37,10 +37,6 @@ const QString kTextFilter = QStringLiteral("Текст (*.TXT *.txt)");
 const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.dic *.rch)");
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
 
-int PointSize(const QFont& font) {
-    return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
-}
-
 bool SameFile(const QString& a, const QString& b) {
     const QString canonical = QFileInfo(a).canonicalFilePath();
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
@@ -80,13 +76,13 @@ bool TFrmView::HandleEditorKey(QKeyEvent* key) {
     // While the caret follows the speech, keys would only fight it.
     if (session_->CaretBelongsToSpeech()) return true;
     if (key->matches(QKeySequence::Copy)) {
-        EditCopy(nullptr);
+        pane_->EditCopy();
     } else if (key->matches(QKeySequence::Cut)) {
-        EditCut(nullptr);
+        pane_->EditCut();
     } else if (key->matches(QKeySequence::Paste)) {
-        EditPaste(nullptr);
+        pane_->EditPaste();
     } else if (key->matches(QKeySequence::Undo)) {
-        EditUndo(nullptr);
+        pane_->EditUndo();
     } else {
         const QKeySequence pressed(key->keyCombination());
         const PlayerControls& c = controls_;
@@ -114,7 +110,7 @@ void TFrmView::showEvent(QShowEvent* event) {
 void TFrmView::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Guarded([this] {
-        UpdateSelection();
+        pane_->UpdateSelection();
         if (!isMinimized()) SetPanelsClick(nullptr);
     });
 }
@@ -264,10 +260,10 @@ void TFrmView::SetupConfirmed() {
         const bool modified = editor_->document()->isModified();
         document_->SetCodePage(options_.CodePage);
         editor_->document()->setModified(modified);
-        SetEditorFont(CodePageFont(options_.CodePage));
-        UpdateAttributes();
+        pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
+        pane_->UpdateAttributes();
         UpdatePlayer();
-        UpdateFont();
+        pane_->UpdateFont();
         controls_.setup->setChecked(false);
     });
     EditorLock(false);
@@ -377,10 +373,9 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
             setupDialog_->WriteControls(options_);
             setupDialog_->SetReady(true);
         }
-        styleWin_ = ToQFont(look.StyleWin);
-        styleDos_ = ToQFont(look.StyleDos);
-        SetEditorFont(CodePageFont(options_.CodePage));
-        UpdateAttributes();
+        pane_->SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
+        pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
+        pane_->UpdateAttributes();
         editor_->setReadOnly(true);
         SetCaret(0);
         editor_->document()->setModified(false);
@@ -392,8 +387,8 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
     }
     UpdateEditor();
     UpdatePlayer();
-    UpdateFont();
-    ShowModified(false);
+    pane_->UpdateFont();
+    pane_->ShowModified(false);
     EditorLock(false);
     EditorFocus();
 }
@@ -478,7 +473,7 @@ bool TFrmView::FileSaveAs(QAction*) {
     unmappedCharacters_ = 0;
     SetFileName(name.toStdString());
     editor_->document()->setModified(false);
-    ShowModified(false);
+    pane_->ShowModified(false);
     ShowStatus(QStringLiteral("Файл сохранен"));
     return true;
 }
@@ -498,49 +493,6 @@ void TFrmView::SetFileName(const std::string& name) {
 }
 
 // ---- Editing -----------------------------------------------------------------------------
-
-bool TFrmView::EditorWritable() const {
-    return !editor_->isReadOnly();
-}
-
-bool TFrmView::HasSelection() const {
-    return editor_->textCursor().hasSelection();
-}
-
-QMimeData* TFrmView::SelectionAsMimeData() const {
-    // What the editor shows is the bytes decoded through the document's code page.
-    QString text = editor_->textCursor().selectedText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    auto* data = new QMimeData;
-    data->setText(text);
-    return data;
-}
-
-void TFrmView::EditUndo(QAction*) {
-    if (EditorWritable() && editor_->isVisible()) editor_->undo();
-}
-
-void TFrmView::EditCopy(QAction*) {
-    if (HasSelection()) QApplication::clipboard()->setMimeData(SelectionAsMimeData());
-}
-
-void TFrmView::EditCut(QAction*) {
-    if (!HasSelection() || !EditorWritable()) return;
-    EditCopy(nullptr);
-    editor_->textCursor().removeSelectedText();
-}
-
-void TFrmView::EditPaste(QAction*) {
-    const QString text = QApplication::clipboard()->text();
-    if (!EditorWritable() || text.isEmpty()) return;
-    // Inserted before the selection, which stays; the editor's change goes through the
-    // document's one encoder into its code page.
-    QTextCursor cursor = editor_->textCursor();
-    cursor.setPosition(cursor.selectionStart());
-    UpdateAttributes();
-    cursor.insertText(text);
-    editor_->setTextCursor(cursor);
-}
 
 // ---- Editor buttons, fonts, panels -------------------------------------------------------
 
@@ -564,118 +516,27 @@ void TFrmView::BtnEditor(QAction* sender) {
 }
 
 void TFrmView::BtnFont(QAction* sender) {
-    const PlayerControls& c = controls_;
     EditorLock(true);
     try {
-        QFont font = editor_->font();
-        if (sender == c.fontInc || sender == c.fontDec) {
-            const int size = PointSize(font) + (sender == c.fontInc ? 1 : -1);
-            font.setPointSize(std::max(1, size));
-            SetEditorFont(font);
-        } else if (sender == c.wrap) {
-            editor_->setLineWrapMode(c.wrap->isChecked() ? QPlainTextEdit::WidgetWidth
-                                                         : QPlainTextEdit::NoWrap);
-        } else if (sender == c.fontBold || sender == c.fontItalic) {
-            font.setBold(c.fontBold->isChecked());
-            font.setItalic(c.fontItalic->isChecked());
-            SetEditorFont(font);
-        } else if (sender == c.fontSel) {
-            if (dialogs_.ChooseFont(this, font)) SetEditorFont(font);
-        } else if (sender == c.bkColor) {
-            ChooseBackground();
-        }
+        pane_->Font(sender);
     } catch (...) {
         EditorLock(false);
         throw;
     }
     EditorLock(false);
-    UpdateFont();
-}
-
-void TFrmView::ChooseBackground() {
-    QColor colour = editor_->palette().color(QPalette::Base);
-    if (!dialogs_.ChooseColor(this, colour)) return;
-    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
-        QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, colour);
-        edit->setPalette(palette);
-    }
-}
-
-QFont TFrmView::CodePageFont(int32_t codePage) const {
-    return codePage == kCodePageEnglish || codePage == kCodePageDos ? styleDos_ : styleWin_;
-}
-
-void TFrmView::SetEditorFont(const QFont& font) {
-    // The text colour is the editor palette's and stays as it is.
-    editor_->setFont(font);
-}
-
-void TFrmView::UpdateAttributes() {
-    editor_->setCurrentCharFormat(QTextCharFormat());
-}
-
-void TFrmView::UpdateFont() {
-    const QFont font = editor_->font();
-    controls_.lblFontSize->setText(QString::number(PointSize(font)).left(2));
-    controls_.fontBold->setChecked(font.bold());
-    controls_.fontItalic->setChecked(font.italic());
-    controls_.wrap->setChecked(editor_->lineWrapMode() != QPlainTextEdit::NoWrap);
+    pane_->UpdateFont();
 }
 
 void TFrmView::UpdateEditor() {
-    UpdateSelection();
-    UpdateChange();
-    UpdatePaste();
+    pane_->UpdateSelection();
+    pane_->UpdateChange();
+    pane_->UpdatePaste();
     controls_.readOnly->setChecked(editor_->isReadOnly());
     controls_.find->setChecked(findDialog_ != nullptr && findDialog_->isVisible());
 }
 
-void TFrmView::UpdateChange() {
-    ShowModified(editor_->document()->isModified());
-    controls_.editUndo->setEnabled(editor_->document()->isUndoAvailable() && EditorWritable());
-}
-
-void TFrmView::UpdatePaste() {
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    const bool can = data != nullptr && data->hasText();
-    controls_.pasteButton->setEnabled(can && EditorWritable());
-    for (QAction* item : {controls_.editPaste, controls_.clipbrdOpen, controls_.playClipBrd})
-        item->setEnabled(can);
-}
-
-void TFrmView::UpdateSelection() {
-    const QTextCursor cursor = editor_->textCursor();
-    controls_.panelCaret->setText(QString::asprintf(
-        "Строка: %3d  Колонка: %3d", cursor.blockNumber() + 1, cursor.positionInBlock() + 1));
-    const bool selected = cursor.hasSelection();
-    controls_.editCopy->setEnabled(selected);
-    controls_.editCut->setEnabled(selected && EditorWritable());
-}
-
 void TFrmView::SetPanelsClick(QAction*) {
-    const PlayerControls& c = controls_;
-    c.pnlEditor->setVisible(c.setEditor->isChecked());
-    c.pnlPlayer->setVisible(c.setPlayer->isChecked());
-    c.pnlFont->setVisible(c.setFont->isChecked());
-    c.toolBar->setVisible(c.setEditor->isChecked() || c.setPlayer->isChecked() ||
-                          c.setFont->isChecked());
-    // Left to right with 2 pixels between; a panel that does not fit starts a new row.
-    const int clientWidth = width();
-    const int rowHeight = c.pnlEditor->sizeHint().height();
-    int x = 0;
-    int y = 0;
-    for (QWidget* panel : {c.pnlEditor, c.pnlPlayer, c.pnlFont}) {
-        if (panel->isHidden()) continue;
-        const int panelWidth = panel->sizeHint().width();
-        if (panel != c.pnlEditor && clientWidth < x + panelWidth + 2) {
-            y += rowHeight + 2;
-            x = 0;
-        }
-        panel->setGeometry(x, y, panelWidth, rowHeight);
-        x += panelWidth + 2;
-    }
-    c.toolBar->setFixedHeight(y + rowHeight);
+    LayOutPanels(controls_, width());
 }
 
 // ---- Status bar and help -----------------------------------------------------------------
@@ -691,10 +552,6 @@ void TFrmView::ShowStatus(const QString& text) {
 void TFrmView::ShowAppError(const std::string& text) {
     std::fprintf(stderr, "tovrin: %s\n", text.c_str());
     ShowStatus(QString::fromStdString(text));
-}
-
-void TFrmView::ShowModified(bool modified) {
-    controls_.panelModified->setText(modified ? QStringLiteral("Modified") : QString());
 }
 
 void TFrmView::HelpMessage(const QString& text) {

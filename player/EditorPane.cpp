@@ -1,0 +1,217 @@
+#include "player/EditorPane.h"
+
+#include "dialogs/MessageBoxes.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerDocument.h"
+#include "player/PlayerEditor.h"
+#include "text/CodePages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace tovrin {
+namespace {
+
+int PointSize(const QFont& font) {
+    return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
+}
+
+}  // namespace
+
+EditorPane::EditorPane(QWidget& window, PlayerEditor& editor, QPlainTextEdit& background,
+                       PlayerDocument& document, const PlayerControls& controls,
+                       MessageBoxes& dialogs, const PlayerOptions& options)
+    : window_(window),
+      editor_(editor),
+      background_(background),
+      document_(document),
+      controls_(controls),
+      dialogs_(dialogs),
+      options_(options) {}
+
+void EditorPane::SetStyles(const QFont& styleWin, const QFont& styleDos) {
+    styleWin_ = styleWin;
+    styleDos_ = styleDos;
+}
+
+int32_t EditorPane::Caret() const {
+    return document_.OffsetOf(editor_.textCursor().position());
+}
+
+void EditorPane::SetCaret(int32_t offset) {
+    QTextCursor cursor = editor_.textCursor();
+    cursor.setPosition(document_.ViewPositionOf(offset));
+    editor_.setTextCursor(cursor);
+}
+
+void EditorPane::ScrollToCaret() {
+    // The plain text editor's vertical scroll bar counts lines (wrapped ones too): the caret's
+    // line goes third from the top.
+    const QTextBlock block = editor_.textCursor().block();
+    int line = block.firstLineNumber();
+    if (block.layout() != nullptr && block.layout()->lineCount() > 0)
+        line += block.layout()
+                    ->lineForTextPosition(editor_.textCursor().positionInBlock())
+                    .lineNumber();
+    editor_.verticalScrollBar()->setValue(std::max(0, line - 2));
+}
+
+const char* EditorPane::TextBegin() const {
+    return document_.Data();
+}
+
+const char* EditorPane::TextEnd() const {
+    return document_.End();
+}
+
+int32_t EditorPane::SelectionStart() const {
+    return document_.OffsetOf(editor_.textCursor().selectionStart());
+}
+
+int32_t EditorPane::SelectionLength() const {
+    const QTextCursor cursor = editor_.textCursor();
+    return document_.OffsetOf(cursor.selectionEnd()) - document_.OffsetOf(cursor.selectionStart());
+}
+
+void EditorPane::SelectRange(int32_t start, int32_t end) {
+    QTextCursor cursor = editor_.textCursor();
+    cursor.setPosition(document_.ViewPositionOf(start));
+    cursor.setPosition(document_.ViewPositionOf(end), QTextCursor::KeepAnchor);
+    editor_.setTextCursor(cursor);
+    editor_.ensureCursorVisible();
+}
+
+void EditorPane::FindClosed() {
+    controls_.find->setChecked(false);
+}
+
+bool EditorPane::EditorWritable() const {
+    return !editor_.isReadOnly();
+}
+
+bool EditorPane::HasSelection() const {
+    return editor_.textCursor().hasSelection();
+}
+
+QMimeData* EditorPane::SelectionAsMimeData() const {
+    // What the editor shows is the bytes decoded through the document's code page.
+    QString text = editor_.textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
+void EditorPane::EditUndo() {
+    if (EditorWritable() && editor_.isVisible()) editor_.undo();
+}
+
+void EditorPane::EditCopy() {
+    if (HasSelection()) QApplication::clipboard()->setMimeData(SelectionAsMimeData());
+}
+
+void EditorPane::EditCut() {
+    if (!HasSelection() || !EditorWritable()) return;
+    EditCopy();
+    editor_.textCursor().removeSelectedText();
+}
+
+void EditorPane::EditPaste() {
+    const QString text = QApplication::clipboard()->text();
+    if (!EditorWritable() || text.isEmpty()) return;
+    // Inserted before the selection, which stays; the editor's change goes through the
+    // document's one encoder into its code page.
+    QTextCursor cursor = editor_.textCursor();
+    cursor.setPosition(cursor.selectionStart());
+    UpdateAttributes();
+    cursor.insertText(text);
+    editor_.setTextCursor(cursor);
+}
+
+void EditorPane::ChooseBackground() {
+    QColor colour = editor_.palette().color(QPalette::Base);
+    if (!dialogs_.ChooseColor(&window_, colour)) return;
+    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(&editor_), &background_}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, colour);
+        edit->setPalette(palette);
+    }
+}
+
+QFont EditorPane::CodePageFont(int32_t codePage) const {
+    return codePage == kCodePageEnglish || codePage == kCodePageDos ? styleDos_ : styleWin_;
+}
+
+void EditorPane::SetEditorFont(const QFont& font) {
+    // The text colour is the editor palette's and stays as it is.
+    editor_.setFont(font);
+}
+
+void EditorPane::UpdateAttributes() {
+    editor_.setCurrentCharFormat(QTextCharFormat());
+}
+
+void EditorPane::UpdateFont() {
+    const QFont font = editor_.font();
+    controls_.lblFontSize->setText(QString::number(PointSize(font)).left(2));
+    controls_.fontBold->setChecked(font.bold());
+    controls_.fontItalic->setChecked(font.italic());
+    controls_.wrap->setChecked(editor_.lineWrapMode() != QPlainTextEdit::NoWrap);
+}
+
+void EditorPane::UpdateChange() {
+    ShowModified(editor_.document()->isModified());
+    controls_.editUndo->setEnabled(editor_.document()->isUndoAvailable() && EditorWritable());
+}
+
+void EditorPane::UpdatePaste() {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    const bool can = data != nullptr && data->hasText();
+    controls_.pasteButton->setEnabled(can && EditorWritable());
+    for (QAction* item : {controls_.editPaste, controls_.clipbrdOpen, controls_.playClipBrd})
+        item->setEnabled(can);
+}
+
+void EditorPane::UpdateSelection() {
+    const QTextCursor cursor = editor_.textCursor();
+    controls_.panelCaret->setText(QString::asprintf(
+        "Строка: %3d  Колонка: %3d", cursor.blockNumber() + 1, cursor.positionInBlock() + 1));
+    const bool selected = cursor.hasSelection();
+    controls_.editCopy->setEnabled(selected);
+    controls_.editCut->setEnabled(selected && EditorWritable());
+}
+
+void EditorPane::ShowModified(bool modified) {
+    controls_.panelModified->setText(modified ? QStringLiteral("Modified") : QString());
+}
+
+void EditorPane::Font(QAction* sender) {
+    const PlayerControls& c = controls_;
+    QFont font = editor_.font();
+    if (sender == c.fontInc || sender == c.fontDec) {
+        const int size = PointSize(font) + (sender == c.fontInc ? 1 : -1);
+        font.setPointSize(std::max(1, size));
+        SetEditorFont(font);
+    } else if (sender == c.wrap) {
+        editor_.setLineWrapMode(c.wrap->isChecked() ? QPlainTextEdit::WidgetWidth
+                                                    : QPlainTextEdit::NoWrap);
+    } else if (sender == c.fontBold || sender == c.fontItalic) {
+        font.setBold(c.fontBold->isChecked());
+        font.setItalic(c.fontItalic->isChecked());
+        SetEditorFont(font);
+    } else if (sender == c.fontSel) {
+        if (dialogs_.ChooseFont(&window_, font)) SetEditorFont(font);
+    } else if (sender == c.bkColor) {
+        ChooseBackground();
+    }
+}
+
+}  // namespace tovrin

@@ -16,6 +16,8 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace tovrin {
 namespace {
@@ -212,6 +214,28 @@ void EditorPane::Font(QAction* sender) {
     } else if (sender == c.bkColor) {
         ChooseBackground();
     }
+}
+
+void EditorPane::ShuffleEntries(ShuffleRandom& random) {
+    std::vector<std::string> lines;
+    const std::string& bytes = document_.Bytes();
+    for (size_t start = 0;;) {
+        const size_t end = bytes.find("\r\n", start);
+        lines.push_back(bytes.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 2;
+    }
+    ShuffleDictionary(lines, random);
+    // Nothing but headings: a shuffle would leave an empty editor.
+    if (lines.empty()) return;
+    std::string shuffled;
+    for (const std::string& line : lines)
+        shuffled += (shuffled.empty() ? "" : "\r\n") + line;
+    // A shuffle is no edit of the user's: it leaves the modified state as it was.
+    const bool modified = editor_.document()->isModified();
+    document_.SetText(std::move(shuffled), document_.CodePage());
+    editor_.document()->setModified(modified);
+    SetCaret(0);
 }
 
 }  // namespace tovrin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/TalkFind.h"
+#include "text/DictionaryLines.h"
 #include "text/PlayerOptions.h"
 
 #include <QFont>
@@ -57,6 +58,10 @@ class EditorPane final : public FindTarget {
     void UpdatePaste();
     void UpdateSelection();
     void ShowModified(bool modified);
+
+    // Shuffles the lines of a dictionary (its entries grouped by sound file, other lines
+    // dropped) and puts the caret at the top; a text without an entry stays as it is.
+    void ShuffleEntries(ShuffleRandom& random);
 
     // FindTarget.
     PlayerOptions FindOptions() const override { return options_; }

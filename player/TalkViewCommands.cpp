@@ -272,28 +272,7 @@ void TFrmView::SetupConfirmed() {
 void TFrmView::EditorRandom() {
     EditorLock(true);
     try {
-        std::vector<std::string> lines;
-        const std::string& bytes = document_->Bytes();
-        for (size_t start = 0;;) {
-            const size_t end = bytes.find("\r\n", start);
-            lines.push_back(bytes.substr(start, end - start));
-            if (end == std::string::npos) break;
-            start = end + 2;
-        }
-        ShuffleDictionary(lines, random_);
-        // Nothing but headings: a shuffle would leave an empty editor.
-        if (lines.empty()) {
-            EditorLock(false);
-            return;
-        }
-        std::string shuffled;
-        for (const std::string& line : lines)
-            shuffled += (shuffled.empty() ? "" : "\r\n") + line;
-        // A shuffle is no edit of the user's: it leaves the modified state as it was.
-        const bool modified = editor_->document()->isModified();
-        document_->SetText(std::move(shuffled), document_->CodePage());
-        editor_->document()->setModified(modified);
-        SetCaret(0);
+        pane_->ShuffleEntries(random_);
     } catch (...) {
         EditorLock(false);
         throw;

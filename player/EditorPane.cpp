@@ -1,6 +1,7 @@
 #include "player/EditorPane.h"
 
 #include "dialogs/MessageBoxes.h"
+#include "player/Appearance.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollBar>
@@ -38,6 +40,34 @@ EditorPane::EditorPane(QWidget& window, PlayerEditor& editor, QPlainTextEdit& ba
       controls_(controls),
       dialogs_(dialogs),
       options_(options) {}
+
+void EditorPane::ApplyAppearance(const PlayerAppearance& look) {
+    QPalette palette = window_.palette();
+    palette.setColor(QPalette::Window, ToQColor(look.WindowColor));
+    palette.setColor(QPalette::Button, ToQColor(look.WindowColor));
+    palette.setColor(QPalette::WindowText, FontColor(look.WindowFont));
+    palette.setColor(QPalette::ButtonText, FontColor(look.WindowFont));
+    window_.setPalette(palette);
+    window_.setFont(ToQFont(look.WindowFont));
+    SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
+    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(&editor_), &background_}) {
+        QPalette colours = edit->palette();
+        colours.setColor(QPalette::Base, ToQColor(look.EditorColor));
+        colours.setColor(QPalette::Text, FontColor(look.EditorFont));
+        edit->setPalette(colours);
+    }
+    editor_.setFont(ToQFont(look.EditorFont));
+}
+
+void EditorPane::ShowBusy(bool on) {
+    if (on) {
+        window_.setCursor(Qt::WaitCursor);
+        editor_.viewport()->setCursor(Qt::WaitCursor);
+    } else {
+        window_.unsetCursor();
+        editor_.viewport()->setCursor(Qt::IBeamCursor);
+    }
+}
 
 void EditorPane::SetStyles(const QFont& styleWin, const QFont& styleDos) {
     styleWin_ = styleWin;
@@ -236,6 +266,35 @@ void EditorPane::ShuffleEntries(ShuffleRandom& random) {
     document_.SetText(std::move(shuffled), document_.CodePage());
     editor_.document()->setModified(modified);
     SetCaret(0);
+}
+
+bool EditorPane::HandleKey(QKeyEvent* key, bool caretBelongsToSpeech) {
+    if (key->key() == Qt::Key_Pause && key->modifiers() == Qt::NoModifier) {
+        controls_.pause->trigger();
+        return true;
+    }
+    // While the caret follows the speech, keys would only fight it.
+    if (caretBelongsToSpeech) return true;
+    if (key->matches(QKeySequence::Copy)) {
+        EditCopy();
+    } else if (key->matches(QKeySequence::Cut)) {
+        EditCut();
+    } else if (key->matches(QKeySequence::Paste)) {
+        EditPaste();
+    } else if (key->matches(QKeySequence::Undo)) {
+        EditUndo();
+    } else {
+        const QKeySequence pressed(key->keyCombination());
+        const PlayerControls& c = controls_;
+        for (QAction* item : {c.prev, c.back, c.step, c.next}) {
+            if (item->shortcut() == pressed) {
+                item->trigger();
+                return true;
+            }
+        }
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tovrin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/TalkFind.h"
+#include "player/PlayerHost.h"
 #include "text/DictionaryLines.h"
 #include "text/PlayerOptions.h"
 
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 class QAction;
+class QKeyEvent;
 class QMimeData;
 class QPlainTextEdit;
 class QWidget;
@@ -30,6 +32,11 @@ class EditorPane final : public FindTarget {
                PlayerDocument& document, const PlayerControls& controls, MessageBoxes& dialogs,
                const PlayerOptions& options);
 
+    // The window's and the editor's colours and fonts.
+    void ApplyAppearance(const PlayerAppearance& look);
+    // The hourglass over the window and the editor, or the usual cursors.
+    void ShowBusy(bool on);
+
     // The caret as a byte offset into the document, and setting it with an empty selection.
     int32_t Caret() const;
     void SetCaret(int32_t offset);
@@ -44,6 +51,10 @@ class EditorPane final : public FindTarget {
     void EditCut();
     void EditCopy();
     void EditPaste();
+
+    // A key pressed in the editor: Pause, and (while the caret is the user's) the clipboard,
+    // undo and movement keys. True when the key was taken.
+    bool HandleKey(QKeyEvent* key, bool caretBelongsToSpeech);
 
     // The fonts for Windows-1251 and for DOS-866 documents.
     void SetStyles(const QFont& styleWin, const QFont& styleDos);

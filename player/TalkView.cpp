@@ -62,7 +62,7 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     editor_->document()->setModified(false);
     pane_->ShowModified(false);
 
-    ApplyAppearance(host_.GetAppearance());
+    pane_->ApplyAppearance(host_.GetAppearance());
     SetPanelsClick(nullptr);
 
     host_.GetTextOptions(options_);
@@ -88,24 +88,6 @@ TFrmView::~TFrmView() {
     delete findDialog_;
     findDialog_ = nullptr;
     setupDialog_.reset();
-}
-
-void TFrmView::ApplyAppearance(const PlayerAppearance& look) {
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, ToQColor(look.WindowColor));
-    palette.setColor(QPalette::Button, ToQColor(look.WindowColor));
-    palette.setColor(QPalette::WindowText, FontColor(look.WindowFont));
-    palette.setColor(QPalette::ButtonText, FontColor(look.WindowFont));
-    setPalette(palette);
-    setFont(ToQFont(look.WindowFont));
-    pane_->SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
-    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
-        QPalette colours = edit->palette();
-        colours.setColor(QPalette::Base, ToQColor(look.EditorColor));
-        colours.setColor(QPalette::Text, FontColor(look.EditorFont));
-        edit->setPalette(colours);
-    }
-    editor_->setFont(ToQFont(look.EditorFont));
 }
 
 void TFrmView::CreateEditor() {
@@ -269,16 +251,6 @@ std::string_view TFrmView::Text() const {
 
 void TFrmView::ShowStatus(const std::string& text) {
     ShowStatus(QString::fromStdString(text));
-}
-
-void TFrmView::ShowBusy(bool on) {
-    if (on) {
-        setCursor(Qt::WaitCursor);
-        editor_->viewport()->setCursor(Qt::WaitCursor);
-    } else {
-        unsetCursor();
-        editor_->viewport()->setCursor(Qt::IBeamCursor);
-    }
 }
 
 void TFrmView::ShowButtons(const ReadingButtons& buttons) {

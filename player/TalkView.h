@@ -110,7 +110,6 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void ConnectCommands();
     void ConnectReadingCommands();
     void CreateFindDialog();
-    void ApplyAppearance(const PlayerAppearance& look);
     // Runs `handler` with the action whenever the user triggers it (button, menu or key).
     void OnTriggered(QAction* action, void (TFrmView::*handler)(QAction*));
     template <typename Handler>
@@ -122,7 +121,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void PlayClipBrdClick();
     std::string_view Text() const override;
     void ShowStatus(const std::string& text) override;
-    void ShowBusy(bool on) override;
+    void ShowBusy(bool on) override { pane_->ShowBusy(on); }
     void ShowButtons(const ReadingButtons& buttons) override;
     void ShowError(const std::string& text) override { ShowAppError(text); }
 
@@ -150,9 +149,6 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void ExportSound();
     void LoadDropped(const QMimeData* data);
     void SetFileName(const std::string& name);
-
-    // Editing.
-    bool HandleEditorKey(QKeyEvent* key);
 
     // Editor buttons, font panel, tool panels, status bar.
     void BtnEditor(QAction* sender);

@@ -64,37 +64,11 @@ bool TFrmView::eventFilter(QObject* watched, QEvent* event) {
     if (watched != editor_ || event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     bool consumed = false;
-    Guarded([&] { consumed = HandleEditorKey(static_cast<QKeyEvent*>(event)); });
+    Guarded([&] {
+        consumed =
+            pane_->HandleKey(static_cast<QKeyEvent*>(event), session_->CaretBelongsToSpeech());
+    });
     return consumed;
-}
-
-bool TFrmView::HandleEditorKey(QKeyEvent* key) {
-    if (key->key() == Qt::Key_Pause && key->modifiers() == Qt::NoModifier) {
-        controls_.pause->trigger();
-        return true;
-    }
-    // While the caret follows the speech, keys would only fight it.
-    if (session_->CaretBelongsToSpeech()) return true;
-    if (key->matches(QKeySequence::Copy)) {
-        pane_->EditCopy();
-    } else if (key->matches(QKeySequence::Cut)) {
-        pane_->EditCut();
-    } else if (key->matches(QKeySequence::Paste)) {
-        pane_->EditPaste();
-    } else if (key->matches(QKeySequence::Undo)) {
-        pane_->EditUndo();
-    } else {
-        const QKeySequence pressed(key->keyCombination());
-        const PlayerControls& c = controls_;
-        for (QAction* item : {c.prev, c.back, c.step, c.next}) {
-            if (item->shortcut() == pressed) {
-                item->trigger();
-                return true;
-            }
-        }
-        return false;
-    }
-    return true;
 }
 
 void TFrmView::showEvent(QShowEvent* event) {

@@ -6,10 +6,12 @@
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
 #include "text/CodePages.h"
+#include "text/TextFinder.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -29,6 +31,32 @@ int PointSize(const QFont& font) {
 }
 
 }  // namespace
+
+QWidget* CreateWorkArea(QWidget& parent, PlayerEditor*& editor, QPlainTextEdit*& background,
+                        PlayerEditor::MimeMaker copy, PlayerEditor::FileDrop drop) {
+    auto* work = new QWidget(&parent);
+    work->setObjectName(QStringLiteral("PnlWork"));
+    work->setAccessibleName(QStringLiteral("Рабочая область"));
+    auto* workLayout = new QGridLayout(work);
+    workLayout->setContentsMargins(0, 0, 0, 0);
+    // Behind the editor and of its colour, so the area keeps its look while the editor hides.
+    background = new QPlainTextEdit(work);
+    background->setObjectName(QStringLiteral("EditorBackGround"));
+    background->setAccessibleName(QStringLiteral("Фон текста"));
+    background->setReadOnly(true);
+    background->setEnabled(false);
+    background->setFocusPolicy(Qt::NoFocus);
+    editor = new PlayerEditor(work, std::move(copy), std::move(drop));
+    editor->setObjectName(QStringLiteral("Editor"));
+    editor->setAccessibleName(QStringLiteral("Текст"));
+    editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    workLayout->addWidget(background, 0, 0);
+    workLayout->addWidget(editor, 0, 0);
+    editor->raise();
+    return work;
+}
 
 EditorPane::EditorPane(QWidget& window, PlayerEditor& editor, QPlainTextEdit& background,
                        PlayerDocument& document, const PlayerControls& controls,
@@ -244,6 +272,13 @@ void EditorPane::Font(QAction* sender) {
     } else if (sender == c.bkColor) {
         ChooseBackground();
     }
+}
+
+void EditorPane::MoveCaret(Move move) {
+    const char* text = document_.Data();
+    SetTextBounds(text, document_.End());
+    const char* target = MoveTarget(LayoutParamsOf(options_), move, text + Caret());
+    SetCaret(static_cast<int32_t>(target - text));
 }
 
 void EditorPane::ShuffleEntries(ShuffleRandom& random) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "dialogs/TalkFind.h"
+#include "player/PlayerEditor.h"
 #include "player/PlayerHost.h"
 #include "text/DictionaryLines.h"
+#include "text/Navigation.h"
 #include "text/PlayerOptions.h"
 
 #include <QFont>
@@ -19,8 +21,11 @@ namespace tovrin {
 
 class MessageBoxes;
 class PlayerDocument;
-class PlayerEditor;
 struct PlayerControls;
+
+// The work area of a player window: its editor over a background of the editor's colour.
+QWidget* CreateWorkArea(QWidget& parent, PlayerEditor*& editor, QPlainTextEdit*& background,
+                        PlayerEditor::MimeMaker copy, PlayerEditor::FileDrop drop);
 
 // The editor of a player window as the rest of the window uses it: the caret and the selection
 // as byte offsets into the document, the editing and font commands, and the states they show
@@ -40,6 +45,8 @@ class EditorPane final : public FindTarget {
     // The caret as a byte offset into the document, and setting it with an empty selection.
     int32_t Caret() const;
     void SetCaret(int32_t offset);
+    // Moves the caret by paragraphs or sections, as the finders say.
+    void MoveCaret(Move move);
     // Scrolls the editor so that the caret's line is the third visible line.
     void ScrollToCaret() override;
 

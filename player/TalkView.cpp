@@ -8,15 +8,11 @@
 #include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
 #include "player/SoundExport.h"
-#include "text/CodePages.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QGridLayout>
 #include <QMimeData>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -91,22 +87,11 @@ TFrmView::~TFrmView() {
 }
 
 void TFrmView::CreateEditor() {
-    auto* work = new QWidget(centralWidget());
-    work->setObjectName(QStringLiteral("PnlWork"));
-    work->setAccessibleName(QStringLiteral("Рабочая область"));
-    auto* workLayout = new QGridLayout(work);
-    workLayout->setContentsMargins(0, 0, 0, 0);
-    // Behind the editor and of its colour, so the area keeps its look while the editor hides.
-    editorBackground_ = new QPlainTextEdit(work);
-    editorBackground_->setObjectName(QStringLiteral("EditorBackGround"));
-    editorBackground_->setAccessibleName(QStringLiteral("Фон текста"));
-    editorBackground_->setReadOnly(true);
-    editorBackground_->setEnabled(false);
-    editorBackground_->setFocusPolicy(Qt::NoFocus);
     // A file dropped on the editor is loaded once the editor has finished with the drop, so
     // that the document is not replaced under the editor's own drop handling.
-    editor_ = new PlayerEditor(
-        work, [this] { return pane_->SelectionAsMimeData(); },
+    QWidget* work = CreateWorkArea(
+        *centralWidget(), editor_, editorBackground_,
+        [this] { return pane_->SelectionAsMimeData(); },
         [this](const QMimeData* data) {
             auto copy = std::make_shared<QMimeData>();
             copy->setUrls(data->urls());
@@ -114,15 +99,7 @@ void TFrmView::CreateEditor() {
                 this, [this, copy] { Guarded([this, &copy] { LoadDropped(copy.get()); }); },
                 Qt::QueuedConnection);
         });
-    editor_->setObjectName(QStringLiteral("Editor"));
-    editor_->setAccessibleName(QStringLiteral("Текст"));
-    editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     editor_->installEventFilter(this);
-    workLayout->addWidget(editorBackground_, 0, 0);
-    workLayout->addWidget(editor_, 0, 0);
-    editor_->raise();
     centralWidget()->layout()->addWidget(work);
     document_ = std::make_unique<PlayerDocument>(*editor_->document());
     pane_ = std::make_unique<EditorPane>(*this, *editor_, *editorBackground_, *document_, controls_,

@@ -129,9 +129,13 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void BtnMoveClick(QAction* sender);
     void ViewTalkClick();
     void GotoTalkClick();
+    // After a move: the buttons, the focus, and the caret's line in view when it moved.
+    void ShowMove(bool moved);
     void BtnSetupClick(QAction* sender);
     void ShortTalkClick();
     void ShowSetupDialog(bool shown);
+    // Loads the options into the options dialog, which must exist.
+    void WriteSetup();
     void EditorLock(bool on);
 
     // Files and clipboard.

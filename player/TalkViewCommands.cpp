@@ -1,5 +1,5 @@
 // The player window's commands: navigation and reading modes, files, clipboard and drops,
-// editing, printing, the font and tool panels, the status bar and help.
+// printing, the editor and font buttons, the tool panels, the status bar and help.
 
 #include "player/TalkView.h"
 
@@ -7,27 +7,20 @@
 #include "dialogs/Reabout.h"
 #include "player/Appearance.h"
 #include "player/PlayerDocument.h"
-#include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
 #include "text/CodePages.h"
-#include "text/Navigation.h"
-#include "text/TextFinder.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPrinter>
-#include <QStatusBar>
-#include <QTextBlock>
 #include <QToolButton>
 #include <QUrl>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace tovrin {
@@ -121,59 +114,47 @@ void TFrmView::dropEvent(QDropEvent* event) {
 void TFrmView::BtnMoveClick(QAction* sender) {
     const PlayerControls& c = controls_;
     if (sender == c.viewTalk) return ViewTalkClick();
-    if (session_->CaretBelongsToSpeech()) {
-        UpdatePlayer();
-        EditorFocus();
-        return;
-    }
-    const Move move = sender == c.prev   ? Move::SectionUp
-                      : sender == c.back ? Move::ParagraphUp
-                      : sender == c.step ? Move::ParagraphDown
-                                         : Move::SectionDown;
-    const char* text = document_->Data();
-    SetTextBounds(text, document_->End());
-    const char* target = MoveTarget(LayoutParamsOf(options_), move, text + Caret());
-    SetCaret(static_cast<int32_t>(target - text));
-    UpdatePlayer();
-    EditorFocus();
-    ScrollToCaret();
+    const bool free = !session_->CaretBelongsToSpeech();
+    if (free)
+        pane_->MoveCaret(sender == c.prev   ? Move::SectionUp
+                         : sender == c.back ? Move::ParagraphUp
+                         : sender == c.step ? Move::ParagraphDown
+                                            : Move::SectionDown);
+    ShowMove(free);
 }
 
 void TFrmView::ViewTalkClick() {
     QAction* viewTalk = controls_.viewTalk;
     const bool down = viewTalk->isChecked();
-    if (session_->CaretBelongsToSpeech()) {
+    // While the caret belongs to the speech the click is undone and nothing moves.
+    const bool free = !session_->CaretBelongsToSpeech();
+    if (!free) {
         viewTalk->setChecked(!down);
-        viewTalk_ = viewTalk->isChecked();
-        UpdatePlayer();
-        EditorFocus();
-        return;
-    }
-    if (down) {
+    } else if (down) {
         viewPos_ = Caret();
         SetCaret(SpokenLineStart());
     } else {
         SetCaret(viewPos_);
     }
-    viewTalk_ = down;
-    UpdatePlayer();
-    EditorFocus();
-    ScrollToCaret();
+    viewTalk_ = viewTalk->isChecked();
+    ShowMove(free);
 }
 
 void TFrmView::GotoTalkClick() {
-    if (session_->CaretBelongsToSpeech()) {
+    const bool free = !session_->CaretBelongsToSpeech();
+    if (free) {
+        viewPos_ = SpokenLineStart();
+        SetCaret(viewPos_);
+    } else {
         viewTalk_ = controls_.viewTalk->isChecked();
-        UpdatePlayer();
-        EditorFocus();
-        return;
     }
-    const int32_t spoken = SpokenLineStart();
-    viewPos_ = spoken;
-    SetCaret(spoken);
+    ShowMove(free);
+}
+
+void TFrmView::ShowMove(bool moved) {
     UpdatePlayer();
     EditorFocus();
-    ScrollToCaret();
+    if (moved) ScrollToCaret();
 }
 
 void TFrmView::BtnSetupClick(QAction* sender) {
@@ -200,11 +181,15 @@ void TFrmView::ShortTalkClick() {
 void TFrmView::ShowSetupDialog(bool shown) {
     if (!setupDialog_) return;
     setupDialog_->Widget()->setVisible(shown);
+    WriteSetup();
+    controls_.shortTalk->setChecked(options_.ReadingType == 1);
+    shortTalk_ = controls_.shortTalk->isChecked();
+}
+
+void TFrmView::WriteSetup() {
     setupDialog_->SetReady(false);
     setupDialog_->WriteControls(options_);
     setupDialog_->SetReady(true);
-    controls_.shortTalk->setChecked(options_.ReadingType == 1);
-    shortTalk_ = controls_.shortTalk->isChecked();
 }
 
 void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
@@ -215,9 +200,7 @@ void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
     widget->setPalette(palette());
     widget->setFont(font());
     widget->move(editor_->mapToGlobal(QPoint(editor_->width() - widget->width() - 4, 0)));
-    setupDialog_->SetReady(false);
-    setupDialog_->WriteControls(options_);
-    setupDialog_->SetReady(true);
+    WriteSetup();
     setupDialog_->EnableReadingType(DocKind() != kDocKindDictionary);
     UpdatePlayer();
 }
@@ -321,11 +304,7 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         SetHint(controls_.shortTalk, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
         if (setupDialog_) setupDialog_->EnableReadingType(true);
         if (DocKind() == kDocKindDictionary) ApplyDictionaryKind();
-        if (setupDialog_) {
-            setupDialog_->SetReady(false);
-            setupDialog_->WriteControls(options_);
-            setupDialog_->SetReady(true);
-        }
+        if (setupDialog_) WriteSetup();
         pane_->SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
         pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
         pane_->UpdateAttributes();

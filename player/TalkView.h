@@ -1,8 +1,8 @@
 #pragma once
 
-#include "player/EditorPane.h"
 #include "engine/EngineState.h"
 #include "engine/SpeechHolder.h"
+#include "player/EditorPane.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHost.h"
 #include "player/ReadingSession.h"

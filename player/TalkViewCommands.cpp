@@ -1,5 +1,5 @@
 // The player window's commands: navigation and reading modes, files, clipboard and drops,
-// editing, printing, the font and tool panels, the status bar and help.
+// printing, the editor and font buttons, the tool panels, the status bar and help.
 
 #include "player/TalkView.h"
 
@@ -9,28 +9,20 @@
 #include "dialogs/Reabout.h"
 #include "player/Appearance.h"
 #include "player/PlayerDocument.h"
-#include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
-#include "player/WidgetState.h"
 #include "text/CodePages.h"
-#include "text/Navigation.h"
-#include "text/TextFinder.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPrinter>
-#include <QStatusBar>
-#include <QTextBlock>
 #include <QToolButton>
 #include <QUrl>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace tovrin {
@@ -41,14 +33,6 @@ const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
 const QString kBookFilter = QStringLiteral(
     "Книга (*.fb2 *.fb2.zip *.epub *.docx *.odt *.htm *.html *.xhtml *.pdf *.FB2 *.EPUB *.PDF)");
-
-void Release(QAbstractButton* sender) {
-    if (sender != nullptr) SetCheckedQuietly(sender, false);
-}
-
-int PointSize(const QFont& font) {
-    return font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
-}
 
 // The message for a document a window cannot hold; `what` names it.
 std::string TooLarge(const QString& what, const QString& reason) {
@@ -77,53 +61,28 @@ bool SameFile(const QString& a, const QString& b) {
 // ---- Window events -----------------------------------------------------------------------
 
 bool TFrmView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == btnViewTalk_ && event->type() == QEvent::MouseButtonDblClick) {
+    QToolButton* viewTalk = controls_.btnViewTalk;
+    if (watched == viewTalk && event->type() == QEvent::MouseButtonDblClick) {
         // The second press of a double click is no click of its own: its release is taken
         // here, so that the button toggles once and the double click runs its own action.
         swallowRelease_ = true;
         Guarded([this] { GotoTalkClick(); });
         return true;
     }
-    if (watched == btnViewTalk_ && event->type() == QEvent::MouseButtonRelease && swallowRelease_) {
+    if (watched == viewTalk && event->type() == QEvent::MouseButtonRelease && swallowRelease_) {
         swallowRelease_ = false;
-        btnViewTalk_->setDown(false);
-        SetCheckedQuietly(btnViewTalk_, viewTalk_);
+        viewTalk->setDown(false);
+        controls_.viewTalk->setChecked(viewTalk_);
         return true;
     }
     if (watched != editor_ || event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     bool consumed = false;
-    Guarded([&] { consumed = HandleEditorKey(static_cast<QKeyEvent*>(event)); });
+    Guarded([&] {
+        consumed =
+            pane_->HandleKey(static_cast<QKeyEvent*>(event), session_->CaretBelongsToSpeech());
+    });
     return consumed;
-}
-
-bool TFrmView::HandleEditorKey(QKeyEvent* key) {
-    if (key->key() == Qt::Key_Pause && key->modifiers() == Qt::NoModifier) {
-        btnPause_->setChecked(!btnPause_->isChecked());
-        BtnPlayerClick(btnPause_);
-        return true;
-    }
-    // While the caret follows the speech, keys would only fight it.
-    if (CaretBelongsToSpeech()) return true;
-    if (key->matches(QKeySequence::Copy)) {
-        EditCopy(nullptr);
-    } else if (key->matches(QKeySequence::Cut)) {
-        EditCut(nullptr);
-    } else if (key->matches(QKeySequence::Paste)) {
-        EditPaste(nullptr);
-    } else if (key->matches(QKeySequence::Undo)) {
-        EditUndo(nullptr);
-    } else {
-        const QKeySequence pressed(key->keyCombination());
-        for (QAction* item : {prevItem_, backItem_, stepItem_, nextItem_}) {
-            if (item->shortcut() == pressed) {
-                ItemMoveClick(item);
-                return true;
-            }
-        }
-        return false;
-    }
-    return true;
 }
 
 void TFrmView::showEvent(QShowEvent* event) {
@@ -139,7 +98,7 @@ void TFrmView::showEvent(QShowEvent* event) {
 void TFrmView::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Guarded([this] {
-        UpdateSelection();
+        pane_->UpdateSelection();
         if (!isMinimized()) SetPanelsClick(nullptr);
     });
 }
@@ -179,120 +138,85 @@ void TFrmView::dropEvent(QDropEvent* event) {
 
 // ---- Navigation and modes ----------------------------------------------------------------
 
-bool TFrmView::CaretBelongsToSpeech() const {
-    return btnPlay_->isChecked() && btnDrag_->isChecked();
-}
-
-void TFrmView::BtnMoveClick(QAbstractButton* sender) {
-    if (sender == btnViewTalk_) return ViewTalkClick();
-    if (CaretBelongsToSpeech()) {
-        SetCheckedQuietly(sender, false);
-        UpdatePlayer();
-        EditorFocus();
-        return;
-    }
-    const Move move = sender == btnPrev_   ? Move::SectionUp
-                      : sender == btnBack_ ? Move::ParagraphUp
-                      : sender == btnStep_ ? Move::ParagraphDown
-                                           : Move::SectionDown;
-    const char* text = document_->Data();
-    SetTextBounds(text, document_->End());
-    const char* target = MoveTarget(LayoutParamsOf(options_), move, text + Caret());
-    SetCaret(static_cast<int32_t>(target - text));
-    SetCheckedQuietly(sender, false);
-    UpdatePlayer();
-    EditorFocus();
-    ScrollToCaret();
-}
-
-void TFrmView::ItemMoveClick(QAction* sender) {
-    QAbstractButton* button = sender == prevItem_   ? btnPrev_
-                              : sender == backItem_ ? btnBack_
-                              : sender == stepItem_ ? btnStep_
-                                                    : btnNext_;
-    button->setChecked(!button->isChecked());
-    BtnMoveClick(button);
-    UpdatePlayer();
+void TFrmView::BtnMoveClick(QAction* sender) {
+    const PlayerControls& c = controls_;
+    if (sender == c.viewTalk) return ViewTalkClick();
+    const bool free = !session_->CaretBelongsToSpeech();
+    if (free)
+        pane_->MoveCaret(sender == c.prev   ? Move::SectionUp
+                         : sender == c.back ? Move::ParagraphUp
+                         : sender == c.step ? Move::ParagraphDown
+                                            : Move::SectionDown);
+    ShowMove(free);
 }
 
 void TFrmView::ViewTalkClick() {
-    const bool down = btnViewTalk_->isChecked();
-    if (CaretBelongsToSpeech()) {
-        btnViewTalk_->setChecked(!down);
-        viewTalk_ = btnViewTalk_->isChecked();
-        UpdatePlayer();
-        EditorFocus();
-        return;
-    }
-    if (down) {
+    QAction* viewTalk = controls_.viewTalk;
+    const bool down = viewTalk->isChecked();
+    // While the caret belongs to the speech the click is undone and nothing moves.
+    const bool free = !session_->CaretBelongsToSpeech();
+    if (!free) {
+        viewTalk->setChecked(!down);
+    } else if (down) {
         viewPos_ = Caret();
         SetCaret(SpokenLineStart());
     } else {
         SetCaret(viewPos_);
     }
-    viewTalk_ = down;
-    UpdatePlayer();
-    EditorFocus();
-    ScrollToCaret();
+    viewTalk_ = viewTalk->isChecked();
+    ShowMove(free);
 }
 
 void TFrmView::GotoTalkClick() {
-    if (CaretBelongsToSpeech()) {
-        viewTalk_ = btnViewTalk_->isChecked();
-        UpdatePlayer();
-        EditorFocus();
-        return;
+    const bool free = !session_->CaretBelongsToSpeech();
+    if (free) {
+        viewPos_ = SpokenLineStart();
+        SetCaret(viewPos_);
+    } else {
+        viewTalk_ = controls_.viewTalk->isChecked();
     }
-    const int32_t spoken = SpokenLineStart();
-    viewPos_ = spoken;
-    SetCaret(spoken);
+    ShowMove(free);
+}
+
+void TFrmView::ShowMove(bool moved) {
     UpdatePlayer();
     EditorFocus();
-    ScrollToCaret();
+    if (moved) ScrollToCaret();
 }
 
-void TFrmView::BtnSetupClick(QAbstractButton* sender) {
-    if (sender == btnShortTalk_)
+void TFrmView::BtnSetupClick(QAction* sender) {
+    if (sender == controls_.shortTalk)
         ShortTalkClick();
     else
-        ShowSetupDialog(btnSetup_->isChecked());
+        ShowSetupDialog(controls_.setup->isChecked());
     UpdatePlayer();
-}
-
-void TFrmView::ItemSetupClick(QAction* sender) {
-    QAbstractButton* button = sender == setupItem_       ? btnSetup_
-                              : sender == shortTalkItem_ ? btnShortTalk_
-                              : sender == fontSelItem_   ? btnFontSel_
-                                                         : btnBkColor_;
-    button->setChecked(!button->isChecked());
-    if (button == btnSetup_ || button == btnShortTalk_)
-        BtnSetupClick(button);
-    else
-        BtnFont(button);
-    UpdatePlayer();
-    UpdateFont();
 }
 
 void TFrmView::ShortTalkClick() {
-    const bool down = btnShortTalk_->isChecked();
-    if (docKind_ == kDocKindDictionary) {
-        if (down && !btnPlay_->isChecked()) EditorRandom();
-        SetCheckedQuietly(btnShortTalk_, false);
+    QAction* shortTalk = controls_.shortTalk;
+    const bool down = shortTalk->isChecked();
+    if (DocKind() == kDocKindDictionary) {
+        if (down && !session_->Reading()) EditorRandom();
+        shortTalk->setChecked(false);
     } else if (setupDialog_) {
         options_.ReadingType = down ? 1 : 0;
         setupDialog_->ShowReadingType(options_.ReadingType);
     }
-    shortTalk_ = btnShortTalk_->isChecked();
+    shortTalk_ = shortTalk->isChecked();
 }
 
 void TFrmView::ShowSetupDialog(bool shown) {
     if (!setupDialog_) return;
     setupDialog_->Widget()->setVisible(shown);
+    WriteSetup();
+    controls_.shortTalk->setChecked(options_.ReadingType == 1);
+    shortTalk_ = controls_.shortTalk->isChecked();
+}
+
+void TFrmView::WriteSetup() {
     setupDialog_->SetReady(false);
     setupDialog_->WriteControls(options_);
     setupDialog_->SetReady(true);
-    SetCheckedQuietly(btnShortTalk_, options_.ReadingType == 1);
-    shortTalk_ = btnShortTalk_->isChecked();
 }
 
 void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
@@ -303,10 +227,8 @@ void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
     widget->setPalette(palette());
     widget->setFont(font());
     widget->move(editor_->mapToGlobal(QPoint(editor_->width() - widget->width() - 4, 0)));
-    setupDialog_->SetReady(false);
-    setupDialog_->WriteControls(options_);
-    setupDialog_->SetReady(true);
-    setupDialog_->EnableReadingType(docKind_ != kDocKindDictionary);
+    WriteSetup();
+    setupDialog_->EnableReadingType(DocKind() != kDocKindDictionary);
     UpdatePlayer();
 }
 
@@ -315,19 +237,18 @@ void TFrmView::SetupConfirmed() {
     EditorLock(true);
     Guarded([this] {
         setupDialog_->ReadControls(options_);
-        SetCheckedQuietly(btnSetup_, setupDialog_->Widget()->isVisible());
-        SetCheckedQuietly(btnShortTalk_, options_.ReadingType == 1);
-        shortTalk_ = btnShortTalk_->isChecked();
+        controls_.setup->setChecked(setupDialog_->Widget()->isVisible());
+        controls_.shortTalk->setChecked(options_.ReadingType == 1);
+        shortTalk_ = controls_.shortTalk->isChecked();
         // A new code page shows the same bytes through its own table.
         const bool modified = editor_->document()->isModified();
         document_->SetCodePage(options_.CodePage);
         editor_->document()->setModified(modified);
-        SetEditorFont(CodePageFont(options_.CodePage));
-        UpdateAttributes();
+        pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
+        pane_->UpdateAttributes();
         UpdatePlayer();
-        UpdateFont();
-        SetCheckedQuietly(btnSetup_, false);
-        SetCheckedQuietly(setupItem_, false);
+        pane_->UpdateFont();
+        controls_.setup->setChecked(false);
     });
     EditorLock(false);
 }
@@ -335,28 +256,7 @@ void TFrmView::SetupConfirmed() {
 void TFrmView::EditorRandom() {
     EditorLock(true);
     try {
-        std::vector<std::string> lines;
-        const std::string& bytes = document_->Bytes();
-        for (size_t start = 0;;) {
-            const size_t end = bytes.find("\r\n", start);
-            lines.push_back(bytes.substr(start, end - start));
-            if (end == std::string::npos) break;
-            start = end + 2;
-        }
-        ShuffleDictionary(lines, random_);
-        // Nothing but headings: a shuffle would leave an empty editor.
-        if (lines.empty()) {
-            EditorLock(false);
-            return;
-        }
-        std::string shuffled;
-        for (const std::string& line : lines)
-            shuffled += (shuffled.empty() ? "" : "\r\n") + line;
-        // A shuffle is no edit of the user's: it leaves the modified state as it was.
-        const bool modified = editor_->document()->isModified();
-        document_->SetText(std::move(shuffled), document_->CodePage());
-        editor_->document()->setModified(modified);
-        SetCaret(0);
+        pane_->ShuffleEntries(random_);
     } catch (...) {
         EditorLock(false);
         throw;
@@ -367,7 +267,7 @@ void TFrmView::EditorRandom() {
 void TFrmView::EditorLock(bool on) {
     if (on) {
         if (lockCount_ == 0) {
-            SetBusy(true);
+            session_->SetBusy(true);
             editor_->hide();
         }
         ++lockCount_;
@@ -375,7 +275,7 @@ void TFrmView::EditorLock(bool on) {
     }
     if (lockCount_ == 1) {
         editor_->show();
-        SetBusy(false);
+        session_->SetBusy(false);
     }
     if (lockCount_ > 0) --lockCount_;
 }
@@ -421,11 +321,10 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
                          const std::string& fileName) {
     EditorLock(true);
     try {
-        if (btnPlay_->isChecked()) {
-            btnPlay_->setChecked(false);
-            BtnPlayerClick(btnPlay_);
+        if (session_->Reading()) {
+            controls_.play->setChecked(false);
+            BtnPlayerClick(controls_.play);
         }
-        preparedText_.reset();
         PlayerOptions options;
         DefaultPlayerOptions(options);
         host_.GetTextOptions(options);
@@ -437,23 +336,16 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
         options_ = std::move(options);
         origin_ = DocumentOrigin(form);
         DetectDictionary(fileName);
-        SetRange(0, 0);
         viewPos_ = 0;
-        dragText_ = false;
         viewTalk_ = false;
         shortTalk_ = options_.ReadingType == 1;
-        SetHint(btnShortTalk_, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
+        SetHint(controls_.shortTalk, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
         if (setupDialog_) setupDialog_->EnableReadingType(true);
-        if (docKind_ == kDocKindDictionary) ApplyDictionaryKind();
-        if (setupDialog_) {
-            setupDialog_->SetReady(false);
-            setupDialog_->WriteControls(options_);
-            setupDialog_->SetReady(true);
-        }
-        styleWin_ = ToQFont(look.StyleWin);
-        styleDos_ = ToQFont(look.StyleDos);
-        SetEditorFont(CodePageFont(options_.CodePage));
-        UpdateAttributes();
+        if (DocKind() == kDocKindDictionary) ApplyDictionaryKind();
+        if (setupDialog_) WriteSetup();
+        pane_->SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
+        pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
+        pane_->UpdateAttributes();
         editor_->setReadOnly(true);
         SetCaret(0);
         editor_->document()->setModified(false);
@@ -465,8 +357,8 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
     }
     UpdateEditor();
     UpdatePlayer();
-    UpdateFont();
-    ShowModified(false);
+    pane_->UpdateFont();
+    pane_->ShowModified(false);
     EditorLock(false);
     EditorFocus();
 }
@@ -484,13 +376,11 @@ bool TFrmView::ConfirmDiscard() {
     return answer == BoxButton::No;
 }
 
-void TFrmView::FileNew(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::FileNew(QAction*) {
     host_.NewClient();
 }
 
-void TFrmView::FileOpen(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::FileOpen(QAction*) {
     FileChoice choice;
     choice.Title = QStringLiteral("Укажите файл с текстом");
     choice.Filter = kTextFilter + QStringLiteral(";;") + kBookFilter + QStringLiteral(";;") +
@@ -529,8 +419,7 @@ void TFrmView::LoadDropped(const QMimeData* data) {
     if (!path.isEmpty()) LoadText(path.toStdString());
 }
 
-bool TFrmView::FileSaveAs(QAbstractButton* sender) {
-    Release(sender);
+bool TFrmView::FileSaveAs(QAction*) {
     FileChoice choice;
     choice.Save = true;
     choice.Title = QStringLiteral("Укажите имя файла с текстом");
@@ -574,7 +463,7 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
     const bool unifiedBreaks = origin_.Saved(name.toStdString());
     SetFileName(name.toStdString());
     editor_->document()->setModified(false);
-    ShowModified(false);
+    pane_->ShowModified(false);
     ShowStatus(unifiedBreaks
                    ? QStringLiteral("Файл сохранен; концы строк записаны в одном виде: ") +
                          LineBreakName(origin_.Form().FileLineBreaks)
@@ -582,8 +471,7 @@ bool TFrmView::FileSaveAs(QAbstractButton* sender) {
     return true;
 }
 
-void TFrmView::FilePrint(QAbstractButton* sender) {
-    Release(sender);
+void TFrmView::FilePrint(QAction*) {
     QPrinter printer;
     PreparePrinter(printer, QString::fromStdString(docName_));
     if (!dialogs_.ChoosePrinter(this, printer)) return;
@@ -599,65 +487,22 @@ void TFrmView::SetFileName(const std::string& name) {
 
 // ---- Editing -----------------------------------------------------------------------------
 
-bool TFrmView::EditorWritable() const {
-    return !editor_->isReadOnly();
-}
-
-bool TFrmView::HasSelection() const {
-    return editor_->textCursor().hasSelection();
-}
-
-QMimeData* TFrmView::SelectionAsMimeData() const {
-    // The selected bytes through the document's code page; display-only breaks hold none.
-    const QString text = document_->Show(
-        std::string_view(document_->Bytes()).substr(SelectionStart(), SelectionLength()));
-    auto* data = new QMimeData;
-    data->setText(text);
-    return data;
-}
-
-void TFrmView::EditUndo(QAbstractButton* sender) {
-    Release(sender);
-    if (EditorWritable() && editor_->isVisible()) editor_->undo();
-}
-
-void TFrmView::EditCopy(QAbstractButton* sender) {
-    Release(sender);
-    if (HasSelection()) QApplication::clipboard()->setMimeData(SelectionAsMimeData());
-}
-
-void TFrmView::EditCut(QAbstractButton* sender) {
-    Release(sender);
-    if (!HasSelection() || !EditorWritable()) return;
-    EditCopy(nullptr);
-    editor_->textCursor().removeSelectedText();
-}
-
-void TFrmView::EditPaste(QAbstractButton* sender) {
-    Release(sender);
-    const QString text = QApplication::clipboard()->text();
-    if (!EditorWritable() || text.isEmpty()) return;
-    // Inserted before the selection, which stays; the editor's change goes through the
-    // document's one encoder into its code page.
-    QTextCursor cursor = editor_->textCursor();
-    cursor.setPosition(cursor.selectionStart());
-    UpdateAttributes();
-    cursor.insertText(text);
-    editor_->setTextCursor(cursor);
-}
-
 // ---- Editor buttons, fonts, panels -------------------------------------------------------
 
-void TFrmView::BtnEditor(QAbstractButton* sender) {
-    if (sender == btnReadOnly_) {
-        if (!btnReadOnly_->isChecked() && document_->Wrapped())
+void TFrmView::BtnEditor(QAction* sender) {
+    if (sender == controls_.readOnly) {
+        // Pieces of a long line are shown with breaks the document does not hold: such a text
+        // is not edited.
+        if (!controls_.readOnly->isChecked() && document_->Wrapped()) {
+            controls_.readOnly->setChecked(true);
             ShowStatus(QStringLiteral("Строки длиннее %1 знаков показаны с переносами: такой "
                                       "текст не правится")
                            .arg(kDisplayLineChars));
-        else
-            editor_->setReadOnly(btnReadOnly_->isChecked());
-    } else if (sender == btnFind_) {
-        if (findDialog_ != nullptr && btnFind_->isChecked()) {
+        } else {
+            editor_->setReadOnly(controls_.readOnly->isChecked());
+        }
+    } else if (sender == controls_.find) {
+        if (findDialog_ != nullptr && controls_.find->isChecked()) {
             findDialog_->adjustSize();
             findDialog_->move(
                 editor_->mapToGlobal(QPoint(0, editor_->height() - findDialog_->height() - 2)));
@@ -672,128 +517,28 @@ void TFrmView::BtnEditor(QAbstractButton* sender) {
     UpdateEditor();
 }
 
-void TFrmView::ItemFindClick() {
-    btnFind_->setChecked(!btnFind_->isChecked());
-    BtnEditor(btnFind_);
-}
-
-void TFrmView::BtnFont(QAbstractButton* sender) {
+void TFrmView::BtnFont(QAction* sender) {
     EditorLock(true);
     try {
-        QFont font = editor_->font();
-        if (sender == btnFontInc_ || sender == btnFontDec_) {
-            const int size = PointSize(font) + (sender == btnFontInc_ ? 1 : -1);
-            font.setPointSize(std::max(1, size));
-            SetEditorFont(font);
-            Release(sender);
-        } else if (sender == btnWrap_) {
-            editor_->setLineWrapMode(btnWrap_->isChecked() ? QPlainTextEdit::WidgetWidth
-                                                           : QPlainTextEdit::NoWrap);
-        } else if (sender == btnFontBold_ || sender == btnFontItalic_) {
-            font.setBold(btnFontBold_->isChecked());
-            font.setItalic(btnFontItalic_->isChecked());
-            SetEditorFont(font);
-        } else if (sender == btnFontSel_) {
-            if (dialogs_.ChooseFont(this, font)) SetEditorFont(font);
-            Release(sender);
-        } else if (sender == btnBkColor_) {
-            QColor colour = editor_->palette().color(QPalette::Base);
-            if (dialogs_.ChooseColor(this, colour)) {
-                for (QPlainTextEdit* edit :
-                     {static_cast<QPlainTextEdit*>(editor_), editorBackground_}) {
-                    QPalette palette = edit->palette();
-                    palette.setColor(QPalette::Base, colour);
-                    edit->setPalette(palette);
-                }
-            }
-            Release(sender);
-        }
+        pane_->Font(sender);
     } catch (...) {
         EditorLock(false);
         throw;
     }
     EditorLock(false);
-    UpdateFont();
-}
-
-QFont TFrmView::CodePageFont(int32_t codePage) const {
-    return codePage == kCodePageEnglish || codePage == kCodePageDos ? styleDos_ : styleWin_;
-}
-
-void TFrmView::SetEditorFont(const QFont& font) {
-    // The text colour is the editor palette's and stays as it is.
-    editor_->setFont(font);
-}
-
-void TFrmView::UpdateAttributes() {
-    editor_->setCurrentCharFormat(QTextCharFormat());
-}
-
-void TFrmView::UpdateFont() {
-    const QFont font = editor_->font();
-    lblFontSize_->setText(QString::number(PointSize(font)).left(2));
-    SetCheckedQuietly(btnFontBold_, font.bold());
-    SetCheckedQuietly(btnFontItalic_, font.italic());
-    SetCheckedQuietly(btnWrap_, editor_->lineWrapMode() != QPlainTextEdit::NoWrap);
+    pane_->UpdateFont();
 }
 
 void TFrmView::UpdateEditor() {
-    UpdateSelection();
-    UpdateChange();
-    UpdatePaste();
-    SetCheckedQuietly(btnReadOnly_, editor_->isReadOnly());
-    SetCheckedQuietly(btnFind_, findDialog_ != nullptr && findDialog_->isVisible());
-    SetCheckedQuietly(findItem_, btnFind_->isChecked());
-}
-
-void TFrmView::UpdateChange() {
-    ShowModified(editor_->document()->isModified());
-    undoButton_->setEnabled(editor_->document()->isUndoAvailable() && EditorWritable());
-    editUndoItem_->setEnabled(undoButton_->isEnabled());
-}
-
-void TFrmView::UpdatePaste() {
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    const bool can = data != nullptr && data->hasText();
-    pasteButton_->setEnabled(can && EditorWritable());
-    editPasteItem_->setEnabled(can);
-    clipbrdOpenItem_->setEnabled(can);
-    playClipBrdItem_->setEnabled(can);
-}
-
-void TFrmView::UpdateSelection() {
-    const QTextCursor cursor = editor_->textCursor();
-    panelCaret_->setText(QString::asprintf("Строка: %3d  Колонка: %3d", cursor.blockNumber() + 1,
-                                           cursor.positionInBlock() + 1));
-    const bool selected = cursor.hasSelection();
-    copyButton_->setEnabled(selected);
-    editCopyItem_->setEnabled(selected);
-    cutButton_->setEnabled(selected && EditorWritable());
-    editCutItem_->setEnabled(cutButton_->isEnabled());
+    pane_->UpdateSelection();
+    pane_->UpdateChange();
+    pane_->UpdatePaste();
+    controls_.readOnly->setChecked(editor_->isReadOnly());
+    controls_.find->setChecked(findDialog_ != nullptr && findDialog_->isVisible());
 }
 
 void TFrmView::SetPanelsClick(QAction*) {
-    pnlEditor_->setVisible(setEditorItem_->isChecked());
-    pnlPlayer_->setVisible(setPlayerItem_->isChecked());
-    pnlFont_->setVisible(setFontItem_->isChecked());
-    toolBar_->setVisible(setEditorItem_->isChecked() || setPlayerItem_->isChecked() ||
-                         setFontItem_->isChecked());
-    // Left to right with 2 pixels between; a panel that does not fit starts a new row.
-    const int clientWidth = width();
-    const int rowHeight = pnlEditor_->sizeHint().height();
-    int x = 0;
-    int y = 0;
-    for (QWidget* panel : {pnlEditor_, pnlPlayer_, pnlFont_}) {
-        if (panel->isHidden()) continue;
-        const int panelWidth = panel->sizeHint().width();
-        if (panel != pnlEditor_ && clientWidth < x + panelWidth + 2) {
-            y += rowHeight + 2;
-            x = 0;
-        }
-        panel->setGeometry(x, y, panelWidth, rowHeight);
-        x += panelWidth + 2;
-    }
-    toolBar_->setFixedHeight(y + rowHeight);
+    LayOutPanels(controls_, width());
 }
 
 // ---- Status bar and help -----------------------------------------------------------------
@@ -803,16 +548,12 @@ void TFrmView::EditorFocus() {
 }
 
 void TFrmView::ShowStatus(const QString& text) {
-    panelMessage_->setText(text);
+    controls_.panelMessage->setText(text);
 }
 
 void TFrmView::ShowAppError(const std::string& text) {
     std::fprintf(stderr, "tovrin: %s\n", text.c_str());
     ShowStatus(QString::fromStdString(text));
-}
-
-void TFrmView::ShowModified(bool modified) {
-    panelModified_->setText(modified ? QStringLiteral("Modified") : QString());
 }
 
 void TFrmView::HelpMessage(const QString& text) {

@@ -6,20 +6,11 @@
 #include "player/PlayerDocument.h"
 #include "player/PlayerSetup.h"
 #include "player/SpeechFolders.h"
-#include "player/WidgetState.h"
 
 #include <QCoreApplication>
-#include <QToolButton>
+#include <QAction>
 
 namespace tovrin {
-namespace {
-
-constexpr int32_t kReadingByLines = 2;
-
-// The start of a request that the main window hands to the dictionary worker.
-const std::string kRequestHeader = "{TALKSERVCMD}";
-
-}  // namespace
 
 void TFrmView::CreateSetupDialog() {
     try {
@@ -30,8 +21,7 @@ void TFrmView::CreateSetupDialog() {
 }
 
 void TFrmView::SetupClosed() {
-    SetCheckedQuietly(btnSetup_, false);
-    SetCheckedQuietly(setupItem_, false);
+    controls_.setup->setChecked(false);
 }
 
 void TFrmView::SetupError(const std::string& text) {
@@ -39,40 +29,19 @@ void TFrmView::SetupError(const std::string& text) {
 }
 
 void TFrmView::DetectDictionary(const std::string& fileName) {
-    docKind_ = kDocKindText;
     const std::string folder =
         fileName.empty()
             ? std::string()
             : FindSpeechFolder(fileName, QCoreApplication::applicationDirPath().toStdString());
-    if (folder.empty()) return;
-    docKind_ = kDocKindDictionary;
-    speechPath_ = folder;
+    session_->NewDocument(folder.empty() ? kDocKindText : kDocKindDictionary, folder);
 }
 
 void TFrmView::ApplyDictionaryKind() {
     shortTalk_ = false;
     options_.ReadingType = kReadingByLines;
-    SetHint(btnShortTalk_,
+    SetHint(controls_.shortTalk,
             QStringLiteral("Размешать|Задать случайный порядок строк после прочтения текста"));
     if (setupDialog_) setupDialog_->EnableReadingType(false);
-}
-
-std::string TFrmView::SpeakableText(std::string portion) const {
-    if (docKind_ == kDocKindDictionary) {
-        if (auto request = MakeDictionaryRequest(portion, options_.DictScript, speechPath_))
-            return std::move(*request);
-    }
-    // Only a dictionary entry goes out as a request; a text that merely starts like one is
-    // spoken as text.
-    if (portion.compare(0, kRequestHeader.size(), kRequestHeader) == 0) portion.insert(0, 1, ' ');
-    return portion;
-}
-
-bool TFrmView::RepeatDictionary() {
-    if (docKind_ != kDocKindDictionary) return false;
-    if (options_.DictOver) EditorRandom();
-    // Without a single entry the next pass would have nothing to play, and so on for ever.
-    return options_.DictRep && HoldsDictionaryEntry(document_->Bytes());
 }
 
 }  // namespace tovrin

@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -233,6 +234,65 @@ TEST_F(TalkViewTest, MenuItemsAndThePauseKeyActAsTheButtonsDo) {
     EXPECT_FALSE(Button("BtnStop")->isChecked());
     EXPECT_FALSE(Button("BtnDrag")->isChecked());
     EXPECT_EQ(Status(), "Чтение текста остановлено");
+}
+
+TEST_F(TalkViewTest, ButtonMenuItemAndKeyAreOneCommandWithOneState) {
+    auto item = [this](const char* name) { return view_->findChild<QAction*>(name); };
+    const std::pair<const char*, const char*> toggles[] = {
+        {"BtnPlay", "PlayItem"},           {"BtnPause", "PauseItem"}, {"BtnDrag", "DragItem"},
+        {"BtnShortTalk", "ShortTalkItem"}, {"BtnSetup", "SetupItem"}, {"BtnFind", "FindItem"}};
+    for (const auto& [button, menuItem] : toggles) {
+        ASSERT_NE(item(menuItem), nullptr) << menuItem;
+        EXPECT_EQ(Button(button)->defaultAction(), item(menuItem)) << button;
+        EXPECT_EQ(Button(button)->statusTip(), item(menuItem)->statusTip()) << button;
+    }
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"PlayItem", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"StopItem", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"PrevItem", QKeySequence(Qt::ALT | Qt::Key_Up)},
+        {"StepItem", QKeySequence(Qt::CTRL | Qt::Key_Down)},
+        {"FileExitItem", QKeySequence(Qt::ALT | Qt::Key_X)},
+        {"PauseItem", QKeySequence()}};
+    for (const auto& [name, key] : keys)
+        EXPECT_EQ(item(name)->shortcut(), key) << name;
+    Load(kParagraphs);
+    QSignalSpy pauseRuns(item("PauseItem"), &QAction::triggered);
+    Button("BtnPlay")->click();
+    EXPECT_TRUE(Reading());
+    EXPECT_TRUE(item("PlayItem")->isChecked());
+    QTest::keyClick(view_->findChild<QPlainTextEdit*>("Editor"), Qt::Key_Pause);
+    EXPECT_TRUE(host_.paused);
+    EXPECT_TRUE(Button("BtnPause")->isChecked());
+    EXPECT_TRUE(item("PauseItem")->isChecked());
+    EXPECT_EQ(pauseRuns.count(), 1);
+
+    // The engine is resumed and paused from elsewhere: both show it, and no handler runs.
+    host_.paused = false;
+    host_.Tick();
+    EXPECT_FALSE(Button("BtnPause")->isChecked());
+    EXPECT_FALSE(item("PauseItem")->isChecked());
+    host_.paused = true;
+    host_.Tick();
+    EXPECT_TRUE(Button("BtnPause")->isChecked());
+    EXPECT_EQ(pauseRuns.count(), 1);
+
+    // A momentary button pops up and runs its command once.
+    QSignalSpy stopRuns(item("StopItem"), &QAction::triggered);
+    Button("BtnStop")->click();
+    EXPECT_EQ(stopRuns.count(), 1);
+    EXPECT_FALSE(Button("BtnStop")->isChecked());
+    EXPECT_FALSE(Reading());
+    EXPECT_FALSE(item("PlayItem")->isChecked());
+
+    // The paste button alone stays off in a read-only editor; the others follow their items.
+    QApplication::clipboard()->setText(QStringLiteral("вставка"));
+    EXPECT_TRUE(view_->findChild<QPlainTextEdit*>("Editor")->isReadOnly());
+    EXPECT_TRUE(item("EditPasteItem")->isEnabled());
+    EXPECT_FALSE(Button("PasteButton")->isEnabled());
+    Button("BtnReadOnly")->click();
+    EXPECT_TRUE(Button("PasteButton")->isEnabled());
+    EXPECT_EQ(Button("CopyButton")->isEnabled(), item("EditCopyItem")->isEnabled());
+    EXPECT_EQ(Button("UndoButton")->isEnabled(), item("EditUndoItem")->isEnabled());
 }
 
 TEST_F(TalkViewTest, ReadingTheClipboardLoadsItAndStartsAtItsTop) {

@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,9 +53,18 @@ class PrivateSessionBus {
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
+    // Ready once the daemon accepts connections on its socket (it exists a moment before).
     bool Ready() const {
         struct stat info {};
-        return stat(socket_.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+        if (stat(socket_.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return false;
+        const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        socket_.copy(address.sun_path, sizeof address.sun_path - 1);
+        const bool accepted =
+            connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(probe);
+        return accepted;
     }
     std::string Address() const { return "unix:path=" + socket_; }
 

@@ -173,8 +173,10 @@ void TFrmView::ConnectReadingCommands() {
 }
 
 void TFrmView::ExportSound() {
-    ExportAsSound(this, dialogs_, {document_->Bytes(), Caret(), options_, host_.CurrentVoice()},
-                  [this](const std::string& error) { ShowAppError(error); });
+    ExportAsSound(this, dialogs_,
+                  {document_->Bytes(), Caret(), options_, host_.CurrentVoice(), docName_, bookFile_},
+                  {[this](const std::string& error) { ShowAppError(error); },
+                   [this](const QString& text) { ShowStatus(text); }});
 }
 
 void TFrmView::CreateFindDialog() {

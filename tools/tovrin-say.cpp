@@ -19,9 +19,9 @@
 #ifdef TOVRIN_SAY_EXPORT
 #include "books/BookConverter.h"
 #include "books/DocumentLoader.h"
+#include "synth/ChapterExport.h"
 #include "synth/EspeakSynthesizer.h"
 #include "synth/SpeechExport.h"
-#include "tools/SayChapters.h"
 #include "tools/SayExport.h"
 #endif
 
@@ -388,9 +388,21 @@ int ExportByChapter(const CommandLine& line, AudioFileType type, const VoiceChoi
     if (request.BookTitle.empty()) request.BookTitle = std::filesystem::path(path).stem().string();
     // This program runs no other thread that could read the environment meanwhile.
     StartEspeakBeforeThreads();
+    // Each chapter's progress on a line of its own, after the line naming the chapter.
+    std::optional<ExportProgressLine> shown;
+    const ChapterExportProgress progress{
+        .Begun =
+            [&](size_t number, size_t count, const std::string& fileName) {
+                shown.reset();
+                std::fprintf(stderr, "tovrin-say: chapter %zu of %zu: %s\n", number, count,
+                             fileName.c_str());
+                shown.emplace();
+            },
+        .Moved = [&](double chapter, double) { shown->Show(chapter); },
+        .Saved = [&](const std::string& saved, double seconds) { shown->Saved(saved, seconds); }};
     const bool completed = ExportChapters(
         request, book.Text, DocumentChapters(book.Text, book.Opened.Chapters, options), options,
-        interrupted);
+        interrupted, progress);
     return completed && !interrupted ? 0 : kExitInterrupted;
 }
 

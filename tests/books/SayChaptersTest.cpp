@@ -1,9 +1,9 @@
 // Books read by chapter into sound files: names, tags, the playlist, plain texts cut at their
 // sections, and an interruption that leaves only finished chapters behind.
+#include "synth/ChapterExport.h"
 #include "tests/books/BookFiles.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
-#include "tools/SayChapters.h"
 
 #include <fcntl.h>
 #include <sndfile.h>
@@ -125,7 +125,7 @@ TEST(SayChaptersTest, PlainTextChaptersAreItsSectionsAndBookChaptersTheirOffsets
         "\r\n  Третья\r\n");
     PlayerOptions options;
     DefaultPlayerOptions(options);  // every empty line separates sections
-    const std::vector<SayChapter> sections = DocumentChapters(text, {}, options);
+    const std::vector<DocumentChapter> sections = DocumentChapters(text, {}, options);
     ASSERT_EQ(sections.size(), 3u);
     EXPECT_EQ(sections[0].Title, "Первая часть");
     EXPECT_EQ(sections[1].Title, "Вторая часть");
@@ -134,7 +134,7 @@ TEST(SayChaptersTest, PlainTextChaptersAreItsSectionsAndBookChaptersTheirOffsets
     EXPECT_EQ(text.substr(sections[1].Begin, 4), Utf8ToWindows1251("  Вт"));
     EXPECT_LE(sections[1].End, sections[2].Begin);
 
-    const std::vector<SayChapter> chapters = DocumentChapters(text, {{"А", 0}, {"Б", 10}}, options);
+    const std::vector<DocumentChapter> chapters = DocumentChapters(text, {{"А", 0}, {"Б", 10}}, options);
     ASSERT_EQ(chapters.size(), 2u);
     EXPECT_EQ(chapters[0].End, 10u);
     EXPECT_EQ(chapters[1].Begin, 10u);

@@ -1,13 +1,13 @@
-#include "tools/SayChapters.h"
+#include "synth/ChapterExport.h"
 
 #include "platform/AtomicFile.h"
 #include "text/CodePages.h"
 #include "text/PortionSequence.h"
 #include "text/TextFinder.h"
-#include "tools/SayExport.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -38,11 +38,11 @@ std::string FirstLine(const std::string& text, size_t begin, size_t end) {
     return {};
 }
 
-std::vector<SayChapter> SectionChapters(const std::string& text, const PlayerOptions& options) {
+std::vector<DocumentChapter> SectionChapters(const std::string& text, const PlayerOptions& options) {
     const LayoutParams layout = LayoutParamsOf(options);
     const char* const first = text.c_str();
     const char* const end = first + text.size();
-    std::vector<SayChapter> chapters;
+    std::vector<DocumentChapter> chapters;
     for (const char* cursor = first; cursor < end;) {
         SetTextBounds(first, end);
         const TextRange section = FindNextSection(layout, cursor);
@@ -113,17 +113,43 @@ void MakeFolder(const std::string& folder) {
     throw std::runtime_error("cannot create the folder " + folder + ": " + std::strerror(errno));
 }
 
+// The chapters an export from a byte offset covers, and the share of their text done.
+class ChapterSpan {
+  public:
+    ChapterSpan(const std::vector<DocumentChapter>& chapters, size_t from) {
+        while (First < chapters.size() && chapters[First].End <= from && from > 0)
+            ++First;
+        for (size_t i = First; i < chapters.size(); ++i) {
+            const size_t begin = std::max(chapters[i].Begin, std::min(from, chapters[i].End));
+            before_.push_back(total_);
+            lengths_.push_back(double(chapters[i].End - begin));
+            total_ += lengths_.back();
+        }
+    }
+    // The share of the whole done when chapter `index` is `share` done.
+    double Whole(size_t index, double share) const {
+        const size_t at = index - First;
+        return total_ > 0 ? (before_[at] + share * lengths_[at]) / total_ : 1;
+    }
+
+    size_t First = 0;
+
+  private:
+    std::vector<double> before_, lengths_;
+    double total_ = 0;
+};
+
 }  // namespace
 
 std::optional<AudioFileType> ChapterFileType(const std::string& format) {
     return AudioFileTypeFor("chapter." + format);
 }
 
-std::vector<SayChapter> DocumentChapters(const std::string& text,
+std::vector<DocumentChapter> DocumentChapters(const std::string& text,
                                          const std::vector<BookChapter>& bookChapters,
                                          const PlayerOptions& options) {
     if (bookChapters.empty()) return SectionChapters(text, options);
-    std::vector<SayChapter> chapters;
+    std::vector<DocumentChapter> chapters;
     for (size_t i = 0; i < bookChapters.size(); ++i) {
         const size_t end = i + 1 < bookChapters.size() ? bookChapters[i + 1].Offset : text.size();
         chapters.push_back({bookChapters[i].Title, bookChapters[i].Offset, end});
@@ -150,39 +176,48 @@ std::string SafeFileName(const std::string& title, const std::string& fallback) 
     return folded.empty() ? fallback : folded;
 }
 
+std::string ChapterPlaylistPath(const ChapterExportRequest& request) {
+    return request.Folder + "/" + SafeFileName(request.BookTitle, "book") + ".m3u8";
+}
+
 bool ExportChapters(const ChapterExportRequest& request, const std::string& text,
-                    const std::vector<SayChapter>& chapters, const PlayerOptions& options,
-                    const std::atomic<bool>& interrupted) {
+                    const std::vector<DocumentChapter>& chapters, const PlayerOptions& options,
+                    const std::atomic<bool>& interrupted, const ChapterExportProgress& progress) {
     MakeFolder(request.Folder);
-    const std::string bookName = SafeFileName(request.BookTitle, "book");
-    const std::string playlist = request.Folder + "/" + bookName + ".m3u8";
+    const std::string playlist = ChapterPlaylistPath(request);
+    const ChapterSpan span(chapters, request.From);
     std::vector<Finished> finished;
     WritePlaylist(playlist, request.Author, finished);
-    for (size_t i = 0; i < chapters.size(); ++i) {
-        const SayChapter& chapter = chapters[i];
+    for (size_t i = span.First; i < chapters.size(); ++i) {
+        const DocumentChapter& chapter = chapters[i];
         const std::string title =
             chapter.Title.empty() ? "Глава " + std::to_string(i + 1) : chapter.Title;
         const std::string fileName =
             TwoDigits(i + 1) + " - " + SafeFileName(title, "Глава") + Extension(request.Voice.type);
-        std::fprintf(stderr, "tovrin-say: chapter %zu of %zu: %s\n", i + 1, chapters.size(),
-                     fileName.c_str());
+        if (progress.Begun) progress.Begun(i + 1, chapters.size(), fileName);
         ExportSettings settings = request.Voice;
         settings.path = request.Folder + "/" + fileName;
         settings.tags = {title, request.BookTitle, request.Author,
                          std::to_string(i + 1) + "/" + std::to_string(chapters.size())};
-        ExportProgressLine progress;
-        SpeechExport out(settings, interrupted, [&](double done) { progress.Show(done); });
-        const char* const begin = text.c_str() + chapter.Begin;
+        const size_t from = std::max(chapter.Begin, std::min(request.From, chapter.End));
+        const double start = chapter.End > chapter.Begin
+                                 ? double(from - chapter.Begin) / double(chapter.End - chapter.Begin)
+                                 : 0;
+        SpeechExport out(settings, interrupted, [&](double done) {
+            const double share = start < 1 ? std::clamp((done - start) / (1 - start), 0.0, 1.0) : 1;
+            if (progress.Moved) progress.Moved(share, span.Whole(i, share));
+        });
         const CutOutcome outcome =
-            ForEachPortion(begin, text.c_str() + chapter.End, begin, options,
-                           [&](const std::string& portion, double from, double to) {
-                               return out.Speak(portion, from, to);
+            ForEachPortion(text.c_str() + chapter.Begin, text.c_str() + chapter.End,
+                           text.c_str() + from, options,
+                           [&](const std::string& portion, double a, double b) {
+                               return out.Speak(portion, a, b);
                            });
         // A cutter that cannot move on would leave the chapter short: no file is kept.
         if (outcome.Stalled()) throw std::runtime_error("the text could not be read to its end");
         if (!outcome.Finished || interrupted) return false;
         out.Finish();
-        progress.Saved(settings.path, out.SecondsWritten());
+        if (progress.Saved) progress.Saved(settings.path, out.SecondsWritten());
         finished.push_back({fileName, title, out.SecondsWritten()});
         WritePlaylist(playlist, request.Author, finished);
     }

@@ -52,10 +52,9 @@ struct Chapters {
 Chapters ChaptersOf(const SoundExportJob& job) {
     Chapters chapters;
     const std::string& named = job.bookFile.empty() ? job.fileName : job.bookFile;
-    chapters.Title = named.empty() ? std::string("Документ")
-                                   : QFileInfo(QString::fromStdString(named))
-                                         .completeBaseName()
-                                         .toStdString();
+    chapters.Title =
+        named.empty() ? std::string("Документ")
+                      : QFileInfo(QString::fromStdString(named)).completeBaseName().toStdString();
     std::vector<BookChapter> bookChapters;
     if (!job.bookFile.empty()) {
         try {
@@ -85,9 +84,9 @@ struct ExportChoice {
 // A question with Yes, No and Cancel; nullopt when cancelled.
 std::optional<bool> Ask(QWidget* window, MessageBoxes& dialogs, const QString& text,
                         BoxButton defaultButton) {
-    const BoxButton answer = dialogs.Show(window, BoxKind::Question, text,
-                                          {BoxButton::Yes, BoxButton::No, BoxButton::Cancel},
-                                          defaultButton);
+    const BoxButton answer =
+        dialogs.Show(window, BoxKind::Question, text,
+                     {BoxButton::Yes, BoxButton::No, BoxButton::Cancel}, defaultButton);
     if (answer == BoxButton::Cancel) return std::nullopt;
     return answer == BoxButton::Yes;
 }
@@ -97,11 +96,11 @@ QString ChooseTarget(QWidget* window, MessageBoxes& dialogs, const ExportChoice&
     file.Save = true;
     const QString from = choice.fromStart ? QStringLiteral("с начала документа")
                                           : QStringLiteral("с позиции курсора");
-    file.Title = choice.byChapter
-                     ? QStringLiteral("Сохранить по главам %1: главы будут в папке с именем "
-                                      "файла, вид звука по его расширению")
-                           .arg(from)
-                     : QStringLiteral("Сохранить как звук %1").arg(from);
+    file.Title = choice.byChapter ? QStringLiteral(
+                                        "Сохранить по главам %1: главы будут в папке с именем "
+                                        "файла, вид звука по его расширению")
+                                        .arg(from)
+                                  : QStringLiteral("Сохранить как звук %1").arg(from);
     file.Filter = QStringLiteral(
         "Звук (*.wav *.flac *.ogg *.opus *.mp3);;WAV (*.wav);;FLAC (*.flac);;Ogg Vorbis (*.ogg);;"
         "Opus (*.opus);;MP3 (*.mp3)");
@@ -120,14 +119,15 @@ bool MayReplace(QWidget* window, MessageBoxes& dialogs, const ExportChoice& choi
     if (choice.byChapter) {
         const QString folder = ChapterFolder(choice.path);
         return !QFileInfo::exists(folder) ||
-               dialogs.Show(window, BoxKind::Question,
-                            QStringLiteral("Папка %1 уже есть. OK чтобы сохранить главы в неё")
-                                .arg(folder),
-                            {BoxButton::Yes, BoxButton::No}, BoxButton::No) == BoxButton::Yes;
+               dialogs.Show(
+                   window, BoxKind::Question,
+                   QStringLiteral("Папка %1 уже есть. OK чтобы сохранить главы в неё").arg(folder),
+                   {BoxButton::Yes, BoxButton::No}, BoxButton::No) == BoxButton::Yes;
     }
     const QString file = QString::fromStdString(choice.path);
     return !QFileInfo::exists(file) ||
-           dialogs.Show(window, BoxKind::Question, QStringLiteral("OK чтобы переписать %1").arg(file),
+           dialogs.Show(window, BoxKind::Question,
+                        QStringLiteral("OK чтобы переписать %1").arg(file),
                         {BoxButton::Yes, BoxButton::No}, BoxButton::No) == BoxButton::Yes;
 }
 
@@ -136,13 +136,13 @@ std::optional<ExportChoice> AskChoice(QWidget* window, MessageBoxes& dialogs,
                                       const SoundExportJob& job, size_t chapterCount,
                                       const std::function<void(const std::string&)>& error) {
     ExportChoice choice;
-    const auto byChapter = Ask(
-        window, dialogs,
-        QStringLiteral("Сохранить по главам (глав: %1): каждую главу в свой звуковой файл, со "
-                       "списком воспроизведения, в одну папку?\n\nДа - по главам, Нет - одним "
-                       "файлом.")
-            .arg(chapterCount),
-        BoxButton::No);
+    const auto byChapter =
+        Ask(window, dialogs,
+            QStringLiteral("Сохранить по главам (глав: %1): каждую главу в свой звуковой файл, со "
+                           "списком воспроизведения, в одну папку?\n\nДа - по главам, Нет - одним "
+                           "файлом.")
+                .arg(chapterCount),
+            BoxButton::No);
     if (!byChapter) return std::nullopt;
     choice.byChapter = *byChapter;
     if (job.caret > 0) {
@@ -183,9 +183,8 @@ ExportWork OneFileWork(SoundExportJob job, ExportSettings settings, bool fromSta
         const char* from = begin + (fromStart ? 0 : caret);
         // Progress counts from where the export starts, not from the start of the document.
         const double start = double(from - begin) / double(std::max<size_t>(job.text.size(), 1));
-        SpeechExport out(settings, cancelled, [&](double done) {
-            show(start < 1 ? (done - start) / (1 - start) : 1);
-        });
+        SpeechExport out(settings, cancelled,
+                         [&](double done) { show(start < 1 ? (done - start) / (1 - start) : 1); });
         const CutOutcome outcome = ForEachPortion(
             begin, end, from, job.options,
             [&](const std::string& text, double a, double b) { return out.Speak(text, a, b); });

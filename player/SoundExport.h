@@ -20,7 +20,7 @@ struct SoundExportJob {
     std::string text;   // the document's bytes, in its own code page
     int32_t caret = 0;  // the caret's byte offset: the export starts here or at the start
     PlayerOptions options;
-    VoiceParams voice;  // the volume is left out: the file keeps the speech at full level
+    VoiceParams voice;     // the volume is left out: the file keeps the speech at full level
     std::string fileName;  // the document's file; empty for a new document
     std::string bookFile;  // the book the text was converted from, if any
 };

@@ -20,8 +20,8 @@ void NotifyExportFinished(const QString& summary, const QString& body) {
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    notify << QStringLiteral("Tovrin") << 0u << QStringLiteral("audio-x-generic") << summary
-           << body << QStringList() << QVariantMap() << -1;
+    notify << QStringLiteral("Tovrin") << 0u << QStringLiteral("audio-x-generic") << summary << body
+           << QStringList() << QVariantMap() << -1;
     // No answer is awaited: a desktop without the service answers with an error nobody needs.
     bus.send(notify);
 }

@@ -173,10 +173,11 @@ void TFrmView::ConnectReadingCommands() {
 }
 
 void TFrmView::ExportSound() {
-    ExportAsSound(this, dialogs_,
-                  {document_->Bytes(), Caret(), options_, host_.CurrentVoice(), docName_, bookFile_},
-                  {[this](const std::string& error) { ShowAppError(error); },
-                   [this](const QString& text) { ShowStatus(text); }});
+    ExportAsSound(
+        this, dialogs_,
+        {document_->Bytes(), Caret(), options_, host_.CurrentVoice(), docName_, bookFile_},
+        {[this](const std::string& error) { ShowAppError(error); },
+         [this](const QString& text) { ShowStatus(text); }});
 }
 
 void TFrmView::CreateFindDialog() {

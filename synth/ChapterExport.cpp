@@ -38,7 +38,8 @@ std::string FirstLine(const std::string& text, size_t begin, size_t end) {
     return {};
 }
 
-std::vector<DocumentChapter> SectionChapters(const std::string& text, const PlayerOptions& options) {
+std::vector<DocumentChapter> SectionChapters(const std::string& text,
+                                             const PlayerOptions& options) {
     const LayoutParams layout = LayoutParamsOf(options);
     const char* const first = text.c_str();
     const char* const end = first + text.size();
@@ -146,8 +147,8 @@ std::optional<AudioFileType> ChapterFileType(const std::string& format) {
 }
 
 std::vector<DocumentChapter> DocumentChapters(const std::string& text,
-                                         const std::vector<BookChapter>& bookChapters,
-                                         const PlayerOptions& options) {
+                                              const std::vector<BookChapter>& bookChapters,
+                                              const PlayerOptions& options) {
     if (bookChapters.empty()) return SectionChapters(text, options);
     std::vector<DocumentChapter> chapters;
     for (size_t i = 0; i < bookChapters.size(); ++i) {
@@ -200,19 +201,18 @@ bool ExportChapters(const ChapterExportRequest& request, const std::string& text
         settings.tags = {title, request.BookTitle, request.Author,
                          std::to_string(i + 1) + "/" + std::to_string(chapters.size())};
         const size_t from = std::max(chapter.Begin, std::min(request.From, chapter.End));
-        const double start = chapter.End > chapter.Begin
-                                 ? double(from - chapter.Begin) / double(chapter.End - chapter.Begin)
-                                 : 0;
+        const double start = chapter.End > chapter.Begin ? double(from - chapter.Begin) /
+                                                               double(chapter.End - chapter.Begin)
+                                                         : 0;
         SpeechExport out(settings, interrupted, [&](double done) {
             const double share = start < 1 ? std::clamp((done - start) / (1 - start), 0.0, 1.0) : 1;
             if (progress.Moved) progress.Moved(share, span.Whole(i, share));
         });
-        const CutOutcome outcome =
-            ForEachPortion(text.c_str() + chapter.Begin, text.c_str() + chapter.End,
-                           text.c_str() + from, options,
-                           [&](const std::string& portion, double a, double b) {
-                               return out.Speak(portion, a, b);
-                           });
+        const CutOutcome outcome = ForEachPortion(
+            text.c_str() + chapter.Begin, text.c_str() + chapter.End, text.c_str() + from, options,
+            [&](const std::string& portion, double a, double b) {
+                return out.Speak(portion, a, b);
+            });
         // A cutter that cannot move on would leave the chapter short: no file is kept.
         if (outcome.Stalled()) throw std::runtime_error("the text could not be read to its end");
         if (!outcome.Finished || interrupted) return false;

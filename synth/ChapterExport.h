@@ -23,8 +23,8 @@ struct DocumentChapter {
 // The chapters of a document: a book's own, or for plain text its sections as the section
 // finder sees them with the document's options, each titled by its first line.
 std::vector<DocumentChapter> DocumentChapters(const std::string& text,
-                                         const std::vector<BookChapter>& bookChapters,
-                                         const PlayerOptions& options);
+                                              const std::vector<BookChapter>& bookChapters,
+                                              const PlayerOptions& options);
 
 // A chapter title made into a file name part: no folder separators, control or reserved
 // characters, no leading dot, at most 100 bytes of UTF-8; `fallback` when nothing is left.
@@ -63,6 +63,7 @@ std::string ChapterPlaylistPath(const ChapterExportRequest& request);
 // file or the folder cannot be written or the text cannot be read to its end.
 bool ExportChapters(const ChapterExportRequest& request, const std::string& text,
                     const std::vector<DocumentChapter>& chapters, const PlayerOptions& options,
-                    const std::atomic<bool>& interrupted, const ChapterExportProgress& progress = {});
+                    const std::atomic<bool>& interrupted,
+                    const ChapterExportProgress& progress = {});
 
 }  // namespace tovrin

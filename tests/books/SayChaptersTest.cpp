@@ -134,7 +134,8 @@ TEST(SayChaptersTest, PlainTextChaptersAreItsSectionsAndBookChaptersTheirOffsets
     EXPECT_EQ(text.substr(sections[1].Begin, 4), Utf8ToWindows1251("  Вт"));
     EXPECT_LE(sections[1].End, sections[2].Begin);
 
-    const std::vector<DocumentChapter> chapters = DocumentChapters(text, {{"А", 0}, {"Б", 10}}, options);
+    const std::vector<DocumentChapter> chapters =
+        DocumentChapters(text, {{"А", 0}, {"Б", 10}}, options);
     ASSERT_EQ(chapters.size(), 2u);
     EXPECT_EQ(chapters[0].End, 10u);
     EXPECT_EQ(chapters[1].Begin, 10u);

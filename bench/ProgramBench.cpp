@@ -3,7 +3,9 @@
 // program a large document, how long the speech stops between a window's portions, what the
 // running program costs while nothing is read and how much memory a very large document
 // takes. Runs a copy of the program in a private folder beside a link to the built engine,
-// on a private desktop and configuration. Prints "name value unit" lines.
+// on a private desktop and configuration. Also how soon a 1 MB FB2 book is heard, the program
+// started with it and the running program handed it. Prints "name value unit" lines; with the
+// argument "fb2" only the book's figures.
 #include "bench/BenchSupport.h"
 
 #include <fcntl.h>
@@ -174,10 +176,8 @@ pid_t StartRecorded(const Setup& setup, const std::vector<std::string>& argument
     return Start(setup.program, arguments);
 }
 
-// The shell hands the running program, its engine already speaking-ready, a 10 MB document.
-double OpenLargeToFirstAudio(const Setup& setup) {
-    const std::string document = setup.root + "/ten.txt";
-    std::ofstream(document, std::ios::binary) << tovrin::bench::MakeRussianDocument(10u << 20, 7);
+// The shell hands the running program, its engine already speaking-ready, a document.
+double OpenInRunningToFirstAudio(const Setup& setup, const std::string& document) {
     WriteSettings(setup.program, "BtnRun_Down=True\n");
     const pid_t pid = StartRecorded(setup, {});
     const auto answers = [&] {
@@ -199,8 +199,60 @@ double OpenLargeToFirstAudio(const Setup& setup) {
             delay = MillisSince(start);
     }
     if (pid > 0) Stop(pid);
+    return delay;
+}
+
+double OpenLargeToFirstAudio(const Setup& setup) {
+    const std::string document = setup.root + "/ten.txt";
+    std::ofstream(document, std::ios::binary) << tovrin::bench::MakeRussianDocument(10u << 20, 7);
+    const double delay = OpenInRunningToFirstAudio(setup, document);
     fs::remove(document);
     return delay;
+}
+
+// An FB2 book of at least `bytes` bytes in ten chapters, in Windows-1251.
+std::string WriteFb2(const std::string& path, size_t bytes) {
+    tovrin::bench::RussianWords words(5);
+    // "Chapter" in Windows-1251.
+    std::string fb2 = "<?xml version=\"1.0\" encoding=\"windows-1251\"?><FictionBook><body>";
+    for (size_t chapter = 1; chapter <= 10; ++chapter) {
+        fb2 +=
+            "<section><title><p>\xc3\xeb\xe0\xe2\xe0 " + std::to_string(chapter) + "</p></title>";
+        while (fb2.size() < bytes * chapter / 10)
+            fb2 += "<p>" + words.Sentence() + " " + words.Sentence() + "</p>\n";
+        fb2 += "</section>";
+    }
+    fb2 += "</body></FictionBook>\n";
+    std::ofstream(path, std::ios::binary) << fb2;
+    return path;
+}
+
+// The program started with a 1 MB FB2 book until its first sound, the median of three runs.
+double Fb2StartToFirstAudio(const Setup& setup, const std::string& book) {
+    WriteSettings(setup.program);
+    std::vector<double> delays;
+    for (int run = 0; run < 3; ++run) {
+        const auto start = Clock::now();
+        const pid_t pid = StartRecorded(setup, {book});
+        if (pid > 0 && WaitUntil([&] { return HasLoudSample(setup.Wav()); }))
+            delays.push_back(MillisSince(start));
+        if (pid > 0) Stop(pid);
+    }
+    return delays.size() == 3 ? Median(delays) : -1;
+}
+
+// The book's figures: started with it, and handed to the running program.
+void MeasureFb2(const Setup& setup) {
+    const std::string book = WriteFb2(setup.root + "/book.fb2", 1u << 20);
+    const double started = Fb2StartToFirstAudio(setup, book);
+    std::vector<double> handed;
+    for (int run = 0; run < 3; ++run)
+        handed.push_back(OpenInRunningToFirstAudio(setup, book));
+    fs::remove(book);
+    // -1: no speech was heard.
+    std::printf("fb2_1mb_to_first_audio_ms %.1f ms\n", started);
+    std::printf("fb2_1mb_running_to_first_audio_ms %.1f ms\n",
+                std::count(handed.begin(), handed.end(), -1.0) ? -1.0 : Median(handed));
 }
 
 // Short paragraphs without a pause of their own, read in the window with the paragraph-end
@@ -249,7 +301,8 @@ double ResidentWithLargeDocument(const Setup& setup) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool fb2Only = argc > 1 && std::strcmp(argv[1], "fb2") == 0;
     const std::string root = MakeTempDir("tovrin-bench-program");
     const std::string runtime = MakeTempDir("tovrin-bench-run");
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
@@ -262,6 +315,13 @@ int main() {
     fs::create_directory_symlink(built / "ZalLib", root + "/app/ZalLib");
     const std::string program = root + "/app/tovrin";
     const Setup setup{root, program, (built / "tovrin-winmsg").string()};
+    if (fb2Only) {
+        MeasureFb2(setup);
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+        fs::remove_all(runtime, ignored);
+        return 0;
+    }
     WriteSettings(program);
     const std::string document = root + "/document.txt";
     // "Good day. The program reads the text aloud." in Windows-1251.
@@ -300,6 +360,7 @@ int main() {
     const double openLarge = OpenLargeToFirstAudio(setup);
     const double portionGap = WindowPortionGap(setup);
     const double resident = ResidentWithLargeDocument(setup);
+    MeasureFb2(setup);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     fs::remove_all(runtime, ignored);

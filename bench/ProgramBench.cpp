@@ -357,10 +357,10 @@ int main(int argc, char** argv) {
     const double idleCpu = 100.0 * (CpuSeconds(idle) - before) / elapsed;
     Stop(idle);
 
+    MeasureFb2(setup);
     const double openLarge = OpenLargeToFirstAudio(setup);
     const double portionGap = WindowPortionGap(setup);
     const double resident = ResidentWithLargeDocument(setup);
-    MeasureFb2(setup);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     fs::remove_all(runtime, ignored);

@@ -57,7 +57,20 @@ def press(node):
 app = wait_for(application, "the application tovrin")
 main = wait_for(lambda: next(iter(top_windows(app, "Синтезатор речи")), None), "the main window")
 # The deferred start-up opens one player window.
-wait_for(lambda: top_windows(app, "Плеер") or None, "the first player window")
+player = wait_for(lambda: next(iter(top_windows(app, "Плеер")), None), "the first player window")
+
+# A player window is named by its caption with its document, and its status panels say what
+# they show (the caret panel its line and column).
+if not player.name.startswith("Плеер - "):
+    sys.exit(f"check-accessibility: the player window is named {player.name!r}, not by its caption")
+wait_for(lambda: next((n for n in descendants(player)
+                       if n.getRoleName() == "label" and n.name.startswith("Строка:")), None),
+         "the player's caret panel by its text")
+
+# Controls that only hold stored values are not in the tree.
+for holder in ("FormVisible", "TestRes", "BlockItem", "StyleWin", "StyleDos"):
+    if any(node.name == holder for node in descendants(main)):
+        sys.exit(f"check-accessibility: the value holder {holder!r} is in the accessible tree")
 
 switches = {}
 for name in ("Старт", "Плеер", "Шпион", "Пауза", "..."):

@@ -3,6 +3,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 
 def wait_for(find, what, limit=20.0):
@@ -84,6 +85,23 @@ press(switches["Старт"])
 wait_for(lambda: control(main, "check box", "Стоп"), "switch 'Стоп' after starting the engine")
 if not checked(control(main, "check box", "Стоп")):
     sys.exit("check-accessibility: the run switch is not shown checked")
+
+# A status panel's change is announced: reading in the player window (it holds no text yet)
+# changes its message panel.
+announced = []
+pyatspi.Registry.registerEventListener(
+    lambda event: announced.append(event.source_name),
+    "object:property-change:accessible-name")
+press(wait_for(lambda: control(player, "check box", "Читать"), "the player's button 'Читать'"))
+
+
+def heard():
+    GLib.MainContext.default().iteration(False)
+    statuses = ("Чтение", "Обработка", "Текст прочитан")
+    return next((name for name in announced if name.startswith(statuses)), None)
+
+
+wait_for(heard, "an announced change of the player's status panel")
 
 # The new-text button opens a second player window.
 press(new_client)

@@ -5,6 +5,11 @@
 
 namespace tovrin {
 
+void MakeValueHolder(QWidget& holder) {
+    holder.setWindowFlag(Qt::Window);
+    holder.hide();
+}
+
 namespace {
 
 class AccessibleToggle final : public QAccessibleWidget {

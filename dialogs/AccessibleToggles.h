@@ -17,4 +17,9 @@ class ToggleButton : public QToolButton {
 // (and by tests) before the first window is built.
 void InstallAccessibleToggles();
 
+// A control that only carries a value and is never shown. A hidden child still sits in its
+// window's accessible tree; as a window of its own that is never shown it has no place there,
+// so assistive technology does not meet it.
+void MakeValueHolder(QWidget& holder);
+
 }  // namespace tovrin

@@ -1,5 +1,6 @@
 #include "dialogs/TalkFind.h"
 
+#include "dialogs/AccessibleToggles.h"
 #include "text/CodePages.h"
 #include "text/TextFinder.h"
 
@@ -67,7 +68,7 @@ TFrmFind::TFrmFind(QWidget* owner, FindTarget* target)
     layout->addWidget(wordOnly_, 1, 2);
     layout->addWidget(select_, 1, 3);
     down_ = AddCheck("Down", QString(), QString(), true);
-    down_->setVisible(false);
+    MakeValueHolder(*down_);
     down_->setEnabled(false);
 
     btnDown_ = AddButton("BtnDown", QStringLiteral("\\/"), QStringLiteral("Искать вниз по тексту"));

@@ -208,7 +208,7 @@ void TFrmTalk::BuildPages() {
     formVisible_ = new QCheckBox(client_);
     Name(formVisible_, "FormVisible", QStringLiteral("FormVisible"));
     formVisible_->setChecked(true);
-    formVisible_->hide();
+    MakeValueHolder(*formVisible_);
     ConnectPages();
 }
 

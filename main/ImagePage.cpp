@@ -1,5 +1,6 @@
 #include "main/ImagePage.h"
 
+#include "dialogs/AccessibleToggles.h"
 #include "dialogs/MessageBoxes.h"
 #include "main/ControlNames.h"
 #include "main/PageWidgets.h"
@@ -26,10 +27,10 @@ TImagePage::TImagePage(QWidget* parent, MessageBoxes& dialogs)
     BuildModel(panel, layout);
     styleWin_ = new QLineEdit(panel);
     Name(styleWin_, "StyleWin", QStringLiteral("StyleWin"));
-    styleWin_->hide();
+    MakeValueHolder(*styleWin_);
     styleDos_ = new QLineEdit(panel);
     Name(styleDos_, "StyleDos", QStringLiteral("StyleDos"));
-    styleDos_->hide();
+    MakeValueHolder(*styleDos_);
     ShowAppearance();
 }
 

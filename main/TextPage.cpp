@@ -1,5 +1,6 @@
 #include "main/TextPage.h"
 
+#include "dialogs/AccessibleToggles.h"
 #include "dialogs/PauseEdit.h"
 #include "engine/WholeNumber.h"
 #include "main/ControlNames.h"
@@ -48,7 +49,7 @@ TTextPage::TTextPage(QWidget* parent) : QWidget(parent) {
     // A hidden control that only carries the stored index.
     blockItem_ = new QLineEdit(QStringLiteral("0"), this);
     Name(blockItem_, "BlockItem", QStringLiteral("BlockItem"));
-    blockItem_->hide();
+    MakeValueHolder(*blockItem_);
 
     auto changed = [this] { TextChange(); };
     connect(abzBegPause_, &QLineEdit::editingFinished, this, changed);

@@ -1,5 +1,6 @@
 #include "main/VoicePage.h"
 
+#include "dialogs/AccessibleToggles.h"
 #include "main/ControlNames.h"
 #include "main/PageWidgets.h"
 
@@ -99,7 +100,7 @@ void TVoicePage::BuildPhrase(QWidget* panel) {
     testResList_ = new QListWidget(panel);
     Name(testResList_, "TestRes", QStringLiteral("TestRes"));
     testResList_->setEnabled(false);
-    testResList_->hide();
+    MakeValueHolder(*testResList_);
 }
 
 int TVoicePage::Preset() const {

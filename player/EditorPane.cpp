@@ -103,7 +103,7 @@ void EditorPane::SetStyles(const QFont& styleWin, const QFont& styleDos) {
 }
 
 int32_t EditorPane::Caret() const {
-    return document_.OffsetOf(editor_.textCursor().position());
+    return document_.OffsetOf(editor_.textCursor().selectionStart());
 }
 
 void EditorPane::SetCaret(int32_t offset) {

@@ -42,7 +42,8 @@ class EditorPane final : public FindTarget {
     // The hourglass over the window and the editor, or the usual cursors.
     void ShowBusy(bool on);
 
-    // The caret as a byte offset into the document, and setting it with an empty selection.
+    // The caret as a byte offset into the document (with a selection, where it starts: reading
+    // begins there whichever way it was made), and setting it with an empty selection.
     int32_t Caret() const;
     void SetCaret(int32_t offset);
     // Moves the caret by paragraphs or sections, as the finders say.

@@ -245,14 +245,17 @@ void CreatePlayerMenus(QMainWindow& w, const PlayerControls& c) {
     AddMenu(w, "FileMenu", QStringLiteral("&Файл"),
             {c.fileNew, c.fileOpen, c.clipbrdOpen, c.fileSave, c.fileSound, c.filePrint, nullptr,
              c.fileExit});
+    // Every command of the tool panels has a menu item too: the panels' buttons take no focus,
+    // so the menus are how the keyboard reaches them.
     AddMenu(w, "EditMenu", QStringLiteral("&Правка"),
-            {c.editUndo, nullptr, c.editCut, c.editCopy, c.editPaste});
+            {c.editUndo, nullptr, c.editCut, c.editCopy, c.editPaste, nullptr, c.readOnly});
     AddMenu(w, "SearchMenu", QStringLiteral("По&иск"), {c.find, c.findRepeat, c.gotoTalk});
     AddMenu(w, "ControlMenu", QStringLiteral("&Управление"),
             {c.play, c.pause, c.stop, c.drag, nullptr, c.playClipBrd, nullptr, c.prev, c.back,
-             c.step, c.next, nullptr, c.shortTalk});
+             c.step, c.next, nullptr, c.viewTalk, c.shortTalk});
     AddMenu(w, "SetupMenu", QStringLiteral("&Настройка"),
-            {c.setup, c.fontSel, c.bkColor, nullptr, c.setEditor, c.setPlayer, c.setFont});
+            {c.setup, c.fontSel, c.bkColor, nullptr, c.wrap, c.fontInc, c.fontDec, c.fontBold,
+             c.fontItalic, nullptr, c.setEditor, c.setPlayer, c.setFont});
     AddMenu(w, "HelpMenu", QStringLiteral("П&омощь"),
             {c.helpContents, c.helpSearch, c.helpHowToUse, c.helpAbout});
 }
@@ -284,10 +287,12 @@ void CreatePlayerStatusBar(QMainWindow& window, PlayerControls& controls) {
     QStatusBar* bar = window.statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setAccessibleName(QStringLiteral("Строка состояния"));
-    const auto addPanel = [bar](const char* name, const QString& accessible, int width) {
+    // A panel's accessible name is its text (no fixed name hides it), so a screen reader reads
+    // it and hears each change; what the panel is goes into its description.
+    const auto addPanel = [bar](const char* name, const QString& description, int width) {
         auto* panel = new QLabel(bar);
         panel->setObjectName(QString::fromLatin1(name));
-        panel->setAccessibleName(accessible);
+        panel->setAccessibleDescription(description);
         panel->setMinimumWidth(width);
         panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         bar->addWidget(panel, width == 50 ? 1 : 0);

@@ -21,6 +21,7 @@ class PlayerEditor : public QPlainTextEdit {
     explicit PlayerEditor(QWidget* parent, MimeMaker copy, FileDrop drop);
 
   protected:
+    void changeEvent(QEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;

@@ -32,7 +32,8 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FrmView"));
-    setAccessibleName(QStringLiteral("Плеер"));
+    // Named as its caption says, with the document's name, so windows can be told apart.
+    connect(this, &QWidget::windowTitleChanged, this, &QWidget::setAccessibleName);
     resize(613, 482);
     InstallAccessibleToggles();
 

@@ -3,6 +3,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 
 def wait_for(find, what, limit=20.0):
@@ -57,7 +58,20 @@ def press(node):
 app = wait_for(application, "the application tovrin")
 main = wait_for(lambda: next(iter(top_windows(app, "Синтезатор речи")), None), "the main window")
 # The deferred start-up opens one player window.
-wait_for(lambda: top_windows(app, "Плеер") or None, "the first player window")
+player = wait_for(lambda: next(iter(top_windows(app, "Плеер")), None), "the first player window")
+
+# A player window is named by its caption with its document, and its status panels say what
+# they show (the caret panel its line and column).
+if not player.name.startswith("Плеер - "):
+    sys.exit(f"check-accessibility: the player window is named {player.name!r}, not by its caption")
+wait_for(lambda: next((n for n in descendants(player)
+                       if n.getRoleName() == "label" and n.name.startswith("Строка:")), None),
+         "the player's caret panel by its text")
+
+# Controls that only hold stored values are not in the tree.
+for holder in ("FormVisible", "TestRes", "BlockItem", "StyleWin", "StyleDos"):
+    if any(node.name == holder for node in descendants(main)):
+        sys.exit(f"check-accessibility: the value holder {holder!r} is in the accessible tree")
 
 switches = {}
 for name in ("Старт", "Плеер", "Шпион", "Пауза", "..."):
@@ -71,6 +85,23 @@ press(switches["Старт"])
 wait_for(lambda: control(main, "check box", "Стоп"), "switch 'Стоп' after starting the engine")
 if not checked(control(main, "check box", "Стоп")):
     sys.exit("check-accessibility: the run switch is not shown checked")
+
+# A status panel's change is announced: reading in the player window (it holds no text yet)
+# changes its message panel.
+announced = []
+pyatspi.Registry.registerEventListener(
+    lambda event: announced.append(event.source_name),
+    "object:property-change:accessible-name")
+press(wait_for(lambda: control(player, "check box", "Читать"), "the player's button 'Читать'"))
+
+
+def heard():
+    GLib.MainContext.default().iteration(False)
+    statuses = ("Чтение", "Обработка", "Текст прочитан")
+    return next((name for name in announced if name.startswith(statuses)), None)
+
+
+wait_for(heard, "an announced change of the player's status panel")
 
 # The new-text button opens a second player window.
 press(new_client)

@@ -29,9 +29,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 namespace tovrin {
 namespace {
@@ -745,6 +748,34 @@ TEST_F(FrmTalkTest, AFirstStartHibernatesAtTwoAndResumesAtSeven) {
     EXPECT_EQ(TimeOfDayFromFraction(46000.5), QTime(12, 0));
     EXPECT_EQ(TimeOfDayFromFraction(-0.25), QTime(18, 0));
     EXPECT_EQ(TimeOfDayFromFraction(0.99999999999), QTime(0, 0));
+}
+
+// What a screen reader walking the main window meets: every field that takes input has a name,
+// and the controls that only hold stored values are not there at all.
+TEST_F(FrmTalkTest, EveryFieldIsNamedAndValueHoldersAreOutOfTheAccessibleTree) {
+    Start();
+    std::vector<QString> seen;
+    int fields = 0;
+    std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* node,
+                                                               int depth) {
+        if (node == nullptr || depth > 30) return;
+        seen.push_back(node->object() != nullptr ? node->object()->objectName() : QString());
+        const QAccessible::Role role = node->role();
+        if (role == QAccessible::EditableText || role == QAccessible::SpinBox ||
+            role == QAccessible::ComboBox) {
+            ++fields;
+            EXPECT_FALSE(node->text(QAccessible::Name).isEmpty()) << seen.back().toStdString();
+        }
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i), depth + 1);
+    };
+    walk(QAccessible::queryAccessibleInterface(frm_.get()), 0);
+    EXPECT_GT(fields, 5);
+    for (const char* holder : {"FormVisible", "TestRes", "BlockItem", "StyleWin", "StyleDos"}) {
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), QString::fromLatin1(holder)), 0) << holder;
+        // Still there for the code that keeps its value.
+        EXPECT_NE(frm_->findChild<QWidget*>(QString::fromLatin1(holder)), nullptr) << holder;
+    }
 }
 
 }  // namespace

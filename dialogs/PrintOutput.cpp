@@ -25,4 +25,12 @@ void PreparePrinter(QPrinter& printer, const QString& documentPath) {
     printer.setOutputFileName(DefaultPdfFile(documentPath, QDir::homePath()));
 }
 
+QString PrintFailure(const QPrinter& printer) {
+    if (printer.printerState() != QPrinter::Error) return {};
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return QStringLiteral("Не удалось напечатать: файл %1 не записан")
+            .arg(printer.outputFileName());
+    return QStringLiteral("Не удалось напечатать на принтере %1").arg(printer.printerName());
+}
+
 }  // namespace tovrin

@@ -16,4 +16,7 @@ QString DefaultPdfFile(const QString& documentPath, const QString& home);
 // can be written.
 void PreparePrinter(QPrinter& printer, const QString& documentPath);
 
+// Why the job just sent to `printer` did not go out, for the user; empty when it went.
+QString PrintFailure(const QPrinter& printer);
+
 }  // namespace tovrin

@@ -68,16 +68,63 @@ FileRead ReadRegularFile(const std::string& path, size_t maxBytes, FileLinks lin
     return ReadAll(file.Fd.get(), static_cast<size_t>(file.Size), maxBytes);
 }
 
+std::string SystemErrorText(int error) {
+    // The errors a user meets with files, told in the windows' language; the rarer ones keep
+    // the system's own text.
+    switch (error) {
+        case ENOENT:
+            return "Нет такого файла или папки";
+        case EACCES:
+            return "Нет доступа";
+        case EPERM:
+            return "Действие не разрешено";
+        case EISDIR:
+            return "Это папка";
+        case ENOTDIR:
+            return "Часть пути не является папкой";
+        case ENOSPC:
+            return "На диске нет места";
+        case EDQUOT:
+            return "Превышена дисковая квота";
+        case EROFS:
+            return "Файловая система только для чтения";
+        case EIO:
+            return "Ошибка ввода-вывода";
+        case ENAMETOOLONG:
+            return "Слишком длинное имя файла";
+        case ELOOP:
+            return "Слишком много символических ссылок";
+        case EMFILE:
+        case ENFILE:
+            return "Открыто слишком много файлов";
+        case EEXIST:
+            return "Файл уже существует";
+        case ENOMEM:
+            return "Не хватает памяти";
+        case EFBIG:
+            return "Файл слишком велик";
+        case EBUSY:
+            return "Устройство или ресурс занято";
+        case ETXTBSY:
+            return "Файл занят";
+        case ENXIO:
+        case ENODEV:
+            return "Нет такого устройства";
+        default:
+            return std::strerror(error);
+    }
+}
+
 std::string FileReadProblem(const FileRead& read, size_t maxBytes) {
     switch (read.Status) {
         case FileReadStatus::NotRegular:
-            return "It is not a regular file";
+            return "Это не обычный файл";
         case FileReadStatus::TooLarge:
-            return "It is larger than " + std::to_string(maxBytes >> 20) + " MB";
+            return "Он больше " + std::to_string(maxBytes >> 20) + " МБ";
         case FileReadStatus::Read:
             return {};
         default:
-            return std::strerror(read.Error);
+            return SystemErrorText(read.Error);
     }
 }
 

@@ -31,9 +31,13 @@ enum class FileLinks { Follow, Refuse };
 FileRead ReadRegularFile(const std::string& path, size_t maxBytes,
                          FileLinks links = FileLinks::Follow);
 
-// Why a read failed, for the user: "It is not a regular file", "It is larger than 16 MB" or
-// the system's text.
+// Why a read failed, for the user: "Это не обычный файл", "Он больше 16 МБ" or the system's
+// error told by SystemErrorText.
 std::string FileReadProblem(const FileRead& read, size_t maxBytes);
+
+// The text of an errno value for the user: Russian for the errors files meet, else the
+// system's own text.
+std::string SystemErrorText(int error);
 
 // A regular file opened for reading stretches of it.
 struct OpenedFile {

@@ -186,7 +186,7 @@ void EditorPane::EditCut() {
 
 void EditorPane::EditPaste() {
     const QString text = QApplication::clipboard()->text();
-    if (!EditorWritable() || text.isEmpty()) return;
+    if (!EditorWritable() || text.isEmpty() || !editor_.AcceptsPaste(text)) return;
     // Inserted before the selection, which stays; the editor's change goes through the
     // document's one encoder into its code page.
     QTextCursor cursor = editor_.textCursor();

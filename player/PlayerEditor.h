@@ -20,6 +20,13 @@ class PlayerEditor : public QPlainTextEdit {
 
     explicit PlayerEditor(QWidget* parent, MimeMaker copy, FileDrop drop);
 
+    // Whether `text` may go into the document: the document with it must stay within the
+    // window's limits. A refusal is told by PasteRefused, with the limit passed.
+    bool AcceptsPaste(const QString& text);
+
+  signals:
+    void PasteRefused(const QString& reason);
+
   protected:
     void changeEvent(QEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;

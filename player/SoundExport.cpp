@@ -263,7 +263,7 @@ class SoundExportRun final : public QObject {
         } catch (const std::exception& error) {
             failure_ = error.what();
         } catch (...) {
-            failure_ = "the sound file could not be written";
+            failure_ = "Звуковой файл не удалось записать";
         }
         QMetaObject::invokeMethod(
             this, [this] { Done(); }, Qt::QueuedConnection);

@@ -101,6 +101,7 @@ void TFrmView::CreateEditor() {
                 Qt::QueuedConnection);
         });
     editor_->installEventFilter(this);
+    connect(editor_, &PlayerEditor::PasteRefused, this, &TFrmView::PasteRefused);
     centralWidget()->layout()->addWidget(work);
     document_ = std::make_unique<PlayerDocument>(*editor_->document());
     pane_ = std::make_unique<EditorPane>(*this, *editor_, *editorBackground_, *document_, controls_,

@@ -148,6 +148,8 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void FileOpen(QAction* sender);
     void ClipbrdOpen();
     bool LoadClipboard();
+    // Text pasted or dropped into the editor would take the document over the window's limits.
+    void PasteRefused(const QString& reason);
     bool FileSaveAs(QAction* sender);
     void SaveButtonClick(QAction* sender) { FileSaveAs(sender); }
     void FilePrint(QAction* sender);

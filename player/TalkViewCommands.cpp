@@ -413,6 +413,10 @@ bool TFrmView::LoadClipboard() {
     return true;
 }
 
+void TFrmView::PasteRefused(const QString& reason) {
+    ShowAppError(TooLarge(QStringLiteral("Документ со вставленным текстом"), reason));
+}
+
 void TFrmView::LoadDropped(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) return;
     const QString path = data->urls().front().toLocalFile();
@@ -476,6 +480,11 @@ void TFrmView::FilePrint(QAction*) {
     PreparePrinter(printer, QString::fromStdString(docName_));
     if (!dialogs_.ChoosePrinter(this, printer)) return;
     editor_->print(&printer);
+    const QString failure = PrintFailure(printer);
+    if (!failure.isEmpty()) {
+        ShowAppError(failure.toStdString());
+        return;
+    }
     ShowStatus(QStringLiteral("Файл распечатан"));
 }
 

@@ -1,6 +1,7 @@
 #include "synth/AudioFileWriter.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileReader.h"
 
 #include <fcntl.h>
 #include <sndfile.h>
@@ -43,7 +44,7 @@ const TypeInfo& InfoOf(AudioFileType type) {
 }
 
 std::string ErrnoText() {
-    return std::strerror(errno);
+    return SystemErrorText(errno);
 }
 
 // A hidden file in the target's folder, so that the final rename never crosses file systems.
@@ -161,9 +162,9 @@ AudioFileWriter::AudioFileWriter(std::string path, AudioFileType type, int sampl
     // Found now, not when the last rename fails after hours of work.
     std::error_code error;
     if (std::filesystem::is_directory(path_, error))
-        throw std::runtime_error("cannot create " + path_ + ": " + std::strerror(EISDIR));
+        throw std::runtime_error("Не удалось создать " + path_ + ": " + SystemErrorText(EISDIR));
     file_->fd = CreateTemporary(path_, temporaryPath_);
-    if (file_->fd < 0) throw std::runtime_error("cannot create " + path_ + ": " + ErrnoText());
+    if (file_->fd < 0) throw std::runtime_error("Не удалось создать " + path_ + ": " + ErrnoText());
     // libsndfile hands MP3 tags to the encoder as Latin-1, which garbles Cyrillic; an MP3's
     // tag is written here instead, in UTF-8, ahead of the sound.
     const bool ownTag = type == AudioFileType::Mp3;
@@ -213,11 +214,11 @@ AudioFileWriter::~AudioFileWriter() {
 }
 
 void AudioFileWriter::Fail(const std::string& what) {
-    throw std::runtime_error("cannot write " + path_ + ": " + what);
+    throw std::runtime_error("Не удалось записать " + path_ + ": " + what);
 }
 
 void AudioFileWriter::FailWriting() {
-    Fail(file_->writeError ? std::strerror(file_->writeError) : sf_strerror(file_->handle));
+    Fail(file_->writeError ? SystemErrorText(file_->writeError) : sf_strerror(file_->handle));
 }
 
 void AudioFileWriter::Write(const int16_t* samples, size_t frames) {
@@ -228,7 +229,9 @@ void AudioFileWriter::Write(const int16_t* samples, size_t frames) {
         return;
     }
     if (frames > framesLeft_)
-        Fail("a WAV file holds at most 27 hours of speech; save it as .flac, .ogg, .opus or .mp3");
+        Fail(
+            "файл WAV вмещает не больше 27 часов речи; сохраните звук в .flac, .ogg, .opus или "
+            ".mp3");
     framesLeft_ -= frames;
     const auto count = static_cast<sf_count_t>(frames);
     if (sf_writef_short(file_->handle, samples, count) != count || file_->writeError) FailWriting();
@@ -260,7 +263,7 @@ void AudioFileWriter::Commit() {
     const bool closed = sf_close(file_->handle) == 0;
     file_->handle = nullptr;
     if (file_->writeError) FailWriting();
-    if (!closed) Fail("the encoder could not finish the file");
+    if (!closed) Fail("кодировщик не смог завершить файл");
     if (fsync(file_->fd) != 0 || !file_->Close()) Fail(ErrnoText());
     if (rename(temporaryPath_.c_str(), path_.c_str()) != 0) Fail(ErrnoText());
     temporaryPath_.clear();

@@ -96,9 +96,9 @@ void StartEspeakBeforeThreads() {
 }
 
 EspeakSynthesizer::EspeakSynthesizer() : sampleRate_(InitializeOnce()) {
-    if (sampleRate_ <= 0) throw std::runtime_error("eSpeak NG could not be initialised");
+    if (sampleRate_ <= 0) throw std::runtime_error("Не удалось запустить eSpeak NG");
     if (!ApplySettings(EspeakSettings{}))
-        throw std::runtime_error("eSpeak NG has no Russian voice");
+        throw std::runtime_error("В eSpeak NG нет русского голоса");
 }
 
 bool EspeakSynthesizer::ApplySettings(const EspeakSettings& settings) {

@@ -17,19 +17,19 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
+    return "«" + path + "»";
 }
 
 [[noreturn]] void FailToOpen(const std::string& path, const std::string& reason) {
-    throw DocumentError("Cannot open file " + Quoted(path) + ". " + reason);
+    throw DocumentError("Не удалось открыть файл " + Quoted(path) + ". " + reason);
 }
 
 std::string LargerThan(size_t limit) {
-    return "larger than " + std::to_string(limit >> 20) + " MB";
+    return "больше " + std::to_string(limit >> 20) + " МБ";
 }
 
 [[noreturn]] void FailTooLarge(const std::string& path, size_t limit) {
-    throw DocumentTooLarge("Cannot open file " + Quoted(path) + ". It is " + LargerThan(limit),
+    throw DocumentTooLarge("Не удалось открыть файл " + Quoted(path) + ". Он " + LargerThan(limit),
                            limit);
 }
 
@@ -127,7 +127,8 @@ size_t ReadDocumentPiece(int fd, const std::string& path, char* into, size_t siz
         const ssize_t got = read(fd, into + done, size - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0)
-            throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(errno));
+            throw DocumentError("Не удалось прочитать файл " + Quoted(path) + ". " +
+                                SystemErrorText(errno));
         if (got == 0) break;
         done += static_cast<size_t>(got);
     }
@@ -138,7 +139,8 @@ std::string ReadDocumentBytes(const std::string& path, size_t limit) {
     limit = std::min(limit, kMaxDocumentBytes);
     FileRead read = ReadRegularFile(path, limit);
     if (read.Status == FileReadStatus::CannotRead)
-        throw DocumentError("Cannot read file " + Quoted(path) + ". " + std::strerror(read.Error));
+        throw DocumentError("Не удалось прочитать файл " + Quoted(path) + ". " +
+                            SystemErrorText(read.Error));
     if (read.Status == FileReadStatus::TooLarge) FailTooLarge(path, limit);
     if (read.Status != FileReadStatus::Read) FailToOpen(path, FileReadProblem(read, limit));
     return std::move(read.Bytes);
@@ -159,7 +161,7 @@ LoadedDocument DocumentFromBytes(std::string bytes, size_t limit) {
     const BreakCounts breaks = CountBreaks(bytes);
     const size_t single = breaks.Lf + breaks.Cr;
     if (bytes.size() + single > limit)
-        throw DocumentTooLarge("The document is " + LargerThan(limit), limit);
+        throw DocumentTooLarge("Документ " + LargerThan(limit), limit);
     document.Form.FileLineBreaks = DominantBreaks(breaks);
     document.MixedLineBreaks = (breaks.CrLf > 0) + (breaks.Lf > 0) + (breaks.Cr > 0) > 1;
     if (single > 0) bytes = ToCrLf(bytes, single);
@@ -184,7 +186,8 @@ LoadedDocument LoadDocument(const std::string& path, size_t limit) {
 
 void SaveDocument(const std::string& path, std::string_view text, const DocumentForm& form) {
     if (!WriteFileAtomically(path, DocumentToBytes(text, form)))
-        throw DocumentError("Cannot create file " + Quoted(path) + ". " + std::strerror(errno));
+        throw DocumentError("Не удалось создать файл " + Quoted(path) + ". " +
+                            SystemErrorText(errno));
 }
 
 DocumentOrigin::DocumentOrigin(const std::string& path, const LoadedDocument& document)

@@ -34,7 +34,8 @@ ExportProgressLine::~ExportProgressLine() {
 
 void ExportProgressLine::Saved(const std::string& path, double seconds) {
     finished_ = true;
-    Show(1.0, true);
+    // On a terminal the last line ends the line shown; elsewhere a line already at 100% stays.
+    if (terminal_ || shownPercent_ != 100) Show(1.0, true);
     std::fprintf(stderr, "tovrin-say: saved %s (%s of speech)\n", path.c_str(),
                  FormatDuration(seconds).c_str());
 }

@@ -311,10 +311,10 @@ TEST_F(SayToolTest, FailuresEndWithTheirMessage) {
     }
     // Files that cannot be read are failures, not usage errors; a device is never read.
     for (const auto& [file, reason] : std::vector<std::pair<std::string, std::string>>{
-             {"/nonexistent/doc.txt", "No such file"}, {"/dev/zero", "not a regular file"}}) {
+             {"/nonexistent/doc.txt", "Нет такого файла"}, {"/dev/zero", "Это не обычный файл"}}) {
         SayProcess say({"--file", file});
         EXPECT_EQ(say.Wait(), 1) << say.Output();
-        EXPECT_EQ(say.Output().rfind("tovrin-say: Cannot open file \"" + file + "\"", 0), 0u)
+        EXPECT_EQ(say.Output().rfind("tovrin-say: Не удалось открыть файл «" + file + "»", 0), 0u)
             << say.Output();
         EXPECT_NE(say.Output().find(reason), std::string::npos) << say.Output();
     }
@@ -419,6 +419,13 @@ TEST_F(SayToolTest, ExportsTheReadingIntoAWaveFileFasterThanItLasts) {
     ASSERT_EQ(pauses.size(), 3u);
     EXPECT_LT(pauses[0], 2.1);  // the first pause opens the file
     EXPECT_EQ(FolderEntries(folder).size(), 2u);
+
+    // A short export reaches its end at once: the last line is shown once, not twice.
+    SayProcess brief({"Да", "--output", folder + "/brief.wav"});
+    ASSERT_EQ(brief.Wait(), 0) << brief.Output();
+    const std::string told = brief.Output();
+    EXPECT_EQ(told.find("100% done"), told.rfind("100% done")) << told;
+    EXPECT_NE(told.find("100% done"), std::string::npos) << told;
     ExpectUserConfigBackAndNoEngine();
 }
 
@@ -450,7 +457,7 @@ TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterruptedOrFa
     SayProcess blocked({"Да", "--output", folder + "/dir.wav"});
     EXPECT_EQ(blocked.Wait(), 1);
     EXPECT_EQ(blocked.Output(),
-              "tovrin-say: cannot create " + folder + "/dir.wav: Is a directory\n");
+              "tovrin-say: Не удалось создать " + folder + "/dir.wav: Это папка\n");
     std::filesystem::remove(folder + "/dir.wav");
     EXPECT_TRUE(FolderEntries(folder).empty());
 
@@ -481,7 +488,7 @@ TEST_F(SayToolTest, ExportRefusesUnknownTypesAndLeavesNothingWhenInterruptedOrFa
         signal(SIGXFSZ, SIG_DFL);
     }
     EXPECT_EQ(full->Wait(), 1) << full->Output();
-    EXPECT_NE(full->Output().find("tovrin-say: cannot write " + folder + "/full.mp3"),
+    EXPECT_NE(full->Output().find("tovrin-say: Не удалось записать " + folder + "/full.mp3"),
               std::string::npos)
         << full->Output();
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"book.ogg"});

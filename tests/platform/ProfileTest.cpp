@@ -248,9 +248,9 @@ TEST(ProfileTest, FilesThatAreNoRegularFilesAreNeitherReadNorReplaced) {
                     }
                     ok &= Expect(ReadRegularFile(fifo, 100).Status == FileReadStatus::NotRegular,
                                  "fifo status");
-                    ok &= Expect(FileReadProblem(ReadRegularFile(zero, 100), 100) ==
-                                     "It is not a regular file",
-                                 "device message");
+                    ok &= Expect(
+                        FileReadProblem(ReadRegularFile(zero, 100), 100) == "Это не обычный файл",
+                        "device message");
                     return ok;
                 }),
                 testing::ExitedWithCode(0), "");

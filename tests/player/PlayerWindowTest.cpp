@@ -331,6 +331,21 @@ TEST_F(PlayerWindowTest, DocumentsTooLargeForTheWindowAreRefusedAndLongLinesShow
     Item("ClipbrdOpenItem")->trigger();
     EXPECT_EQ(Status(), "Текст в клипборде слишком велик для окна плеера: больше 2000000 строк");
     EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
+    // Pasted into the document, by the key or by the editor's own paste, it is refused alike.
+    Button("BtnReadOnly")->click();
+    ASSERT_FALSE(Editor()->isReadOnly());
+    const std::function<void()> pastes[] = {
+        [this] { QTest::keyClick(Editor(), Qt::Key_V, Qt::ControlModifier); },
+        [this] { Editor()->paste(); }, [this] { Item("EditPasteItem")->trigger(); }};
+    for (const auto& paste : pastes) {
+        view_->findChild<QLabel*>("StatusMessage")->clear();
+        paste();
+        EXPECT_EQ(Status(),
+                  "Документ со вставленным текстом слишком велик для окна плеера: "
+                  "больше 2000000 строк");
+        EXPECT_TRUE(view_->Document().Bytes() == W("Первый текст.\r\n"));
+    }
+    Button("BtnReadOnly")->click();
 
     // A line much longer than the editor lays out quickly: shown in pieces, kept as it is.
     std::string line;
@@ -458,6 +473,15 @@ TEST_F(PlayerWindowTest, PrintsTheDocumentIntoAPdf) {
     ASSERT_EQ(pclose(pipe), 0) << "pdftotext (poppler-utils) is needed";
     EXPECT_NE(text.find("Печатная строка текста."), std::string::npos) << text;
     EXPECT_NE(text.find("Вторая строка."), std::string::npos) << text;
+}
+
+TEST_F(PlayerWindowTest, APdfThatCannotBeWrittenIsReportedNotPrinted) {
+    Load("print.txt", W("Строка.\r\n"));
+    const std::string pdf = Path("no-such-folder/out.pdf");
+    boxes_.pdfFiles.push_back(QString::fromStdString(pdf));
+    Button("PrintButton")->click();
+    EXPECT_EQ(Status().toStdString(), "Не удалось напечатать: файл " + pdf + " не записан");
+    EXPECT_FALSE(Button("PrintButton")->isChecked());
 }
 
 TEST_F(PlayerWindowTest, WithoutAPrinterTheJobGoesToAPdfBesideTheDocument) {

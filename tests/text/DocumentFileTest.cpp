@@ -134,7 +134,7 @@ TEST(DocumentFile, ACallersLimitRefusesLargerDocumentsBeforeAndAfterConversion) 
         ADD_FAILURE() << "loaded";
     } catch (const DocumentTooLarge& e) {
         EXPECT_EQ(e.Limit(), size_t{1} << 20);
-        EXPECT_NE(std::string(e.what()).find("larger than 1 MB"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("больше 1 МБ"), std::string::npos) << e.what();
     }
     EXPECT_EQ(LoadDocument(path, 2 << 20).Text.size(), size_t{2} << 20);
     // Lone breaks grow into CR LF: the converted text counts.
@@ -188,9 +188,9 @@ TEST(DocumentFile, OnlyRegularFilesWithinTheLimitAreLoaded) {
     ASSERT_EQ(truncate(huge.c_str(), static_cast<off_t>(kMaxDocumentBytes + 1)), 0);  // sparse
 
     const std::vector<std::pair<std::string, std::string>> refused = {
-        {fifo, "It is not a regular file"},        {dir, "It is not a regular file"},
-        {"/dev/zero", "It is not a regular file"}, {dir + "/missing", "No such file"},
-        {huge, "It is larger than 1024 MB"},
+        {fifo, "Это не обычный файл"},        {dir, "Это не обычный файл"},
+        {"/dev/zero", "Это не обычный файл"}, {dir + "/missing", "Нет такого файла"},
+        {huge, "Он больше 1024 МБ"},
     };
     for (const auto& [path, reason] : refused) {
         SCOPED_TRACE(path);
@@ -198,8 +198,7 @@ TEST(DocumentFile, OnlyRegularFilesWithinTheLimitAreLoaded) {
             LoadDocument(path);
             ADD_FAILURE() << "loaded";
         } catch (const DocumentError& e) {
-            EXPECT_NE(std::string(e.what()).find("\"" + path + "\""), std::string::npos)
-                << e.what();
+            EXPECT_NE(std::string(e.what()).find("«" + path + "»"), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
         }
     }

@@ -174,7 +174,7 @@ TEST(TovrinTextTool, TextsEndAtAZeroByteWithAWarningAndOnlyRegularFilesAreRead) 
 
     // A device would be read until memory runs out.
     ExpectUsageError({"detect", "/dev/zero"});
-    EXPECT_NE(RunTool({"detect", "/dev/zero"}).Err.find("not a regular file"), std::string::npos);
+    EXPECT_NE(RunTool({"detect", "/dev/zero"}).Err.find("Это не обычный файл"), std::string::npos);
 }
 
 TEST(TovrinTextTool, CleanAppliesEverySetOption) {

@@ -69,14 +69,18 @@ void CloseOnTerminationSignals(TFrmTalk& window) {
         sigaction(signal, &action, nullptr);
 }
 
+void PrepareApplication(QApplication& app, const QLocale& locale) {
+    InstallQtTranslations(app, locale);
+    app.setQuitOnLastWindowClosed(false);
+    app.setApplicationDisplayName(QStringLiteral("Синтезатор речи"));
+    InstallAccessibleToggles();
+}
+
 int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     std::signal(SIGPIPE, SIG_IGN);
     ChooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
-    InstallQtTranslations(app);
-    app.setQuitOnLastWindowClosed(false);
-    app.setApplicationDisplayName(QStringLiteral("Синтезатор речи"));
-    InstallAccessibleToggles();
+    PrepareApplication(app);
     QtMessageBoxes boxes;
 
     const std::string executable = ExecutablePath();

@@ -8,6 +8,7 @@
 #include "main/SpeakFileRequests.h"
 #include "main/StartFile.h"
 #include "main/TextPage.h"
+#include "main/TrayActivation.h"
 #include "main/VoicePage.h"
 #include "platform/Desktop.h"
 #include "platform/WaveDevice.h"
@@ -227,10 +228,12 @@ void TFrmTalk::CreateTrayIcon() {
     tray_->setObjectName(QStringLiteral("RxIcon"));
     tray_->setToolTip(kCaption);
     tray_->setContextMenu(menu_);
+    // A StatusNotifier host reports the click that opens as a trigger, not a double click.
+    const bool statusNotifier = StatusNotifierHostPresent(QDBusConnection::sessionBus());
     connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason why) {
+            [this, statusNotifier](QSystemTrayIcon::ActivationReason why) {
                 QAction* chosen = menu_->defaultAction();
-                if (why == QSystemTrayIcon::DoubleClick && chosen && chosen->isEnabled())
+                if (TrayActivationOpens(why, statusNotifier) && chosen && chosen->isEnabled())
                     chosen->trigger();
             });
     tray_->show();
@@ -537,6 +540,7 @@ void TFrmTalk::TimerUpdateEvent() {
         ReportTimerError(kUnknownError);
     }
     inTimer_ = false;
+    emit Ticked();
 }
 
 void TFrmTalk::ReportTimerError(const std::string& text) {

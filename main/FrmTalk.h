@@ -161,6 +161,10 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QMenu* PopupMenu() const { return menu_; }
     QSystemTrayIcon* TrayIcon() const { return tray_; }
 
+  signals:
+    // After each step of the 100 ms poll, for those who follow the reading.
+    void Ticked();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool PlayersAgreeToClose();

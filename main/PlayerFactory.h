@@ -10,6 +10,15 @@ namespace tovrin {
 
 class SpeechHolder;
 
+// A player window's reading as the desktop's media controls see it.
+struct PlayerReading {
+    bool Reading = false;
+    bool Paused = false;
+    bool HasText = false;  // there is something to read
+    std::string Title;     // the book's title, else the document's file name (UTF-8)
+    std::string Author;    // the book's author where known (UTF-8)
+};
+
 // What the main window needs of one player window. The program's entry point adapts the real
 // player window to it; main window tests use a fake.
 class PlayerWindow {
@@ -37,6 +46,18 @@ class PlayerWindow {
     virtual bool HasUnsavedChanges() const = 0;
     // The window as the engine controller knows it (its holder identity).
     virtual SpeechHolder* Holder() = 0;
+    // The reading buttons' state and what the window reads.
+    virtual PlayerReading Reading() const = 0;
+    // The pause button put down or up, and the stop button clicked, as by the user.
+    virtual void PauseReading(bool down) = 0;
+    virtual void StopReading() = 0;
+    // Moves one paragraph down (or up) from the place being read, or the caret when nothing
+    // is read, and reads on from there.
+    virtual void ReadNextParagraph(bool forward) = 0;
+    // Brings the window to the front and gives it the focus.
+    virtual void Raise() = 0;
+    // Whether the window is the active one.
+    virtual bool IsActive() const = 0;
 
   private:
     static uint64_t NextId() {

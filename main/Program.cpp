@@ -2,9 +2,12 @@
 
 #include "dialogs/AccessibleToggles.h"
 #include "dialogs/MessageBoxes.h"
+#include "dialogs/QtTranslations.h"
 #include "engine/EngineError.h"
 #include "main/CommandText.h"
 #include "main/FrmTalk.h"
+#include "main/MprisService.h"
+#include "main/PlayerMediaControl.h"
 #include "main/RunningCopy.h"
 #include "main/SettingsFile.h"
 #include "main/StartFile.h"
@@ -66,13 +69,18 @@ void CloseOnTerminationSignals(TFrmTalk& window) {
         sigaction(signal, &action, nullptr);
 }
 
+void PrepareApplication(QApplication& app, const QLocale& locale) {
+    InstallQtTranslations(app, locale);
+    app.setQuitOnLastWindowClosed(false);
+    app.setApplicationDisplayName(QStringLiteral("Синтезатор речи"));
+    InstallAccessibleToggles();
+}
+
 int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     std::signal(SIGPIPE, SIG_IGN);
     ChooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    app.setApplicationDisplayName(QStringLiteral("Синтезатор речи"));
-    InstallAccessibleToggles();
+    PrepareApplication(app);
     QtMessageBoxes boxes;
 
     const std::string executable = ExecutablePath();
@@ -110,6 +118,11 @@ int RunProgram(int argc, char** argv, const PlayerFactoryMaker& makePlayers) {
     // A copy that handed its file over ends at once.
     if (frmTalk.FormCreate()) {
         CloseOnTerminationSignals(frmTalk);
+        // Media keys and the desktop's media applet; without a session bus nothing is said.
+        PlayerMediaControl media(frmTalk, *players, [&frmTalk] { frmTalk.ShowClick(); });
+        MprisService mpris(media, QDBusConnection::sessionBus());
+        mpris.Register();
+        QObject::connect(&frmTalk, &TFrmTalk::Ticked, &mpris, &MprisService::Refresh);
         frmTalk.show();
         status = app.exec();
     }

@@ -2,8 +2,12 @@
 
 #include "main/PlayerFactory.h"
 
+#include <QLocale>
+
 #include <functional>
 #include <memory>
+
+class QApplication;
 
 namespace tovrin {
 
@@ -15,6 +19,11 @@ class TFrmTalk;
 // questions through the program's one message-box provider `boxes`.
 using PlayerFactoryMaker =
     std::function<std::unique_ptr<PlayerFactory>(PlayerHost& host, MessageBoxes& boxes)>;
+
+// The application as the program runs it: Qt's own texts in the user's language (Russian
+// where Qt has none for it), the program's name, switches announced as toggles, and no quitting
+// when the last window closes (the tray icon stays).
+void PrepareApplication(QApplication& app, const QLocale& locale = QLocale::system());
 
 // SIGTERM, SIGINT and SIGHUP close `window` without questions, from the event loop.
 void CloseOnTerminationSignals(TFrmTalk& window);

@@ -1,8 +1,10 @@
 #include "main/ViewFactory.h"
 
+#include "player/PlayerDocument.h"
 #include "player/TalkView.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <algorithm>
@@ -29,6 +31,34 @@ class ViewWindow final : public PlayerWindow {
     SpeechHolder* Holder() override { return holder_; }
     bool ConfirmClose() override { return !view_ || view_->ConfirmDiscard(); }
     bool HasUnsavedChanges() const override { return view_ && view_->HasUnsavedChanges(); }
+    PlayerReading Reading() const override {
+        if (!view_) return {};
+        const ReadingButtons buttons = view_->Session().Buttons();
+        PlayerReading reading{buttons.Play, buttons.Play && buttons.Pause,
+                              view_->Document().Size() > 0, view_->BookTitle(),
+                              view_->BookAuthor()};
+        if (reading.Title.empty())
+            reading.Title =
+                QFileInfo(QString::fromStdString(view_->DocName())).fileName().toStdString();
+        return reading;
+    }
+    void PauseReading(bool down) override {
+        if (view_) view_->PauseReading(down);
+    }
+    void StopReading() override {
+        if (view_) view_->StopReading();
+    }
+    void ReadNextParagraph(bool forward) override {
+        if (view_) view_->ReadNextParagraph(forward);
+    }
+    void Raise() override {
+        if (!view_) return;
+        if (view_->isMinimized()) view_->showNormal();
+        view_->show();
+        view_->raise();
+        view_->activateWindow();
+    }
+    bool IsActive() const override { return view_ && view_->isActiveWindow(); }
     TFrmView* View() const { return view_; }
     QMetaObject::Connection forgetting;
 

@@ -96,6 +96,16 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     bool ConfirmDiscard();
     bool HasUnsavedChanges() const;
 
+    // For the desktop's media controls (TalkViewMedia.cpp): the pause button put down or up
+    // and the stop button clicked, as by the user; one paragraph on or back from the place
+    // being read (else from the caret) and reading on from there; the book's title and author
+    // while the window shows the book they came with (else empty).
+    void PauseReading(bool down);
+    void StopReading();
+    void ReadNextParagraph(bool forward);
+    std::string BookTitle() const;
+    std::string BookAuthor() const;
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -188,6 +198,8 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     std::string docName_;
     DocumentOrigin origin_;
     std::string bookFile_;  // the book the document was converted from, if any
+    std::string bookTitle_;
+    std::string bookAuthor_;
     int32_t viewPos_ = 0;
     int32_t lockCount_ = 0;
     bool viewTalk_ = false;

@@ -306,6 +306,8 @@ bool TFrmView::LoadText(const std::string& fileName) {
         SetFileName(fileName);
         // A converted book is shown by its title and is never written over.
         bookFile_ = opened.IsBook ? fileName : std::string();
+        bookTitle_ = opened.IsBook ? opened.Title : std::string();
+        bookAuthor_ = opened.IsBook ? opened.Author : std::string();
         if (opened.IsBook && !opened.Title.empty())
             setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(opened.Title));
         if (document.UnmappedCharacters > 0)

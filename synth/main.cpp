@@ -1,6 +1,7 @@
 // The speech engine program: one window on the desktop, driven by the controller's messages,
 // speaking Russian through eSpeak NG to the wave device.
 
+#include "dialogs/QtTranslations.h"
 #include "platform/Desktop.h"
 #include "platform/DesktopHost.h"
 #include "platform/InstanceLock.h"
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    // The edit field's context menu is Qt's own.
+    tovrin::InstallQtTranslations(app);
     QtDispatcher dispatcher;
     std::unique_ptr<DesktopHost> host;
     std::unique_ptr<EspeakSynthesizer> synthesizer;

@@ -27,6 +27,22 @@ class FakePlayer : public PlayerWindow, public SpeechHolder {
         ++closeQuestions;
         return mayClose;
     }
+    PlayerReading Reading() const override { return reading; }
+    void PauseReading(bool down) override {
+        commands.push_back(down ? "pause" : "resume");
+        reading.Paused = reading.Reading && down;
+    }
+    void StopReading() override {
+        commands.push_back("stop");
+        reading.Reading = reading.Paused = false;
+    }
+    void ReadNextParagraph(bool forward) override {
+        commands.push_back(forward ? "next" : "previous");
+        reading.Reading = true;
+        reading.Paused = false;
+    }
+    void Raise() override { commands.push_back("raise"); }
+    bool IsActive() const override { return active; }
     bool IsPlayerWindow() const override { return true; }
     void PlayerPoll(const EngineState&) override {
         ++polls;
@@ -42,6 +58,9 @@ class FakePlayer : public PlayerWindow, public SpeechHolder {
     bool mayClose = true;
     bool modified = false;
     int closeQuestions = 0;
+    PlayerReading reading;
+    bool active = false;
+    std::vector<std::string> commands;  // the media commands, in order
     std::function<void()> onPoll;
 };
 

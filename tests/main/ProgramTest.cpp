@@ -8,6 +8,7 @@
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
 #include "tests/platform/Eventually.h"
+#include "tests/support/PrivateSessionBus.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
 
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +86,9 @@ class ProgramTest : public testing::Test {
         setenv("XDG_RUNTIME_DIR", test::MakeTempDir("runtime").c_str(), 1);
         setenv("XDG_CONFIG_HOME", test::MakeTempDir("config").c_str(), 1);
         root_ = test::MakeTempDir("program");
+        // No session bus unless a test brings its own: a program under test never shows up on
+        // the user's desktop bus.
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root_ + "/no-bus").c_str(), 1);
         fs::create_directories(root_ + "/app");
         fs::create_directory_symlink(test::BinaryDir() + "/ZalLib", root_ + "/app/ZalLib");
     }
@@ -282,6 +287,81 @@ TEST_F(ProgramTest, TheAlarmIsHeardAndTheSettingsAreWrittenAfterASignal) {
     // The alarm left its preset chosen: "Будильник" is the current one.
     EXPECT_EQ(settings.ReadString("TFrmTalk.TestRes_Items", "Item0"), "4");
     EXPECT_EQ(settings.ReadString("TFrmTalk.TestRes_Items", "Count"), "6");
+}
+
+// A D-Bus client (gdbus) talking to the media-player service of the program on `bus`: the
+// output of one call, empty when it failed.
+std::string MediaCall(const test::PrivateSessionBus& bus, const std::string& arguments) {
+    const std::string command = "gdbus call --address '" + bus.Address() +
+                                "' -d org.mpris.MediaPlayer2.tovrin -o /org/mpris/MediaPlayer2 " +
+                                arguments + " 2>/dev/null";
+    std::string output;
+    if (FILE* client = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (const size_t got = fread(buffer, 1, sizeof buffer, client))
+            output.append(buffer, got);
+        if (pclose(client) != 0) output.clear();
+    }
+    return output;
+}
+
+std::string MediaProperty(const test::PrivateSessionBus& bus, const std::string& name) {
+    return MediaCall(bus,
+                     "-m org.freedesktop.DBus.Properties.Get "
+                     "org.mpris.MediaPlayer2.Player " +
+                         name);
+}
+
+bool MediaStatusIs(const test::PrivateSessionBus& bus, const std::string& status) {
+    return Eventually([&] {
+        return MediaProperty(bus, "PlaybackStatus").find("'" + status + "'") != std::string::npos;
+    });
+}
+
+TEST_F(ProgramTest, MediaKeysDriveTheReadingOverTheSessionBus) {
+    test::PrivateSessionBus bus;
+    ASSERT_TRUE(bus.Ready());
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
+    const std::string program = Install("tovrin");
+    // Long paragraphs: the reading is still in the first one while the keys are pressed.
+    std::string first = "Первый абзац.";
+    std::string second = "Второй абзац.";
+    for (int i = 0; i < 40; ++i) {
+        first += " Слово за словом идёт первое чтение.";
+        second += " Слово за словом идёт второе чтение.";
+    }
+    std::ofstream(Folder("docs") + "/сказка.txt", std::ios::binary)
+        << Utf8ToWindows1251(first + "\r\n" + second + "\r\n");
+
+    // Started with a file, the program reads it at once.
+    Program running(program, {root_ + "/docs/сказка.txt"}, Folder("home"), ErrorFile("media"));
+    ASSERT_TRUE(MediaStatusIs(bus, "Playing")) << test::ReadWholeFile(ErrorFile("media"));
+    EXPECT_NE(MediaProperty(bus, "Metadata").find("'xesam:title': <'сказка.txt'>"),
+              std::string::npos)
+        << MediaProperty(bus, "Metadata");
+    EXPECT_NE(MediaProperty(bus, "CanPause").find("true"), std::string::npos);
+    ASSERT_NE(EngineText().find("Первый абзац."), std::string::npos) << EngineText();
+
+    MediaCall(bus, "-m org.mpris.MediaPlayer2.Player.Pause");
+    EXPECT_TRUE(MediaStatusIs(bus, "Paused"));
+    MediaCall(bus, "-m org.mpris.MediaPlayer2.Player.PlayPause");
+    EXPECT_TRUE(MediaStatusIs(bus, "Playing"));
+
+    // Next goes on with the following paragraph, from where the speech is.
+    MediaCall(bus, "-m org.mpris.MediaPlayer2.Player.Next");
+    EXPECT_TRUE(Eventually([] { return EngineText().find("Второй абзац.") != std::string::npos; }))
+        << EngineText();
+    EXPECT_TRUE(MediaStatusIs(bus, "Playing"));
+
+    MediaCall(bus, "-m org.mpris.MediaPlayer2.Player.Stop");
+    EXPECT_TRUE(MediaStatusIs(bus, "Stopped"));
+    EXPECT_NE(MediaProperty(bus, "CanPause").find("false"), std::string::npos);
+    MediaCall(bus, "-m org.mpris.MediaPlayer2.Player.PlayPause");
+    EXPECT_TRUE(MediaStatusIs(bus, "Playing"));
+
+    running.Signal(SIGTERM);
+    EXPECT_EQ(running.Exit(), 0);
+    EXPECT_TRUE(Eventually([&] { return MediaProperty(bus, "PlaybackStatus").empty(); }));
 }
 
 }  // namespace

@@ -116,5 +116,27 @@ TEST_F(BookWindowTest, ABadBookLeavesTheDocumentAsItWas) {
     EXPECT_TRUE(Status().endsWith("архив поврежден.")) << Status().toStdString();
 }
 
+// The desktop's media controls name the book by its title and author while it is shown; the
+// text saved from it, or another document, is named by its file.
+TEST_F(BookWindowTest, TheBooksTitleAndAuthorGoWithTheBookOnly) {
+    const std::string path = Copy("lighthouse.fb2");
+    ASSERT_TRUE(view_->LoadText(path));
+    const std::optional<Book> book = ConvertBook(test::ReadWholeFile(path));
+    ASSERT_TRUE(book);
+    ASSERT_FALSE(book->Author.empty());
+    EXPECT_EQ(view_->BookTitle(), "Фонарщик с Сухого острова");
+    EXPECT_EQ(view_->BookAuthor(), book->Author);
+
+    SaveAs(folder_ + "/lighthouse.txt");
+    EXPECT_EQ(view_->BookTitle(), "");
+    EXPECT_EQ(view_->BookAuthor(), "");
+
+    ASSERT_TRUE(view_->LoadText(path));
+    EXPECT_EQ(view_->BookTitle(), "Фонарщик с Сухого острова");
+    ASSERT_TRUE(view_->LoadText(folder_ + "/lighthouse.txt"));
+    EXPECT_EQ(view_->BookTitle(), "");
+    EXPECT_EQ(view_->BookAuthor(), "");
+}
+
 }  // namespace
 }  // namespace tovrin

@@ -332,7 +332,8 @@ TEST_F(TalkViewTest, ATextThatLooksLikeADictionaryRequestIsSpokenAsText) {
     EXPECT_TRUE(host_.dictionaryRequests.empty());
     // The analysis reads these short flush lines a paragraph each; the first still goes out
     // as text, not as a request.
-    ASSERT_EQ(host_.spoken.size(), 3u);
+    ASSERT_EQ(host_.spoken.size(), 3u) << view_->Caret() << " " << host_.busy << host_.holder
+                                       << Reading() << Status().toStdString();
     EXPECT_EQ(host_.spoken[0].find(" {TALKSERVCMD}\r\n"), 0u);
     EXPECT_EQ(host_.spoken[1].find("{IntelDictionary}"), 0u);
 }
@@ -397,6 +398,49 @@ TEST_F(TalkViewTest, LoadingReplacesTheDocumentOnlyWhenTheFileWasRead) {
     editor->textCursor().insertText("Ж");
     EXPECT_EQ(view_->findChild<QLabel*>("StatusModified")->text(), "Modified");
     EXPECT_EQ(view_->Document().Bytes(), "\x86" + dos) << "Ж typed is stored as a DOS byte";
+}
+
+// The desktop's media keys: pause, resume and stop as the buttons do, and a paragraph on or
+// back from where the speech is (not where the caret was left), reading on from there.
+TEST_F(TalkViewTest, MediaKeysPauseStopAndMoveAParagraphFromTheSpeech) {
+    Load(W("Первый абзац.\r\n\r\nВторой абзац.\r\n\r\nТретий абзац.\r\n\r\nЧетвёртый.\r\n"));
+    // Where the portion last sent to the engine starts.
+    const auto lastSent = [this] { return host_.spoken.back().substr(0, 10); };
+    view_->ClickPlay();
+    view_->PauseReading(true);
+    EXPECT_TRUE(host_.paused);
+    EXPECT_TRUE(Button("BtnPause")->isChecked());
+    view_->PauseReading(false);
+    EXPECT_FALSE(host_.paused);
+    EXPECT_FALSE(Button("BtnPause")->isChecked());
+    EXPECT_TRUE(Reading());
+
+    // The first paragraph heard, the speech is halfway through the second; the caret stayed
+    // at the top.
+    host_.busy = false;
+    host_.Tick();
+    ASSERT_EQ(lastSent(), W("Второй абз"));
+    host_.progress = {0, 100, 50};
+    host_.Tick();
+    ASSERT_EQ(view_->Caret(), 0);
+    view_->ReadNextParagraph(true);
+    EXPECT_TRUE(Reading());
+    EXPECT_EQ(lastSent(), W("Третий абз"));
+
+    // Halfway through the third paragraph, back goes to its start.
+    host_.progress = {0, 100, 50};
+    host_.Tick();
+    view_->ReadNextParagraph(false);
+    EXPECT_TRUE(Reading());
+    EXPECT_EQ(lastSent(), W("Третий абз"));
+
+    view_->StopReading();
+    EXPECT_FALSE(Reading());
+    EXPECT_FALSE(host_.busy);
+    // Not reading: a move starts from the caret.
+    view_->SetCaret(0);
+    view_->ReadNextParagraph(true);
+    EXPECT_EQ(lastSent(), W("Второй абз"));
 }
 
 }  // namespace

@@ -22,13 +22,13 @@ class QCheckBox;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
-class QTabWidget;
 class QTimer;
 class QToolButton;
 
 namespace tovrin {
 
 class InstanceLock;
+class PageTabs;
 class SpeakFileRequests;
 
 // What the main window is given by the program's entry point (tests give their own).
@@ -163,6 +163,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool PlayersAgreeToClose();
     void showEvent(QShowEvent* event) override;
 
@@ -172,6 +173,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
                      void (TFrmTalk::*handler)());
     void BuildSwitches();
     void BuildPages();
+    void FitToCaptions();
     void ConnectPages();
     void BuildMenu();
     QDateTime Now() const;
@@ -236,7 +238,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QToolButton* btnPlayer_ = nullptr;
     QToolButton* btnSpy_ = nullptr;
     QToolButton* btnPause_ = nullptr;
-    QTabWidget* pageControl_ = nullptr;
+    PageTabs* pageControl_ = nullptr;
     TVoicePage* voice_ = nullptr;
     TImagePage* image_ = nullptr;
     TTextPage* text_ = nullptr;

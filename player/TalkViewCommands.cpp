@@ -207,8 +207,10 @@ void TFrmView::ShortTalkClick() {
 
 void TFrmView::ShowSetupDialog(bool shown) {
     if (!setupDialog_) return;
-    if (shown && !setupDialog_->Widget()->isVisible()) PlaceSetupDialog();
+    const bool opening = shown && !setupDialog_->Widget()->isVisible();
+    if (opening) PlaceSetupDialog();
     setupDialog_->Widget()->setVisible(shown);
+    if (opening) PlaceSetupDialog();  // now that its frame is known
     WriteSetup();
     controls_.shortTalk->setChecked(options_.ReadingType == 1);
     shortTalk_ = controls_.shortTalk->isChecked();

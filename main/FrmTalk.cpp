@@ -156,6 +156,7 @@ void TFrmTalk::BuildActions() {
     itemPause_->setIconVisibleInMenu(false);
     itemVisible_ = Command("ItemVisible", QStringLiteral("..."), QStringLiteral("Окно синтезатора"),
                            true, &TFrmTalk::BtnVisibleClick);
+    itemVisible_->setIconText(QStringLiteral("..."));  // the derived short text drops dots
     itemNewClient_ =
         Command("N9", QStringLiteral("Открыть плеер ..."), {}, false, &TFrmTalk::NewClient);
     itemShow_ = Command("ItemShow", QStringLiteral("Показать"),

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -33,7 +34,8 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FrmView"));
     setAccessibleName(QStringLiteral("Плеер"));
-    resize(613, 482);
+    // Its usual size, but no larger than the screen (a large scale leaves a small screen).
+    resize(QSize(613, 482).boundedTo(screen()->availableGeometry().size()));
     InstallAccessibleToggles();
 
     auto* central = new QWidget(this);

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -92,7 +93,7 @@ BoxButton QtMessageBoxes::Show(QWidget* parent, BoxKind kind, const QString& tex
     if (unseen) return defaultButton;
 
     QMessageBox box(ToIcon(kind), QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::NoButton, parent);
+                    QMessageBox::NoButton, DialogOwner(parent));
     for (BoxButton button : buttons)
         box.addButton(ToStandard(button));
     box.setDefaultButton(ToStandard(defaultButton));
@@ -184,7 +185,7 @@ void ScriptedMessageBoxes::ShowModal(QDialog& dialog) {
 
 QString QtMessageBoxes::ChooseFile(QWidget* parent, const FileChoice& choice) {
     if (RunsOffscreen()) return QString();
-    QFileDialog dialog(parent, choice.Title, choice.Folder, choice.Filter);
+    QFileDialog dialog(DialogOwner(parent), choice.Title, choice.Folder, choice.Filter);
     // The widget dialog behaves alike on every desktop; overwriting is asked by the caller.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(choice.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -196,14 +197,14 @@ QString QtMessageBoxes::ChooseFile(QWidget* parent, const FileChoice& choice) {
 
 bool QtMessageBoxes::ChoosePrinter(QWidget* parent, QPrinter& printer) {
     if (RunsOffscreen()) return false;
-    QPrintDialog dialog(&printer, parent);
+    QPrintDialog dialog(&printer, DialogOwner(parent));
     return Run(dialog);
 }
 
 bool QtMessageBoxes::ChooseFont(QWidget* parent, QFont& font) {
     if (RunsOffscreen()) return false;
     const QFont start = FontDialogStart(font);
-    QFontDialog dialog(start, parent);
+    QFontDialog dialog(start, DialogOwner(parent));
     dialog.setOption(QFontDialog::DontUseNativeDialog);
     if (!Run(dialog)) return false;
     font = FontAfterDialog(font, start, dialog.selectedFont());
@@ -212,7 +213,7 @@ bool QtMessageBoxes::ChooseFont(QWidget* parent, QFont& font) {
 
 bool QtMessageBoxes::ChooseColor(QWidget* parent, QColor& color) {
     if (RunsOffscreen()) return false;
-    QColorDialog dialog(color, parent);
+    QColorDialog dialog(color, DialogOwner(parent));
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     if (!Run(dialog) || !dialog.selectedColor().isValid()) return false;
     color = dialog.selectedColor();
@@ -253,6 +254,11 @@ bool ScriptedMessageBoxes::ChooseColor(QWidget*, QColor& color) {
     color = colors.front();
     colors.pop_front();
     return true;
+}
+
+QWidget* DialogOwner(QWidget* parent) {
+    if (parent != nullptr) return parent->window();
+    return QApplication::activeWindow();
 }
 
 void ShowErrorBox(MessageBoxes& boxes, QWidget* parent, const QString& text) {

@@ -153,6 +153,10 @@ class ScriptedMessageBoxes final : public MessageBoxes {
     std::vector<Open*> open_;  // innermost last
 };
 
+// The window a box or dialog opens over (and is centred on): the window of `parent`, else the
+// active window.
+QWidget* DialogOwner(QWidget* parent);
+
 // An error box with one OK button.
 void ShowErrorBox(MessageBoxes& boxes, QWidget* parent, const QString& text);
 

@@ -4,6 +4,7 @@
 #include "main/CommandText.h"
 #include "main/ControlNames.h"
 #include "main/EventPage.h"
+#include "main/PageTabs.h"
 #include "main/RunningCopy.h"
 #include "main/SpeakFileRequests.h"
 #include "main/StartFile.h"
@@ -18,16 +19,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QSystemTrayIcon>
-#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -37,7 +41,6 @@ namespace {
 
 constexpr int kClientWidth = 162;
 constexpr int kClientHeight = 437;
-constexpr int kSwitchPanelHeight = 58;
 constexpr int kPollIntervalMs = 100;
 constexpr const char* kUnknownError = "Unknown error";
 
@@ -96,13 +99,16 @@ TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QW
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
     client_ = new QWidget(this);
     setCentralWidget(client_);
+    auto* column = new QVBoxLayout(client_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     BuildActions();
     BuildSwitches();
     BuildPages();
     BuildMenu();
+    FitToCaptions();
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { menu_->popup(mapToGlobal(at)); });
@@ -151,6 +157,7 @@ void TFrmTalk::BuildActions() {
     itemPause_->setIconVisibleInMenu(false);
     itemVisible_ = Command("ItemVisible", QStringLiteral("..."), QStringLiteral("Окно синтезатора"),
                            true, &TFrmTalk::BtnVisibleClick);
+    itemVisible_->setIconText(QStringLiteral("..."));  // the derived short text drops dots
     itemNewClient_ =
         Command("N9", QStringLiteral("Открыть плеер ..."), {}, false, &TFrmTalk::NewClient);
     itemShow_ = Command("ItemShow", QStringLiteral("Показать"),
@@ -162,42 +169,55 @@ void TFrmTalk::BuildActions() {
                 false, &TFrmTalk::ExitClick);
 }
 
+// Two rows of switches in three columns (wide, wide, narrow), each as wide as its caption
+// needs at least.
 void TFrmTalk::BuildSwitches() {
     auto* panel = new QWidget(client_);
     panel->setObjectName(QStringLiteral("PnlTalkAction"));
-    panel->setGeometry(0, 0, kClientWidth, kSwitchPanelHeight);
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(2, 4, 2, 3);
+    grid->setSpacing(1);
+    grid->setColumnStretch(0, 65);
+    grid->setColumnStretch(1, 65);
+    grid->setColumnStretch(2, 25);
+    client_->layout()->addWidget(panel);
     QFont bold = font();
     bold.setBold(true);
 
-    auto toggle = [&](const char* name, QAction* command, const QString& accessible, QRect place) {
+    const auto place = [&](QWidget* button, int row, int column) {
+        button->setFont(bold);
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        button->setMinimumHeight(std::max(25, button->sizeHint().height()));
+        grid->addWidget(button, row, column);
+    };
+    auto toggle = [&](const char* name, QAction* command, const QString& accessible, int row,
+                      int column) {
         auto* button = new ToggleButton(panel);
         button->setDefaultAction(command);
         Name(button, name, accessible);
-        button->setFont(bold);
-        button->setGeometry(place);
+        place(button, row, column);
         return button;
     };
-    btnRun_ = toggle("BtnRun", itemRun_, kRunCaption, QRect(2, 4, 65, 25));
-    btnPlayer_ = toggle("BtnPlayer", itemPlayer_, QStringLiteral("Плеер"), QRect(2, 30, 65, 25));
-    btnSpy_ = toggle("BtnSpy", itemSpy_, QStringLiteral("Шпион"), QRect(68, 30, 65, 25));
-    btnPause_ = toggle("BtnPause", itemPause_, QStringLiteral("Пауза"), QRect(134, 30, 25, 25));
-    btnVisible_ = toggle("BtnVisible", itemVisible_, QStringLiteral("..."), QRect(134, 4, 25, 25));
+    btnRun_ = toggle("BtnRun", itemRun_, kRunCaption, 0, 0);
+    btnPlayer_ = toggle("BtnPlayer", itemPlayer_, QStringLiteral("Плеер"), 1, 0);
+    btnSpy_ = toggle("BtnSpy", itemSpy_, QStringLiteral("Шпион"), 1, 1);
+    btnPause_ = toggle("BtnPause", itemPause_, QStringLiteral("Пауза"), 1, 2);
+    btnVisible_ = toggle("BtnVisible", itemVisible_, QStringLiteral("..."), 0, 2);
     btnVisible_->setAccessibleDescription(QStringLiteral("Окно синтезатора"));
 
     // A push button cannot show an action: it triggers the one the menu shows.
     btnNewClient_ = new QPushButton(QStringLiteral("&Текст"), panel);
     Name(btnNewClient_, "BtnNewClient", QStringLiteral("Текст"));
-    btnNewClient_->setFont(bold);
-    btnNewClient_->setGeometry(68, 4, 65, 25);
+    place(btnNewClient_, 0, 1);
     btnNewClient_->setDefault(true);
     connect(btnNewClient_, &QPushButton::clicked, itemNewClient_, &QAction::trigger);
 }
 
 void TFrmTalk::BuildPages() {
-    pageControl_ = new QTabWidget(client_);
+    pageControl_ = new PageTabs(client_);
     pageControl_->setObjectName(QStringLiteral("PageControl"));
-    pageControl_->setGeometry(0, kSwitchPanelHeight, kClientWidth,
-                              kClientHeight - kSwitchPanelHeight);
+    client_->layout()->addWidget(pageControl_);
+    static_cast<QVBoxLayout*>(client_->layout())->setStretchFactor(pageControl_, 1);
     voice_ = new TVoicePage(pageControl_);
     image_ = new TImagePage(pageControl_, *setup_.Boxes);
     text_ = new TTextPage(pageControl_);
@@ -211,6 +231,33 @@ void TFrmTalk::BuildPages() {
     formVisible_->setChecked(true);
     MakeValueHolder(*formVisible_);
     ConnectPages();
+}
+
+// The window keeps its fixed size, but no smaller than its captions need in the present font:
+// every control of every page at least as wide as its text, and the title with the title
+// bar's icon and three buttons beside it.
+void TFrmTalk::FitToCaptions() {
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const int title = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 4 * titleBar;
+    QLayout* column = client_->layout();
+    column->activate();
+    const int width = std::max({kClientWidth, title, column->minimumSize().width()});
+    const int height = std::max(kClientHeight, column->totalHeightForWidth(width));
+    setFixedSize(width, std::max(height, column->minimumSize().height()));
+}
+
+// Enter that no control took clicks the default button, as it does in a dialog; a control
+// that uses Enter itself (a text of several lines, an open list) keeps it.
+void TFrmTalk::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        btnNewClient_->isEnabled()) {
+        btnNewClient_->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TFrmTalk::BuildMenu() {

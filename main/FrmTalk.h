@@ -22,13 +22,13 @@ class QCheckBox;
 class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
-class QTabWidget;
 class QTimer;
 class QToolButton;
 
 namespace tovrin {
 
 class InstanceLock;
+class PageTabs;
 class SpeakFileRequests;
 
 // What the main window is given by the program's entry point (tests give their own).
@@ -167,6 +167,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool PlayersAgreeToClose();
     void showEvent(QShowEvent* event) override;
 
@@ -176,6 +177,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
                      void (TFrmTalk::*handler)());
     void BuildSwitches();
     void BuildPages();
+    void FitToCaptions();
     void ConnectPages();
     void BuildMenu();
     QDateTime Now() const;
@@ -240,7 +242,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QToolButton* btnPlayer_ = nullptr;
     QToolButton* btnSpy_ = nullptr;
     QToolButton* btnPause_ = nullptr;
-    QTabWidget* pageControl_ = nullptr;
+    PageTabs* pageControl_ = nullptr;
     TVoicePage* voice_ = nullptr;
     TImagePage* image_ = nullptr;
     TTextPage* text_ = nullptr;

@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextOption>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -90,10 +92,13 @@ void TImagePage::BuildModel(QWidget* panel, QVBoxLayout* layout) {
     editorSetup_ = new QTextEdit(pnlPlayerSetup_);
     Name(editorSetup_, "EditorSetup", QStringLiteral("Образец текста"));
     editorSetup_->setReadOnly(true);
-    editorSetup_->setAlignment(Qt::AlignCenter);
     editorSetup_->setPlainText(
         QStringLiteral("текст\nальтернативной\nкодировки\nMs-Dos\n\nтекст\nрусской\nкодовой\n"
                        "страницы\nWindows"));
+    // Every line centred, whatever text or font the sample shows later.
+    QTextOption centred = editorSetup_->document()->defaultTextOption();
+    centred.setAlignment(Qt::AlignHCenter);
+    editorSetup_->document()->setDefaultTextOption(centred);
     model->addWidget(editorSetup_, 1);
     layout->addWidget(pnlPlayerSetup_, 1);
 }

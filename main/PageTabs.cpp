@@ -127,6 +127,10 @@ QSize PageTabs::minimumSizeHint() const {
     return {width, PlaceTabs(width, false).Height + std::max(0, page.height())};
 }
 
+int PageTabs::heightForWidth(int width) const {
+    return PlaceTabs(width, false).Height + std::max(0, pages_->minimumSizeHint().height());
+}
+
 QSize PageTabs::sizeHint() const {
     int all = 0;
     for (auto* tab : tabs_)

@@ -37,6 +37,8 @@ class PageTabs : public QWidget {
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
   signals:
     void currentChanged(int index);

@@ -91,6 +91,11 @@ void TVoicePage::BuildPhrase(QWidget* panel) {
     testEdit_ = Edit(panel, "TestEdit", QStringLiteral("Тест произношения"));
     testEdit_->setMaxLength(30);
     testEdit_->setText(QStringLiteral("Тест произношения"));
+    // Wide enough for the phrase it starts with (its hint is room for 17 "x").
+    const QFontMetrics metrics = testEdit_->fontMetrics();
+    testEdit_->setMinimumWidth(testEdit_->sizeHint().width() -
+                               17 * metrics.horizontalAdvance(QLatin1Char('x')) +
+                               metrics.horizontalAdvance(testEdit_->text()) + 2);
     testBtn_ = PictureButton(panel, "TestBtn", QStringLiteral("Тест"), QStyle::SP_MediaPlay);
     auto* phrase = new QHBoxLayout;
     phrase->addWidget(testEdit_, 1);

@@ -1,9 +1,9 @@
 #include "player/PlayerControls.h"
 
 #include "dialogs/AccessibleToggles.h"
+#include "player/PanelFlow.h"
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -102,9 +103,7 @@ QWidget* AddPanel(QWidget* toolBar, const char* name, const QString& accessibleN
     auto* panel = new QWidget(toolBar);
     panel->setObjectName(QString::fromLatin1(name));
     panel->setAccessibleName(accessibleName);
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
+    new PanelFlow(panel, 2);
     return panel;
 }
 
@@ -266,19 +265,24 @@ void LayOutPanels(const PlayerControls& c, int clientWidth) {
     c.pnlFont->setVisible(c.setFont->isChecked());
     c.toolBar->setVisible(c.setEditor->isChecked() || c.setPlayer->isChecked() ||
                           c.setFont->isChecked());
-    // Left to right with 2 pixels between; a panel that does not fit starts a new row.
-    const int rowHeight = c.pnlEditor->sizeHint().height();
-    int x = 0;
-    int y = 0;
+    // Left to right with 2 pixels between; a panel that does not fit starts a new row, and a
+    // panel wider than the window wraps its own buttons onto more rows.
+    const int width = std::max(clientWidth, 1);
+    const int lineHeight = c.pnlEditor->sizeHint().height();
+    int x = 0, y = 0, rowHeight = lineHeight;
     for (QWidget* panel : {c.pnlEditor, c.pnlPlayer, c.pnlFont}) {
         if (panel->isHidden()) continue;
-        const int panelWidth = panel->sizeHint().width();
-        if (panel != c.pnlEditor && clientWidth < x + panelWidth + 2) {
+        const int fullWidth = panel->sizeHint().width();
+        if (panel != c.pnlEditor && width < x + fullWidth + 2) {
             y += rowHeight + 2;
             x = 0;
+            rowHeight = lineHeight;
         }
-        panel->setGeometry(x, y, panelWidth, rowHeight);
+        const int panelWidth = std::min(fullWidth, width);
+        const int panelHeight = panel->layout()->heightForWidth(panelWidth);
+        panel->setGeometry(x, y, panelWidth, panelHeight);
         x += panelWidth + 2;
+        rowHeight = std::max(rowHeight, panelHeight);
     }
     c.toolBar->setFixedHeight(y + rowHeight);
 }

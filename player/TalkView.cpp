@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -34,7 +35,8 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     setObjectName(QStringLiteral("FrmView"));
     // Named as its caption says, with the document's name, so windows can be told apart.
     connect(this, &QWidget::windowTitleChanged, this, &QWidget::setAccessibleName);
-    resize(613, 482);
+    // Its usual size, but no larger than the screen (a large scale leaves a small screen).
+    resize(QSize(613, 482).boundedTo(screen()->availableGeometry().size()));
     InstallAccessibleToggles();
 
     auto* central = new QWidget(this);

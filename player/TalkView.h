@@ -145,6 +145,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void BtnSetupClick(QAction* sender);
     void ShortTalkClick();
     void ShowSetupDialog(bool shown);
+    void PlaceSetupDialog();
     // Loads the options into the options dialog, which must exist.
     void WriteSetup();
     void EditorLock(bool on);

@@ -207,7 +207,10 @@ void TFrmView::ShortTalkClick() {
 
 void TFrmView::ShowSetupDialog(bool shown) {
     if (!setupDialog_) return;
+    const bool opening = shown && !setupDialog_->Widget()->isVisible();
+    if (opening) PlaceSetupDialog();
     setupDialog_->Widget()->setVisible(shown);
+    if (opening) PlaceSetupDialog();  // now that its frame is known
     WriteSetup();
     controls_.shortTalk->setChecked(options_.ReadingType == 1);
     shortTalk_ = controls_.shortTalk->isChecked();
@@ -226,10 +229,18 @@ void TFrmView::AttachSetupDialog(std::unique_ptr<PlayerSetupDialog> dialog) {
     // It takes the window's colour and font, as the find dialog does.
     widget->setPalette(palette());
     widget->setFont(font());
-    widget->move(editor_->mapToGlobal(QPoint(editor_->width() - widget->width() - 4, 0)));
     WriteSetup();
     setupDialog_->EnableReadingType(DocKind() != kDocKindDictionary);
     UpdatePlayer();
+}
+
+// At the editor's top right, where the window stands when the dialog opens.
+void TFrmView::PlaceSetupDialog() {
+    QWidget* widget = setupDialog_->Widget();
+    if (!widget->testAttribute(Qt::WA_WState_Created)) widget->adjustSize();
+    const QSize frame = widget->frameGeometry().size();
+    const QPoint corner = editor_->mapToGlobal(QPoint(editor_->width(), 0));
+    widget->move(corner.x() - frame.width(), corner.y());
 }
 
 void TFrmView::SetupConfirmed() {

@@ -1,5 +1,6 @@
 // The find dialog against a plain document, and the about box against a made-up memory status.
 
+#include "dialogs/MessageBoxes.h"
 #include "dialogs/Reabout.h"
 #include "dialogs/TalkFind.h"
 
@@ -166,6 +167,19 @@ TEST(AboutBoxTest, ShowsTheMemoryStatusOnce) {
     box.show();
     ok->click();
     EXPECT_FALSE(box.isVisible());
+}
+
+// A box asked for by any control opens over that control's window (Qt centres it there); one
+// asked for by no window opens over the active one.
+TEST(DialogOwnerTest, IsTheWindowOfTheAskingControlOrTheActiveWindow) {
+    QWidget window;
+    auto* inner = new QWidget(&window);
+    auto* control = new QLineEdit(inner);
+    EXPECT_EQ(DialogOwner(control), &window);
+    EXPECT_EQ(DialogOwner(&window), &window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    EXPECT_EQ(DialogOwner(nullptr), QApplication::activeWindow());
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include "text/CodePages.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/engine/FakeEngine.h"
+#include "main/PageTabs.h"
 #include "tests/main/FakePlayers.h"
+#include "tests/support/CaptionFit.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAccessible>
@@ -19,11 +21,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QTimeEdit>
 #include <QToolButton>
 
@@ -269,6 +278,70 @@ TEST_F(FrmTalkTest, EachSwitchAndItsMenuItemAreOneCommand) {
     Item("N9")->trigger();
     EXPECT_EQ(players_.Count(), before + 2);
     EXPECT_TRUE(boxes_.texts.empty());
+}
+
+// Every page's captions are whole in the platform's font, the tabs wrap onto rows inside the
+// window, the title has room, and the look's sample text stands centred.
+TEST_F(FrmTalkTest, TheWindowGrowsToItsCaptionsAndItsTabsWrap) {
+    Start();
+    auto* tabs = Child<PageTabs>("PageControl");
+    ASSERT_EQ(tabs->count(), 4);
+    const char* pages[] = {"TabVoice", "TabImage", "TabText", "TabShutDown"};
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QApplication::processEvents();
+        EXPECT_EQ(tabs->currentWidget()->objectName(), pages[i]);
+        EXPECT_EQ(test::CutCaptions(*frm_), std::vector<std::string>{}) << pages[i];
+        const QRect tab = tabs->tabButton(i)->geometry();
+        EXPECT_LE(tabs->mapTo(frm_.get(), tab.topRight()).x(), frm_->width() - 1);
+    }
+    tabs->setCurrentIndex(0);
+    auto* phrase = Child<QLineEdit>("TestEdit");
+    phrase->setCursorPosition(0);
+    const int start = phrase->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+    phrase->setCursorPosition(int(phrase->text().size()));
+    EXPECT_GE(phrase->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(),
+              start + phrase->fontMetrics().horizontalAdvance(phrase->text()) - 1)
+        << "the test phrase is shown whole";
+    QFont bold = frm_->font();
+    bold.setBold(true);
+    EXPECT_GT(frm_->width(), QFontMetrics(bold).horizontalAdvance(frm_->windowTitle()));
+    // A larger font makes a larger window, and its captions whole still.
+    QFont large = QApplication::font();
+    large.setPointSize(large.pointSize() * 2);
+    QApplication::setFont(large);
+    MakeWindow();
+    Start();
+    QApplication::setFont(QFont());
+    Child<PageTabs>("PageControl")->setCurrentIndex(3);
+    QApplication::processEvents();
+    EXPECT_EQ(test::CutCaptions(*frm_), std::vector<std::string>{});
+
+    Child<PageTabs>("PageControl")->setCurrentIndex(1);
+    QApplication::processEvents();
+    auto* sample = Child<QTextEdit>("EditorSetup");
+    const QTextBlock first = sample->document()->begin();
+    const QRectF line = first.layout()->lineAt(0).naturalTextRect();
+    const qreal room = sample->document()->textWidth() - 2 * sample->document()->documentMargin();
+    EXPECT_GT(line.left(), 0);
+    EXPECT_NEAR(line.left(), room - line.right(), 2.0) << "centred";
+}
+
+// Enter clicks the default button where no control takes it: on the window, in a one-line
+// field, on a switch; a text of several lines keeps its Enter.
+TEST_F(FrmTalkTest, EnterOpensAPlayerUnlessAControlUsesIt) {
+    Start();
+    const size_t before = players_.Count();
+    QTest::keyClick(frm_.get(), Qt::Key_Return);
+    QTest::keyClick(Child<QLineEdit>("TestEdit"), Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(Button("BtnSpy"), Qt::Key_Return);
+    EXPECT_EQ(players_.Count(), before + 3);
+    Child<PageTabs>("PageControl")->setCurrentIndex(1);
+    auto* note = new QPlainTextEdit(Child<QWidget>("PnlTalkAction"));
+    QTest::keyClick(note, Qt::Key_Return);
+    EXPECT_EQ(note->toPlainText(), "\n");
+    QTest::keyClick(frm_.get(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(players_.Count(), before + 3);
 }
 
 TEST_F(FrmTalkTest, SpeakFileMacrosOpenAPlayerEachFromTheEventLoop) {

@@ -9,6 +9,7 @@
 #include "player/PlayerSetupDialog.h"
 #include "tests/player/FakePlayerHost.h"
 #include "tests/player/QtApplication.h"
+#include "tests/support/CaptionFit.h"
 #include "tests/support/TestEnvironment.h"
 #include "text/CodePages.h"
 #include "text/TextFinder.h"
@@ -526,6 +527,31 @@ TEST_F(PlayerWindowTest, FontSizePanelsAndNames) {
     EXPECT_EQ(boxes_.texts.back(), "Поднапрячъся и сообразить самому");
 }
 
+// At the default width and at a narrow one every tool button is shown inside the window, and
+// the panels push the editor down rather than cover it; no caption of the window is cut.
+TEST_F(PlayerWindowTest, EveryToolButtonIsReachableAtNarrowWidths) {
+    Item("SetFontItem")->trigger();
+    for (int width : {613, 420, 200}) {
+        view_->resize(width, 400);
+        QApplication::processEvents();
+        int lowest = 0;
+        for (const char* panel : {"PnlEditor", "PnlPlayer", "PnlFont"}) {
+            for (QToolButton* button :
+                 view_->findChild<QWidget*>(panel)->findChildren<QToolButton*>()) {
+                const QRect place(button->mapTo(view_.data(), QPoint(0, 0)), button->size());
+                EXPECT_TRUE(button->isVisible()) << button->objectName().toStdString();
+                EXPECT_TRUE(view_->rect().contains(place))
+                    << button->objectName().toStdString() << " at width " << width;
+                lowest = std::max(lowest, place.bottom());
+            }
+        }
+        EXPECT_GT(Editor()->mapTo(view_.data(), QPoint(0, 0)).y(), lowest) << width;
+    }
+    view_->resize(613, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(test::CutCaptions(*view_), std::vector<std::string>{});
+}
+
 // The options dialog as the window sees it.
 class FakeSetupDialog : public PlayerSetupDialog {
   public:
@@ -563,6 +589,9 @@ TEST_F(PlayerWindowTest, ReadingModesTheOptionsDialogAndTheDictionaryShuffle) {
     EXPECT_TRUE(Item("ShortTalkItem")->isChecked());
     Item("SetupItem")->trigger();
     EXPECT_TRUE(setup.widget.isVisible());
+    // Over its window: its top right corner at the editor's.
+    const QPoint corner = Editor()->mapToGlobal(QPoint(Editor()->width(), 0));
+    EXPECT_EQ(setup.widget.frameGeometry().topRight(), corner - QPoint(1, 0));
     EXPECT_TRUE(Button("BtnSetup")->isChecked());
     EXPECT_EQ(setup.written.ReadingType, 1);
     // Confirmed with another code page: the same bytes, shown through its table.

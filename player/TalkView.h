@@ -191,7 +191,8 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     // The start of the spoken line within the portion being read.
     int32_t SpotOf(int32_t spoken) const;
     void RememberPlace() const;
-    // Before another document replaces this one: its place is kept, and forgotten here.
+    // Before another document replaces this one: its place is kept, and the window lets go of
+    // its key, its stop and its highlight.
     void LeaveDocument();
     void RestorePlace(const std::string& fileName);
     void RememberOnClose();

@@ -19,6 +19,7 @@
 #include <QToolButton>
 
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -164,6 +165,21 @@ TEST_F(ReadingPlaceWindowTest, ARewrittenFileOrOneReadToItsEndOpensAtItsStart) {
     EXPECT_FALSE(places_->Find(*KeyOfFile(book_)));
     Open(book_);
     EXPECT_EQ(view_->Caret(), 0);
+}
+
+TEST_F(ReadingPlaceWindowTest, ABookComesBackToItsPlaceByTheBookFile) {
+    // The book is copied so that its key is this test's own.
+    const std::string book = folder_ + "/lighthouse.fb2";
+    std::ifstream sample(TOVRIN_SAMPLES_DIR "/lighthouse.fb2", std::ios::binary);
+    Write(book, std::string(std::istreambuf_iterator<char>(sample), {}));
+    Open(book);
+    const int32_t middle = view_->Document().Size() / 2;
+    view_->SetCaret(middle);
+    const int32_t caret = view_->Caret();
+    Close();
+    ASSERT_TRUE(places_->Find(*KeyOfFile(book)));
+    Open(book);
+    EXPECT_EQ(view_->Caret(), caret);
 }
 
 TEST_F(ReadingPlaceWindowTest, TheWindowStateGoesToTheNextNewWindow) {

@@ -1,6 +1,7 @@
 // The player window with big documents: loading, typing, paragraph steps, a masked whole-word
-// search through the whole text, saving, the poll step with the caret following the speech, and
-// the shuffle of a big dictionary. Prints "name value unit" lines.
+// search through the whole text, saving, the poll step with the caret following the speech and
+// with the highlight of what is read, and the shuffle of a big dictionary. Prints "name value unit"
+// lines.
 
 #include "bench/RussianWords.h"
 #include "dialogs/MessageBoxes.h"
@@ -149,6 +150,31 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
     }
 
+    // Read on without the drag: each tick moves the highlight of the portion and its spoken
+    // line, and the window paints it. Thread CPU time of the tick and the painting after it,
+    // with the highlight and without.
+    const auto highlightTicks = [&](bool on) {
+        QAction* highlight = view.findChild<QAction*>("HighlightItem");
+        if (highlight->isChecked() != on) highlight->trigger();
+        view.findChild<QAction*>("StopItem")->trigger();
+        view.SetCaret(size / 3);
+        view.ClickPlay();
+        std::vector<double> times;
+        for (int i = 0; i < 2000; ++i) {
+            host.progress = {0, 1000, (i % 40) * 25};
+            host.busy = i % 40 != 39;
+            times.push_back(CpuMs([&] {
+                                host.Tick();
+                                QApplication::processEvents();
+                            }) *
+                            1000);
+            if (!host.busy) host.busy = true;
+        }
+        return times;
+    };
+    const std::vector<double> plainTicks = highlightTicks(false);
+    const std::vector<double> shownTicks = highlightTicks(true);
+
     // Shuffling a dictionary of 100,000 lines in the editor, as at the end of each pass.
     const std::string dictionary = WriteDictionary(folder, 100000);
     if (!view.LoadText(dictionary)) return 1;
@@ -170,6 +196,8 @@ int main(int argc, char** argv) {
     std::printf("save_50mb_ms %.0f ms\n", saveMs);
     std::printf("tick_ms_p50_50mb %.4f ms\n", Percentile(ticks, 50));
     std::printf("tick_ms_p99_50mb %.4f ms\n", Percentile(ticks, 99));
+    std::printf("highlight_tick_us_p99_50mb %.0f us\n", Percentile(shownTicks, 99));
+    std::printf("tick_without_highlight_us_p99_50mb %.0f us\n", Percentile(plainTicks, 99));
     std::printf("shuffle_100k_lines_ms %.0f ms\n", shuffleMs);
     return 0;
 }

@@ -2,16 +2,18 @@
 // document (the engine program started on the way) and after the shell hands the running
 // program a large document, how long the speech stops between a window's portions, what the
 // running program costs while nothing is read and how much memory a very large document
-// takes. Runs a copy of the program in a private folder beside a link to the built engine,
-// on a private desktop and configuration. Also how soon a 1 MB FB2 book is heard, the program
-// started with it and the running program handed it. Prints "name value unit" lines; with the
-// argument "fb2" only the book's figures.
+// takes, and how soon a book remembered near its end is heard again from there. Runs a copy of
+// the program in a private folder beside a link to the built engine, on a private desktop and
+// configuration. Also how soon a 1 MB FB2 book is heard, the program started with it and the
+// running program handed it. Prints "name value unit" lines; with the argument "fb2" only the
+// book's figures.
 #include "bench/BenchSupport.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -299,6 +301,35 @@ double ResidentWithLargeDocument(const Setup& setup) {
     return resident;
 }
 
+// A 10 MB book that the reading places remember at 90 %: the program started with it opens it
+// there and reads on from there.
+double ReopenRememberedToFirstAudio(const Setup& setup, const std::string& stateFolder) {
+    const std::string document = setup.root + "/remembered.txt";
+    const std::string text = tovrin::bench::MakeRussianDocument(10u << 20, 5);
+    std::ofstream(document, std::ios::binary) << text;
+    // The start of the first line past 90 %, as the window's buffer counts (the text's breaks
+    // are CR LF already).
+    const size_t caret = text.find("\r\n", text.size() / 10 * 9) + 2;
+    struct stat info {};
+    const std::string path = fs::canonical(document).string();
+    if (stat(path.c_str(), &info) != 0) return -1;
+    const long long modified = (long long)info.st_mtim.tv_sec * 1000000000 + info.st_mtim.tv_nsec;
+    fs::create_directories(stateFolder);
+    std::ofstream(stateFolder + "/places.json")
+        << "{\"format\": \"tovrin-reading-places\", \"version\": 1, \"documents\": [{\"path\": \""
+        << path << "\", \"size\": " << info.st_size << ", \"modified\": " << modified
+        << ", \"caret\": " << caret << ", \"top\": " << caret << "}]}\n";
+    WriteSettings(setup.program);
+    const auto start = Clock::now();
+    const pid_t pid = StartRecorded(setup, {document});
+    double delay = -1;
+    if (pid > 0 && WaitUntil([&] { return HasLoudSample(setup.Wav()); }, std::chrono::seconds(60)))
+        delay = MillisSince(start);
+    if (pid > 0) Stop(pid);
+    fs::remove(document);
+    return delay;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -307,6 +338,9 @@ int main(int argc, char** argv) {
     const std::string runtime = MakeTempDir("tovrin-bench-run");
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    // The reading places too stay private: each run starts without any.
+    const std::string state = root + "/state";
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const fs::path built = fs::read_symlink("/proc/self/exe").parent_path();
     fs::create_directories(root + "/app");
@@ -361,6 +395,7 @@ int main(int argc, char** argv) {
     const double openLarge = OpenLargeToFirstAudio(setup);
     const double portionGap = WindowPortionGap(setup);
     const double resident = ResidentWithLargeDocument(setup);
+    const double reopen = ReopenRememberedToFirstAudio(setup, state + "/tovrin");
     std::error_code ignored;
     fs::remove_all(root, ignored);
     fs::remove_all(runtime, ignored);
@@ -371,5 +406,6 @@ int main(int argc, char** argv) {
     std::printf("open_10mb_to_first_audio_ms %.1f ms\n", openLarge);
     std::printf("window_portion_gap_ms_p50 %.1f ms\n", portionGap);
     std::printf("rss_mb_50mb_document %.1f MB\n", resident);
+    std::printf("reopen_to_first_audio_ms %.1f ms\n", reopen);
     return 0;
 }

@@ -78,6 +78,8 @@ ViewFactory::~ViewFactory() {
 PlayerWindow* ViewFactory::CreatePlayer() {
     auto* view = new TFrmView(host_, nullptr, &boxes_);
     view->CreateSetupDialog();
+    // The user's reading places and the last player window's state.
+    view->KeepPlacesIn(&ReadingPlaces::User());
     auto& window = windows_.emplace_back(std::make_unique<ViewWindow>(view));
     ViewWindow* entry = window.get();
     entry->forgetting =

@@ -66,6 +66,7 @@ const Command kCommands[] = {
      "Место просмотра|Область текста или разговора", true},
     {&C::shortTalk, "ShortTalkItem", "По блокам", "Ctrl+J",
      "По блокам|Чтение по абзацам или по блокам", true},
+    {&C::highlight, "HighlightItem", "Под&светка читаемого", "", nullptr, true},
     {&C::setup, "SetupItem", "Плеер...", "Ctrl+T", "Настройка|Настройка плеера", true},
     {&C::wrap, "BtnWrap", "Перенос", "", "Перенос|Перенос текста на следующую строку", true},
     {&C::fontInc, "BtnFontInc", "Увеличить", "", "Увеличить|Увеличить размер шрифта", false},
@@ -227,6 +228,7 @@ void CreatePlayerActions(QMainWindow& window, PlayerControls& controls) {
         controls.*command.Field = NewAction(window, command);
     controls.setEditor->setChecked(true);
     controls.setPlayer->setChecked(true);
+    controls.highlight->setChecked(true);
 }
 
 void CreatePlayerPanels(QWidget& parent, PlayerControls& controls) {
@@ -251,7 +253,7 @@ void CreatePlayerMenus(QMainWindow& w, const PlayerControls& c) {
     AddMenu(w, "SearchMenu", QStringLiteral("По&иск"), {c.find, c.findRepeat, c.gotoTalk});
     AddMenu(w, "ControlMenu", QStringLiteral("&Управление"),
             {c.play, c.pause, c.stop, c.drag, nullptr, c.playClipBrd, nullptr, c.prev, c.back,
-             c.step, c.next, nullptr, c.viewTalk, c.shortTalk});
+             c.step, c.next, nullptr, c.viewTalk, c.shortTalk, c.highlight});
     AddMenu(w, "SetupMenu", QStringLiteral("&Настройка"),
             {c.setup, c.fontSel, c.bkColor, nullptr, c.wrap, c.fontInc, c.fontDec, c.fontBold,
              c.fontItalic, nullptr, c.setEditor, c.setPlayer, c.setFont});

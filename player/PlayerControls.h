@@ -43,6 +43,7 @@ struct PlayerControls {
     QAction* next = nullptr;
     QAction* viewTalk = nullptr;
     QAction* shortTalk = nullptr;
+    QAction* highlight = nullptr;
     // The font panel and the "Настройка" menu.
     QAction* setup = nullptr;
     QAction* wrap = nullptr;

@@ -8,6 +8,7 @@
 #include "player/PlayerEditor.h"
 #include "player/PlayerSetupDialog.h"
 #include "player/SoundExport.h"
+#include "player/SpeechHighlight.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,6 +78,9 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
 }
 
 TFrmView::~TFrmView() {
+    // Every way a window goes (closed by the user, by the program's end, by a signal) ends
+    // here: its place and state are kept first, while the session still tells where it is.
+    RememberOnClose();
     // The controller keeps a pointer to its holder and polls it; it must not outlive us.
     try {
         session_->Close();
@@ -108,6 +112,7 @@ void TFrmView::CreateEditor() {
     document_ = std::make_unique<PlayerDocument>(*editor_->document());
     pane_ = std::make_unique<EditorPane>(*this, *editor_, *editorBackground_, *document_, controls_,
                                          dialogs_, options_);
+    highlight_ = std::make_unique<SpeechHighlight>(*editor_, *document_);
     connect(editor_, &QPlainTextEdit::cursorPositionChanged, this,
             [this] { Guarded([this] { pane_->UpdateSelection(); }); });
     connect(editor_, &QPlainTextEdit::selectionChanged, this,
@@ -168,6 +173,7 @@ void TFrmView::ConnectReadingCommands() {
     for (QAction* reading : {c.play, c.pause, c.stop, c.drag})
         OnTriggered(reading, &TFrmView::BtnPlayerClick);
     OnTriggered(c.playClipBrd, [this] { PlayClipBrdClick(); });
+    OnTriggered(c.highlight, [this] { HighlightClick(); });
     for (QAction* move : {c.prev, c.back, c.step, c.next, c.viewTalk})
         OnTriggered(move, &TFrmView::BtnMoveClick);
     // A double click is one action of its own, not two toggles.
@@ -204,6 +210,7 @@ void TFrmView::ClickPlay() {
 
 void TFrmView::BtnPlayerClick(QAction* sender) {
     const PlayerControls& c = controls_;
+    const bool wasReading = session_->Reading();
     if (sender == c.play)
         session_->Play(c.play->isChecked());
     else if (sender == c.pause)
@@ -212,6 +219,12 @@ void TFrmView::BtnPlayerClick(QAction* sender) {
         session_->Stop();
     else if (sender == c.drag)
         session_->Drag(c.drag->isChecked());
+    if (sender == c.drag && session_->Reading()) {
+        dragMode_ = session_->Buttons().Drag;
+        dragPending_ = false;
+    }
+    FollowReading(wasReading);
+    if (sender == c.pause && session_->Buttons().Pause) RememberPlace();
     UpdatePlayer();
 }
 

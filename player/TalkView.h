@@ -5,6 +5,7 @@
 #include "player/EditorPane.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHost.h"
+#include "player/ReadingPlaces.h"
 #include "player/ReadingSession.h"
 #include "text/DictionaryLines.h"
 #include "text/DocumentFile.h"
@@ -16,6 +17,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -29,6 +31,7 @@ class MessageBoxes;
 class PlayerDocument;
 class PlayerEditor;
 class PlayerSetupDialog;
+class SpeechHighlight;
 class TFrmFind;
 
 // A player window: an editor holding one document, read aloud by its reading session through
@@ -55,7 +58,7 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void EditorFocus();
 
     bool IsPlayerWindow() const override { return true; }
-    void PlayerPoll(const EngineState& state) override { session_->Poll(state); }
+    void PlayerPoll(const EngineState& state) override;
 
     // The window's own options dialog; the window owns it from now on. Its OK button calls
     // SetupConfirmed.
@@ -105,6 +108,15 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void ReadNextParagraph(bool forward);
     std::string BookTitle() const;
     std::string BookAuthor() const;
+
+    // Keeps the reading places of the documents this window loads, and its own state, in
+    // `places` (nullptr: nothing is kept); the window takes the kept state at once.
+    void KeepPlacesIn(ReadingPlaces* places);
+    // What the window would keep for its document now (where the reading stopped, and the
+    // first offset in view), and the window state it would keep.
+    ReadingPlace CurrentPlace() const;
+    PlayerWindowState CurrentWindowState() const;
+    const SpeechHighlight& Highlight() const { return *highlight_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -185,6 +197,23 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     // A dictionary's reading type, hint and dialog, after the options were rebuilt.
     void ApplyDictionaryKind();
 
+    // Reading places and the window state (TalkViewPlaces.cpp).
+    // After a reading command or a poll: the highlight, and the place when the reading stopped
+    // (`finished`: at the end of the text) or paused.
+    void FollowReading(bool wasReading, bool finished = false);
+    // The start of the spoken line within the portion being read.
+    int32_t SpotOf(int32_t spoken) const;
+    void RememberPlace() const;
+    // Before another document replaces this one: its place is kept, and the window lets go of
+    // its key, its stop and its highlight.
+    void LeaveDocument();
+    void RestorePlace(const std::string& fileName);
+    void RememberOnClose();
+    void HighlightClick();
+    void ApplyWindowState(const PlayerWindowState& state);
+    int32_t TopOffset() const;
+    void ScrollToTop(int32_t top);
+
     // Runs a handler so that no exception leaves it: a failure is reported and stops reading.
     template <typename Handler>
     void Guarded(Handler handler);
@@ -214,6 +243,22 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     QPlainTextEdit* editorBackground_ = nullptr;
     std::unique_ptr<PlayerDocument> document_;
     std::unique_ptr<EditorPane> pane_;
+    std::unique_ptr<SpeechHighlight> highlight_;
+
+    // Where the reading places go, the loaded file's key, the last spoken offset, where the
+    // last reading stopped (kept while the caret stays where it was then), the view's top
+    // still to be applied once the window shows, and the drag mode the first reading takes.
+    ReadingPlaces* places_ = nullptr;
+    std::optional<DocumentKey> placeKey_;
+    int32_t spoken_ = 0;
+    struct StoppedAt {
+        int32_t CaretThen = 0;
+        ReadingPlace Place;
+    };
+    std::optional<StoppedAt> stopped_;
+    std::optional<int32_t> pendingTop_;
+    bool dragMode_ = false;
+    bool dragPending_ = false;
     std::unique_ptr<PlayerSetupDialog> setupDialog_;
     TFrmFind* findDialog_ = nullptr;
 };

@@ -92,6 +92,7 @@ void TFrmView::showEvent(QShowEvent* event) {
         SetPanelsClick(nullptr);
         UpdateEditor();
         EditorFocus();
+        if (pendingTop_) ScrollToTop(*pendingTop_);
     });
 }
 
@@ -315,6 +316,7 @@ bool TFrmView::LoadText(const std::string& fileName) {
         LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
         origin_ = DocumentOrigin(fileName, document);
         SetFileName(fileName);
+        RestorePlace(fileName);
         // A converted book is shown by its title and is never written over.
         bookFile_ = opened.IsBook ? fileName : std::string();
         bookTitle_ = opened.IsBook ? opened.Title : std::string();
@@ -338,6 +340,7 @@ void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const Docume
             controls_.play->setChecked(false);
             BtnPlayerClick(controls_.play);
         }
+        LeaveDocument();
         PlayerOptions options;
         DefaultPlayerOptions(options);
         host_.GetTextOptions(options);
@@ -477,6 +480,7 @@ bool TFrmView::FileSaveAs(QAction*) {
         return false;
     }
     folder_ = QFileInfo(name).absolutePath();
+    if (places_ != nullptr) placeKey_ = KeyOfFile(name.toStdString());
     const bool unifiedBreaks = origin_.Saved(name.toStdString());
     SetFileName(name.toStdString());
     editor_->document()->setModified(false);

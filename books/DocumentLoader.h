@@ -29,7 +29,8 @@ OpenedDocument OpenDocument(const std::string& path, const ZipLimits& limits = {
 
 // The same for bytes already read; `name` names the file in messages.
 OpenedDocument OpenDocumentBytes(std::string bytes, const std::string& name,
-                                 const ZipLimits& limits = {}, size_t textLimit = kMaxDocumentBytes);
+                                 const ZipLimits& limits = {},
+                                 size_t textLimit = kMaxDocumentBytes);
 
 // The largest book file read whole (its text is bounded by the caller's limit).
 inline constexpr size_t kMaxBookFileBytes = size_t{256} << 20;

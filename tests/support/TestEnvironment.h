@@ -4,8 +4,8 @@
 
 namespace tovrin::test {
 
-// Points XDG_RUNTIME_DIR, XDG_CONFIG_HOME and XDG_STATE_HOME at fresh private folders, selects the silent
-// wave device and the offscreen Qt platform, so that no test can reach the user's desktop,
+// Points XDG_RUNTIME_DIR, XDG_CONFIG_HOME and XDG_STATE_HOME at fresh private folders, selects the
+// silent wave device and the offscreen Qt platform, so that no test can reach the user's desktop,
 // configuration or speakers. Called by the shared test main before any test runs.
 void IsolateFromUserSession();
 

@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -99,8 +100,14 @@ TFrmTalk::TFrmTalk(std::unique_ptr<TTalkServ> controller, FrmTalkSetup setup, QW
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    client_ = new QWidget(this);
-    setCentralWidget(client_);
+    // The controls scroll only where the screen is too small for them (a large scale).
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ClientScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    client_ = new QWidget(scroll);
+    scroll->setWidget(client_);
+    setCentralWidget(scroll);
     auto* column = new QVBoxLayout(client_);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -244,8 +251,16 @@ void TFrmTalk::FitToCaptions() {
     QLayout* column = client_->layout();
     column->activate();
     const int width = std::max({kClientWidth, title, column->minimumSize().width()});
-    const int height = std::max(kClientHeight, column->totalHeightForWidth(width));
-    setFixedSize(width, std::max(height, column->minimumSize().height()));
+    const int height = std::max(
+        {kClientHeight, column->totalHeightForWidth(width), column->minimumSize().height()});
+    client_->setMinimumSize(width, height);
+    // Taller than the screen: as tall as it allows, the controls scrolling beside a bar.
+    const int room = screen()->availableGeometry().height() - 2 * titleBar;
+    if (height <= room || room <= 0) {
+        setFixedSize(width, height);
+        return;
+    }
+    setFixedSize(width + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this), room);
 }
 
 // Enter that no control took clicks the default button, as it does in a dialog; a control

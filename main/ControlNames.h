@@ -10,4 +10,9 @@ inline void Name(QWidget* widget, const char* objectName, const QString& accessi
     widget->setAccessibleName(accessibleName);
 }
 
+// The main window's caption, and the engine switch's two captions.
+inline const QString kMainWindowCaption = QStringLiteral("Синтезатор речи");
+inline const QString kRunCaption = QStringLiteral("Старт");
+inline const QString kStopCaption = QStringLiteral("Стоп");
+
 }  // namespace tovrin

@@ -8,6 +8,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <limits>
 
 namespace tovrin {
 namespace {
@@ -53,17 +54,64 @@ PlayerDocument::~PlayerDocument() {
     QObject::disconnect(changes_);
 }
 
+PlayerDocument::ShownText PlayerDocument::Prepare(std::string bytes, int codePage) {
+    ShownText shown;
+    shown.Text = ShowWrapped(DisplayTable::For(codePage), bytes, shown.SoftBlocks);
+    shown.LineBreaks = std::count(shown.Text.begin(), shown.Text.end(), QChar(u'\n')) -
+                       static_cast<int64_t>(shown.SoftBlocks.size());
+    shown.Bytes = std::move(bytes);
+    shown.CodePage = codePage;
+    return shown;
+}
+
 void PlayerDocument::SetText(std::string bytes, int codePage) {
-    std::vector<int> soft;
-    const QString shown = ShowWrapped(DisplayTable::For(codePage), bytes, soft);
-    codePage_ = codePage;
-    bytes_ = std::move(bytes);
-    softBlocks_ = std::move(soft);
-    lineBreaks_ = std::count(shown.begin(), shown.end(), QChar(u'\n')) -
-                  static_cast<int64_t>(softBlocks_.size());
+    BeginShow(Prepare(std::move(bytes), codePage));
+    while (!ShowMore(pendingView_.size(), std::numeric_limits<int>::max())) {
+    }
+}
+
+void PlayerDocument::BeginShow(ShownText shown) {
+    codePage_ = shown.CodePage;
+    bytes_ = std::move(shown.Bytes);
+    softBlocks_ = std::move(shown.SoftBlocks);
+    lineBreaks_ = shown.LineBreaks;
+    pendingView_ = std::move(shown.Text);
+    shownUpTo_ = 0;
+    if (!replacing_) undoWasEnabled_ = view_.isUndoRedoEnabled();
     replacing_ = true;
-    view_.setPlainText(shown);
+    view_.clear();
+    view_.setUndoRedoEnabled(false);
+    if (pendingView_.isEmpty()) ShowMore(0, 0);
+}
+
+bool PlayerDocument::ShowMore(qsizetype chars, int lines) {
+    if (!replacing_) return true;
+    const qsizetype start = shownUpTo_;
+    const qsizetype most = std::min(pendingView_.size(), start + std::max<qsizetype>(chars, 1));
+    qsizetype end = start;
+    // Each line costs the view a block of its own: a piece of many short lines ends early.
+    for (int line = 0; end < most && line < lines; ++line) {
+        const QChar* next =
+            std::find(pendingView_.constData() + end, pendingView_.constData() + most, u'\n');
+        end = std::min<qsizetype>(next - pendingView_.constData() + 1, most);
+    }
+    if (end > start) {
+        QTextCursor cursor(&view_);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QStringView(pendingView_).mid(start, end - start).toString());
+        shownUpTo_ = end;
+    }
+    if (Showing()) return false;
+    pendingView_ = QString();
+    shownUpTo_ = 0;
+    view_.setUndoRedoEnabled(undoWasEnabled_);
     replacing_ = false;
+    return true;
+}
+
+int PlayerDocument::ShownPercent() const {
+    if (!Showing()) return 100;
+    return static_cast<int>(shownUpTo_ * 100 / pendingView_.size());
 }
 
 QString PlayerDocument::TooLargeForWindow(std::string_view bytes) {

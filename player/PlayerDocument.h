@@ -38,9 +38,31 @@ class PlayerDocument {
     PlayerDocument(const PlayerDocument&) = delete;
     PlayerDocument& operator=(const PlayerDocument&) = delete;
 
-    // Replaces buffer and view. A CR or LF outside a CR LF pair stays one byte, shown as a
-    // sign inside its line, so that the bytes are kept exactly as they came.
+    // A document's bytes with the text its view shows; made on any thread, shown on the
+    // window's by BeginShow.
+    struct ShownText {
+        std::string Bytes;
+        int CodePage = -1;
+        QString Text;
+        std::vector<int> SoftBlocks;
+        int64_t LineBreaks = 0;
+    };
+    // The view text of `bytes` in a code page. A CR or LF outside a CR LF pair stays one
+    // byte, shown as a sign inside its line, so that the bytes are kept exactly as they came.
+    static ShownText Prepare(std::string bytes, int codePage);
+
+    // Replaces buffer and view at once.
     void SetText(std::string bytes, int codePage);
+    // Replaces the buffer and empties the view, which ShowMore then fills piece by piece so
+    // that a large text never holds the window's thread long. Until the view is whole it is
+    // read-only: its changes are not carried into the buffer.
+    void BeginShow(ShownText shown);
+    // Appends the next piece of the view text (at most about `chars` characters and `lines`
+    // lines); true when the view is whole.
+    bool ShowMore(qsizetype chars, int lines);
+    bool Showing() const { return shownUpTo_ < pendingView_.size(); }
+    // How much of the view text is shown, in percent.
+    int ShownPercent() const;
     // True when some line is shown in pieces: the view must stay read-only.
     bool Wrapped() const { return !softBlocks_.empty(); }
     // Why a window cannot hold the document `bytes` (in the library's form), or a document of
@@ -86,6 +108,9 @@ class PlayerDocument {
     int64_t lineBreaks_ = 0;       // CR LF pairs in bytes_
     std::vector<int> softBlocks_;  // ascending numbers of the blocks a display-only break starts
     bool replacing_ = false;
+    QString pendingView_;  // the view text while BeginShow's filling goes on
+    qsizetype shownUpTo_ = 0;
+    bool undoWasEnabled_ = true;
     QMetaObject::Connection changes_;
 };
 

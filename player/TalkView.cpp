@@ -211,6 +211,14 @@ void TFrmView::ClickPlay() {
 void TFrmView::BtnPlayerClick(QAction* sender) {
     const PlayerControls& c = controls_;
     const bool wasReading = session_->Reading();
+    if (Loading() && !wasReading) {
+        // Reading asked for while a document loads starts once it is shown.
+        if (sender == c.play || sender == c.stop)
+            playWhenLoaded_ = sender == c.play && c.play->isChecked();
+        ShowButtons(session_->Buttons());
+        c.play->setChecked(playWhenLoaded_);
+        return;
+    }
     if (sender == c.play)
         session_->Play(c.play->isChecked());
     else if (sender == c.pause)

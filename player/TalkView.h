@@ -12,6 +12,7 @@
 #include "text/PlayerOptions.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <exception>
@@ -23,16 +24,19 @@
 class QAction;
 class QMimeData;
 class QPlainTextEdit;
+class QTimer;
 class QWidget;
 
 namespace tovrin {
 
+class DocumentLoad;
 class MessageBoxes;
 class PlayerDocument;
 class PlayerEditor;
 class PlayerSetupDialog;
 class SpeechHighlight;
 class TFrmFind;
+struct PreparedDocument;
 
 // A player window: an editor holding one document, read aloud by its reading session through
 // the main window. The main window's timer calls PlayerPoll while this window holds the engine;
@@ -50,8 +54,13 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     // Releases the engine first when this window holds it.
     ~TFrmView() override;
 
-    // Loads a file; false when it was not loaded (the document then stays as it was).
-    bool LoadText(const std::string& fileName);
+    // Loads a file; false when it was not loaded (the document then stays as it was), and
+    // `doneStatus` goes to the status bar once it is shown. A large file is read on a worker
+    // thread and shown piece by piece while the window goes on answering: true then says that
+    // the load has begun, and a failure is reported when it is found.
+    bool LoadText(const std::string& fileName, const QString& doneStatus = {});
+    // A load begun and not yet shown whole. Reading asked for meanwhile waits for its end.
+    bool Loading() const;
     // Puts BtnPlay down and runs its handler: reading starts at the caret.
     void ClickPlay();
     // Gives the editor the focus when the window is visible.
@@ -162,11 +171,24 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void WriteSetup();
     void EditorLock(bool on);
 
+    // Loading (TalkViewLoading.cpp). The defaults with the main window's text options.
+    PlayerOptions BaseOptions();
+    void StartBackgroundLoad(const std::string& fileName, const QString& doneStatus);
+    // Shows a prepared document after the unsaved-changes question; false when it has none
+    // to show or the user kept the old one.
+    bool ShowPrepared(PreparedDocument& prepared, const std::string& fileName,
+                      const QString& doneStatus, bool inPieces);
+    // Replaces the document (stopping a reading first) with a prepared one; `fileName` is
+    // empty for the clipboard. The view is filled at once, or `inPieces` by the fill timer.
+    void ShowDocument(PreparedDocument& prepared, const std::string& fileName,
+                      const QString& doneStatus, bool inPieces);
+    void BeginDocument(PreparedDocument& prepared, const std::string& fileName);
+    void ShowMoreOfDocument();
+    void ShowLoadProgress(int percent);
+    void FinishLoad();
+    // Drops a load under way: its worker's result, or the rest of its view.
+    void CancelLoad();
     // Files and clipboard.
-    // Replaces the document (stopping a reading first) and rebuilds the options for it;
-    // `fileName` is empty for the clipboard.
-    void LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form,
-                   const std::string& fileName = {});
     void FileNew(QAction* sender);
     void FileOpen(QAction* sender);
     void ClipbrdOpen();
@@ -261,6 +283,22 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     bool dragPending_ = false;
     std::unique_ptr<PlayerSetupDialog> setupDialog_;
     TFrmFind* findDialog_ = nullptr;
+
+    // A load under way: its worker while the file is read, then the fill of the view and
+    // what follows its end; whether reading starts then; the last progress step shown.
+    QPointer<DocumentLoad> load_;
+    QTimer* fillTimer_ = nullptr;
+    struct LoadEnd {
+        std::string FileName;
+        bool IsBook = false;
+        std::string Title;
+        std::string Author;
+        size_t UnmappedCharacters = 0;
+        QString DoneStatus;
+    };
+    std::optional<LoadEnd> loadEnd_;
+    bool playWhenLoaded_ = false;
+    int shownStep_ = -1;
 };
 
 template <typename Handler>

@@ -3,7 +3,7 @@
 
 #include "player/TalkView.h"
 
-#include "books/DocumentLoader.h"
+#include "player/DocumentLoading.h"
 #include "dialogs/MessageBoxes.h"
 #include "dialogs/PrintOutput.h"
 #include "dialogs/Reabout.h"
@@ -33,11 +33,6 @@ const QString kDictionaryFilter = QStringLiteral("Словарь (*.DIC *.RCH *.
 const QString kAnyFilter = QStringLiteral("Любой файл (*)");
 const QString kBookFilter = QStringLiteral(
     "Книга (*.fb2 *.fb2.zip *.epub *.docx *.odt *.htm *.html *.xhtml *.pdf *.FB2 *.EPUB *.PDF)");
-
-// The message for a document a window cannot hold; `what` names it.
-std::string TooLarge(const QString& what, const QString& reason) {
-    return (what + QStringLiteral(" слишком велик для окна плеера: ") + reason).toStdString();
-}
 
 QString LineBreakName(DocumentForm::LineBreaks breaks) {
     switch (breaks) {
@@ -141,6 +136,8 @@ void TFrmView::dropEvent(QDropEvent* event) {
 
 void TFrmView::BtnMoveClick(QAction* sender) {
     const PlayerControls& c = controls_;
+    // The caret is placed when a loading document is shown whole.
+    if (Loading() && !session_->Reading()) return;
     if (sender == c.viewTalk) return ViewTalkClick();
     const bool free = !session_->CaretBelongsToSpeech();
     if (free)
@@ -294,93 +291,9 @@ void TFrmView::EditorLock(bool on) {
 
 // ---- Files -------------------------------------------------------------------------------
 
-bool TFrmView::LoadText(const std::string& fileName) {
-    bool loaded = false;
-    Guarded([&] {
-        OpenedDocument opened;
-        const QString file = QStringLiteral("Файл \"%1\"").arg(QString::fromStdString(fileName));
-        try {
-            opened = OpenDocument(fileName, {}, kMaxWindowDocumentBytes);
-        } catch (const DocumentTooLarge&) {
-            ShowAppError(TooLarge(file, PlayerDocument::TooLargeForWindow(kMaxDocumentBytes, 0)));
-            return;
-        } catch (const DocumentError& error) {
-            ShowAppError(error.what());
-            return;
-        }
-        LoadedDocument& document = opened.Document;
-        if (const QString refusal = PlayerDocument::TooLargeForWindow(document.Text);
-            !refusal.isEmpty())
-            return ShowAppError(TooLarge(file, refusal));
-        if (!ConfirmDiscard()) return;
-        LoadBytes(std::move(document.Text), document.CodePage, document.Form, fileName);
-        origin_ = DocumentOrigin(fileName, document);
-        SetFileName(fileName);
-        RestorePlace(fileName);
-        // A converted book is shown by its title and is never written over.
-        bookFile_ = opened.IsBook ? fileName : std::string();
-        bookTitle_ = opened.IsBook ? opened.Title : std::string();
-        bookAuthor_ = opened.IsBook ? opened.Author : std::string();
-        if (opened.IsBook && !opened.Title.empty())
-            setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(opened.Title));
-        if (document.UnmappedCharacters > 0)
-            ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
-                           .arg(document.UnmappedCharacters));
-        loaded = true;
-    });
-    EditorFocus();
-    return loaded;
-}
-
-void TFrmView::LoadBytes(std::string bytes, int32_t loadedCodePage, const DocumentForm& form,
-                         const std::string& fileName) {
-    EditorLock(true);
-    try {
-        if (session_->Reading()) {
-            controls_.play->setChecked(false);
-            BtnPlayerClick(controls_.play);
-        }
-        LeaveDocument();
-        PlayerOptions options;
-        DefaultPlayerOptions(options);
-        host_.GetTextOptions(options);
-        AnalyseText(options, host_.AutoCalc(), bytes.c_str());
-        // A converted UTF-8 file, or the clipboard's text, is Windows-1251 whatever the guess.
-        if (loadedCodePage != kCodePageUnknown) options.CodePage = loadedCodePage;
-        const PlayerAppearance look = host_.GetAppearance();
-        document_->SetText(std::move(bytes), options.CodePage);
-        options_ = std::move(options);
-        origin_ = DocumentOrigin(form);
-        DetectDictionary(fileName);
-        viewPos_ = 0;
-        viewTalk_ = false;
-        shortTalk_ = options_.ReadingType == 1;
-        SetHint(controls_.shortTalk, QStringLiteral("По блокам|Чтение по абзацам или по блокам"));
-        if (setupDialog_) setupDialog_->EnableReadingType(true);
-        if (DocKind() == kDocKindDictionary) ApplyDictionaryKind();
-        if (setupDialog_) WriteSetup();
-        pane_->SetStyles(ToQFont(look.StyleWin), ToQFont(look.StyleDos));
-        pane_->SetEditorFont(pane_->CodePageFont(options_.CodePage));
-        pane_->UpdateAttributes();
-        editor_->setReadOnly(true);
-        SetCaret(0);
-        editor_->document()->setModified(false);
-    } catch (...) {
-        EditorLock(false);
-        UpdateEditor();
-        UpdatePlayer();
-        throw;
-    }
-    UpdateEditor();
-    UpdatePlayer();
-    pane_->UpdateFont();
-    pane_->ShowModified(false);
-    EditorLock(false);
-    EditorFocus();
-}
-
 bool TFrmView::HasUnsavedChanges() const {
-    return editor_->document()->isModified();
+    // A text still being shown is the file's as it was read.
+    return !Loading() && editor_->document()->isModified();
 }
 
 bool TFrmView::ConfirmDiscard() {
@@ -406,27 +319,11 @@ void TFrmView::FileOpen(QAction*) {
     const QString name = dialogs_.ChooseFile(this, choice);
     if (name.isEmpty()) return;
     folder_ = QFileInfo(name).absolutePath();
-    if (LoadText(name.toStdString())) ShowStatus(QStringLiteral("Открыт текст в файле"));
+    LoadText(name.toStdString(), QStringLiteral("Открыт текст в файле"));
 }
 
 void TFrmView::ClipbrdOpen() {
     if (LoadClipboard()) ShowStatus(QStringLiteral("Открыт текст в клипборде"));
-}
-
-bool TFrmView::LoadClipboard() {
-    const QString text = QApplication::clipboard()->text();
-    if (text.isEmpty()) return true;
-    if (const QString refusal = PlayerDocument::TooLargeForWindow(static_cast<size_t>(text.size()),
-                                                                  text.count(u'\n') + 1);
-        !refusal.isEmpty()) {
-        ShowAppError(TooLarge(QStringLiteral("Текст в клипборде"), refusal));
-        return false;
-    }
-    if (!ConfirmDiscard()) return false;
-    // The clipboard holds Unicode: it goes straight into Windows-1251, with no guessing.
-    LoadBytes(PlayerDocument::Encode(text, kCodePageWindows), kCodePageWindows, DocumentForm{});
-    SetFileName(std::string());
-    return true;
 }
 
 void TFrmView::PasteRefused(const QString& reason) {
@@ -516,7 +413,10 @@ void TFrmView::SetFileName(const std::string& name) {
 // ---- Editor buttons, fonts, panels -------------------------------------------------------
 
 void TFrmView::BtnEditor(QAction* sender) {
-    if (sender == controls_.readOnly) {
+    if (sender == controls_.readOnly && Loading()) {
+        // A text still being shown is not edited.
+        controls_.readOnly->setChecked(true);
+    } else if (sender == controls_.readOnly) {
         // Pieces of a long line are shown with breaks the document does not hold: such a text
         // is not edited.
         if (!controls_.readOnly->isChecked() && document_->Wrapped()) {

@@ -1,6 +1,7 @@
 #include "synth/ChapterExport.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileReader.h"
 #include "text/CodePages.h"
 #include "text/PortionSequence.h"
 #include "text/TextFinder.h"
@@ -103,7 +104,7 @@ void WritePlaylist(const std::string& path, const std::string& author,
                     "\n";
     }
     if (!WriteFileAtomically(path, playlist))
-        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+        throw std::runtime_error("Не удалось записать " + path + ": " + SystemErrorText(errno));
 }
 
 void MakeFolder(const std::string& folder) {
@@ -111,7 +112,7 @@ void MakeFolder(const std::string& folder) {
         struct stat info {};
         if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return;
     }
-    throw std::runtime_error("cannot create the folder " + folder + ": " + std::strerror(errno));
+    throw std::runtime_error("Не удалось создать папку " + folder + ": " + SystemErrorText(errno));
 }
 
 // The chapters an export from a byte offset covers, and the share of their text done.
@@ -214,7 +215,9 @@ bool ExportChapters(const ChapterExportRequest& request, const std::string& text
                 return out.Speak(portion, a, b);
             });
         // A cutter that cannot move on would leave the chapter short: no file is kept.
-        if (outcome.Stalled()) throw std::runtime_error("the text could not be read to its end");
+        if (outcome.Stalled())
+            throw std::runtime_error("Текст не удалось прочитать до конца, звук не сохранён: " +
+                                     DescribeStall(outcome, text.c_str()));
         if (!outcome.Finished || interrupted) return false;
         out.Finish();
         if (progress.Saved) progress.Saved(settings.path, out.SecondsWritten());

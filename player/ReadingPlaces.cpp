@@ -21,21 +21,26 @@ constexpr int kVersion = 1;
 // Far more than kMaxDocuments entries ever need; a larger file is not ours.
 constexpr size_t kMaxFileBytes = 4 * 1024 * 1024;
 
-void SayIgnored(const std::string& file, const char* why) {
+// Says once per damage, not at every look at the same damaged file: `said` holds what was
+// said last.
+void SayIgnored(const std::string& file, const char* why, size_t size, std::string& said) {
+    std::string now = std::string(why) + "/" + std::to_string(size);
+    if (now == said) return;
+    said = std::move(now);
     std::fprintf(stderr, "tovrin: %s: %s; the reading places start afresh\n", file.c_str(), why);
 }
 
 // The stored document list and window state; an empty object when there is none or the
 // file is not usable.
-QJsonObject ReadStore(const std::string& file) {
+QJsonObject ReadStore(const std::string& file, std::string& said) {
     auto content = ReadFileContent(file);
     if (!content) {
-        SayIgnored(file, "cannot be read");
+        SayIgnored(file, "cannot be read", 0, said);
         return {};
     }
     if (!content->Exists) return {};
     if (content->Bytes.size() > kMaxFileBytes) {
-        SayIgnored(file, "too large");
+        SayIgnored(file, "too large", content->Bytes.size(), said);
         return {};
     }
     QJsonParseError error{};
@@ -43,7 +48,7 @@ QJsonObject ReadStore(const std::string& file) {
     QJsonObject root = document.object();
     if (error.error != QJsonParseError::NoError || !document.isObject() ||
         root.value("format").toString() != kFormat || root.value("version").toInt() != kVersion) {
-        SayIgnored(file, "not a reading-places file of this version");
+        SayIgnored(file, "not a reading-places file of this version", content->Bytes.size(), said);
         return {};
     }
     return root;
@@ -109,7 +114,7 @@ std::string ReadingPlaces::FileName() const {
 
 std::optional<ReadingPlace> ReadingPlaces::Find(const DocumentKey& key) const {
     if (folder_.empty()) return std::nullopt;
-    for (const auto& value : ReadStore(FileName()).value("documents").toArray()) {
+    for (const auto& value : ReadStore(FileName(), said_).value("documents").toArray()) {
         auto entry = value.toObject();
         if (SameDocument(entry, key))
             return ReadingPlace{entry.value("caret").toInteger(), entry.value("top").toInteger()};
@@ -119,7 +124,7 @@ std::optional<ReadingPlace> ReadingPlaces::Find(const DocumentKey& key) const {
 
 bool ReadingPlaces::Remember(const DocumentKey& key, const ReadingPlace& place) {
     if (folder_.empty()) return false;
-    auto root = ReadStore(FileName());
+    auto root = ReadStore(FileName(), said_);
     QJsonArray documents{QJsonObject{{"path", PathText(key.Path)},
                                      {"size", qint64(key.Size)},
                                      {"modified", qint64(key.ModifiedNs)},
@@ -135,7 +140,7 @@ bool ReadingPlaces::Remember(const DocumentKey& key, const ReadingPlace& place) 
 
 bool ReadingPlaces::Forget(const DocumentKey& key) {
     if (folder_.empty()) return false;
-    auto root = ReadStore(FileName());
+    auto root = ReadStore(FileName(), said_);
     auto others = DocumentsWithout(root, key);
     if (others.size() == root.value("documents").toArray().size()) return true;
     root["documents"] = others;
@@ -144,7 +149,7 @@ bool ReadingPlaces::Forget(const DocumentKey& key) {
 
 std::optional<PlayerWindowState> ReadingPlaces::WindowState() const {
     if (folder_.empty()) return std::nullopt;
-    auto window = ReadStore(FileName()).value("window");
+    auto window = ReadStore(FileName(), said_).value("window");
     if (!window.isObject()) return std::nullopt;
     auto object = window.toObject();
     PlayerWindowState state;
@@ -160,7 +165,7 @@ std::optional<PlayerWindowState> ReadingPlaces::WindowState() const {
 
 bool ReadingPlaces::RememberWindowState(const PlayerWindowState& state) {
     if (folder_.empty()) return false;
-    auto root = ReadStore(FileName());
+    auto root = ReadStore(FileName(), said_);
     root["window"] = QJsonObject{
         {"wordWrap", state.WordWrap}, {"drag", state.Drag}, {"highlight", state.Highlight},
         {"left", state.Left},         {"top", state.Top},   {"width", state.Width},

@@ -40,7 +40,7 @@ struct PlayerWindowState {
 // The user's reading places, one per document, and the player window's state, kept in one
 // small file of the user's state folder. Every change rereads the file and replaces it
 // atomically, so several windows (and several runs) share it without losing each other's
-// places. A damaged or foreign file is ignored with a line on standard error.
+// places. A damaged or foreign file is ignored with one line on standard error.
 class ReadingPlaces {
   public:
     static constexpr int kMaxDocuments = 300;
@@ -66,6 +66,7 @@ class ReadingPlaces {
 
   private:
     std::string folder_;
+    mutable std::string said_;  // the damage last reported on standard error
 };
 
 }  // namespace tovrin

@@ -78,9 +78,19 @@ TEST(ReadingPlacesTest, ADamagedOrForeignFileIsIgnoredAndThenReplaced) {
     for (const auto& bytes : damaged) {
         ReadingPlaces places(MakeTempDir("places"));
         WriteFile(places.FileName(), bytes);
+        testing::internal::CaptureStderr();
         EXPECT_FALSE(places.Find(Key(1))) << bytes;
         EXPECT_FALSE(places.WindowState()) << bytes;
         ASSERT_TRUE(places.Remember(Key(1), {9, 3})) << bytes;
+        // Each look at the same damaged file is no news.
+        const std::string said = testing::internal::GetCapturedStderr();
+        size_t lines = 0;
+        for (size_t at = said.find("start afresh"); at != std::string::npos;
+             at = said.find("start afresh", at + 1))
+            ++lines;
+        // A file of the right kind with some bad entries is used, not reported.
+        const bool ours = bytes.find("\"documents\": [7") != std::string::npos;
+        EXPECT_EQ(lines, ours ? 0u : 1u) << bytes << said;
         EXPECT_EQ(places.Find(Key(1)), (ReadingPlace{9, 3})) << bytes;
     }
 }

@@ -10,9 +10,9 @@ namespace tovrin {
 // AppIndicator extension): a host is registered with the bus's StatusNotifierWatcher. Qt then
 // reports a click on the icon as a trigger, where an XEmbed tray reports a double click.
 //
-// The watcher is asked without waiting: a desktop whose watcher is slow or never answers
-// does not hold up the start. Until the answer comes, and when none comes, the tray counts as
-// an XEmbed one. The answer is the state when the tray icon is made, as Qt chooses the kind of
+// The watcher is asked without waiting, so that a watcher slow to answer this question does
+// not hold up the start. Until the answer comes, and when none comes, the tray counts as an
+// XEmbed one. The answer is the state when the tray icon is made, as Qt chooses the kind of
 // icon then: a host that registers later does not turn an XEmbed icon into an item.
 class StatusNotifierHost : public QObject {
     Q_OBJECT

@@ -192,11 +192,11 @@ void TFrmTalk::CreateTrayIcon() {
     tray_->setToolTip(kMainWindowCaption);
     tray_->setContextMenu(menu_);
     // A StatusNotifier host reports the click that opens as a trigger, not a double click.
-    const bool statusNotifier = StatusNotifierHostPresent(QDBusConnection::sessionBus());
+    auto* host = new StatusNotifierHost(QDBusConnection::sessionBus(), tray_);
     connect(tray_, &QSystemTrayIcon::activated, this,
-            [this, statusNotifier](QSystemTrayIcon::ActivationReason why) {
+            [this, host](QSystemTrayIcon::ActivationReason why) {
                 QAction* chosen = menu_->defaultAction();
-                if (TrayActivationOpens(why, statusNotifier) && chosen && chosen->isEnabled())
+                if (TrayActivationOpens(why, host->Present()) && chosen && chosen->isEnabled())
                     chosen->trigger();
             });
     tray_->show();

@@ -1,21 +1,31 @@
 #include "main/TrayActivation.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 
 namespace tovrin {
 
-bool StatusNotifierHostPresent(const QDBusConnection& bus) {
-    if (!bus.isConnected()) return false;
+StatusNotifierHost::StatusNotifierHost(const QDBusConnection& bus, QObject* parent)
+    : QObject(parent) {
+    if (!bus.isConnected()) {
+        answered_ = true;
+        return;
+    }
     auto ask =
         QDBusMessage::createMethodCall("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
                                        "org.freedesktop.DBus.Properties", "Get");
     ask << QStringLiteral("org.kde.StatusNotifierWatcher")
         << QStringLiteral("IsStatusNotifierHostRegistered");
-    // Events go on while the desktop answers; a desktop without a watcher answers at once.
-    const QDBusMessage reply = QDBusConnection(bus).call(ask, QDBus::BlockWithGui, 2000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
-    return qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toBool();
+    // A desktop without a watcher answers at once (an error); a silent one ends in a timeout.
+    auto* call = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
+        const QDBusMessage reply = done->reply();
+        present_ = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+                   qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toBool();
+        answered_ = true;
+        done->deleteLater();
+    });
 }
 
 bool TrayActivationOpens(QSystemTrayIcon::ActivationReason why, bool statusNotifier) {

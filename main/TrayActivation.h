@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QObject>
 #include <QSystemTrayIcon>
 
 namespace tovrin {
@@ -8,7 +9,25 @@ namespace tovrin {
 // Whether the desktop shows tray icons as StatusNotifier items (KDE, GNOME with the
 // AppIndicator extension): a host is registered with the bus's StatusNotifierWatcher. Qt then
 // reports a click on the icon as a trigger, where an XEmbed tray reports a double click.
-bool StatusNotifierHostPresent(const QDBusConnection& bus);
+//
+// The watcher is asked without waiting, so that a watcher slow to answer this question does
+// not hold up the start. Until the answer comes, and when none comes, the tray counts as an
+// XEmbed one. The answer is the state when the tray icon is made, as Qt chooses the kind of
+// icon then: a host that registers later does not turn an XEmbed icon into an item.
+class StatusNotifierHost : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit StatusNotifierHost(const QDBusConnection& bus, QObject* parent = nullptr);
+
+    bool Present() const { return present_; }
+    // Whether the watcher has answered (or could not be asked).
+    bool Answered() const { return answered_; }
+
+  private:
+    bool present_ = false;
+    bool answered_ = false;
+};
 
 // Whether a tray activation is the one that opens the main window: the double click of an
 // XEmbed tray, or the click (trigger) of a StatusNotifier item.

@@ -2,31 +2,24 @@
 
 #include "main/TrayActivation.h"
 
+#include "tests/main/FakeStatusNotifierWatcher.h"
 #include "tests/support/PrivateSessionBus.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QTest>
 
 namespace tovrin {
 namespace {
 
-// A desktop's StatusNotifierWatcher as far as Qt and the program ask it.
-class FakeWatcher : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ HostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
-
-  public:
-    bool HostRegistered() const { return true; }
-    int ProtocolVersion() const { return 0; }
-  public slots:
-    void RegisterStatusNotifierItem(const QString&) {}
-    void RegisterStatusNotifierHost(const QString&) {}
-};
+// The watcher's answer as the program gets it: asked without waiting, then served (bounded).
+bool HostPresent(const QDBusConnection& bus) {
+    StatusNotifierHost host(bus);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.Answered(); }, 20000));
+    return host.Present();
+}
 
 TEST(TrayActivationTest, AStatusNotifierItemOpensOnAClickAnXEmbedIconOnADoubleClick) {
     static int argc = 1;
@@ -37,21 +30,22 @@ TEST(TrayActivationTest, AStatusNotifierItemOpensOnAClickAnXEmbedIconOnADoubleCl
     ASSERT_TRUE(bus.Ready());
     auto program =
         QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "tray-program");
-    EXPECT_FALSE(StatusNotifierHostPresent(program));
+    EXPECT_FALSE(HostPresent(program));
 
-    // The desktop's side, on a connection of its own; it answers while the program waits.
-    FakeWatcher watcher;
-    auto desktopBus =
-        QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "tray-desktop");
-    ASSERT_TRUE(desktopBus.registerObject("/StatusNotifierWatcher", &watcher,
-                                          QDBusConnection::ExportAllContents));
-    ASSERT_TRUE(desktopBus.registerService("org.kde.StatusNotifierWatcher"));
-    EXPECT_TRUE(StatusNotifierHostPresent(program));
-    desktopBus.unregisterService("org.kde.StatusNotifierWatcher");
-    desktopBus.unregisterObject("/StatusNotifierWatcher");
-    QDBusConnection::disconnectFromBus("tray-desktop");
+    // The desktop's side, on a connection of its own; a watcher without a host is an XEmbed
+    // tray's desktop.
+    {
+        test::FakeStatusNotifierWatcher watcher(bus.Address());
+        ASSERT_TRUE(watcher.Registered());
+        EXPECT_TRUE(HostPresent(program));
+    }
+    {
+        test::FakeStatusNotifierWatcher watcher(bus.Address(), false);
+        ASSERT_TRUE(watcher.Registered());
+        EXPECT_FALSE(HostPresent(program));
+    }
     QDBusConnection::disconnectFromBus("tray-program");
-    EXPECT_FALSE(StatusNotifierHostPresent(QDBusConnection("no-such-connection")));
+    EXPECT_FALSE(HostPresent(QDBusConnection("no-such-connection")));
 
     EXPECT_TRUE(TrayActivationOpens(QSystemTrayIcon::Trigger, true));
     EXPECT_TRUE(TrayActivationOpens(QSystemTrayIcon::DoubleClick, false));
@@ -63,5 +57,3 @@ TEST(TrayActivationTest, AStatusNotifierItemOpensOnAClickAnXEmbedIconOnADoubleCl
 
 }  // namespace
 }  // namespace tovrin
-
-#include "TrayActivationTest.moc"

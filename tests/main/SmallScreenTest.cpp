@@ -1,6 +1,6 @@
 // The main window on screens too small for its full layout. The offscreen platform is given
-// screens of its own through its configuration file: a 512x384 one (1024x768 at scale 2) and
-// two smaller still.
+// screens of its own through its configuration file: a 512x384 one (1024x768 at scale 2), two
+// smaller still and a large one.
 #include "main/FrmTalk.h"
 
 #include "main/PageTabs.h"
@@ -37,7 +37,8 @@ class SmallScreens : public testing::Environment {
         std::ofstream(config) << R"({"screens": [
             {"name": "small", "x": 0, "y": 0, "width": 512, "height": 384},
             {"name": "short", "x": 512, "y": 0, "width": 420, "height": 300},
-            {"name": "narrow", "x": 932, "y": 0, "width": 320, "height": 240}]})";
+            {"name": "narrow", "x": 932, "y": 0, "width": 320, "height": 240},
+            {"name": "large", "x": 1252, "y": 0, "width": 1024, "height": 768}]})";
         static std::string platform = "offscreen:configfile=" + config;
         static char name[] = "tovrin_small_screen_tests";
         static char option[] = "-platform";
@@ -206,6 +207,47 @@ TEST_F(SmallScreenTest, OnASmallerScreenTheClientScrollsAndEveryControlCanBeBrou
     for (int page = 0; page < tabs_->count(); ++page) {
         ShowPage(page);
         EXPECT_FALSE(Scrolls()) << page;
+    }
+}
+
+// Whether `lower` stands under `upper` in one column, or beside it.
+bool Under(const QWidget& upper, const QWidget& lower) {
+    const QPoint top = upper.mapTo(upper.window(), QPoint(0, 0));
+    const QPoint bottom = lower.mapTo(lower.window(), QPoint(0, 0));
+    return bottom.x() == top.x() && bottom.y() >= top.y() + upper.height();
+}
+
+bool Beside(const QWidget& left, const QWidget& right) {
+    const QPoint first = left.mapTo(left.window(), QPoint(0, 0));
+    const QPoint second = right.mapTo(right.window(), QPoint(0, 0));
+    return second.x() >= first.x() + left.width() && second.y() < first.y() + left.height();
+}
+
+// A large screen keeps the window's one column and its full height; the small one puts the
+// lists and the tall pages' groups side by side; each move arranges the pages anew.
+TEST_F(SmallScreenTest, TheWindowKeepsItsOneColumnOnALargeScreenAndGoesCompactOnASmallOne) {
+    const char* pairs[][2] = {
+        {"TestStyle", "TestVoice"}, {"GBAbzEnd", "GBBlock"}, {"GBLogOff", "GBLogOn"}};
+    for (const char* screen : {"large", "small", "large"}) {
+        MoveTo(screen);
+        const bool large = std::string(screen) == "large";
+        // The full window is too tall for the small screen.
+        EXPECT_EQ(frm_->frameGeometry().height() > Screen("small")->availableGeometry().height(),
+                  large)
+            << screen;
+        for (int page = 0; page < tabs_->count(); ++page) {
+            ShowPage(page);
+            EXPECT_FALSE(Scrolls()) << screen << " " << page;
+        }
+        for (const auto& [first, second] : pairs) {
+            auto* upper = frm_->findChild<QWidget*>(QString::fromLatin1(first));
+            auto* lower = frm_->findChild<QWidget*>(QString::fromLatin1(second));
+            ASSERT_TRUE(upper && lower) << first;
+            for (int page = 0; page < tabs_->count(); ++page)
+                if (tabs_->widget(page)->isAncestorOf(upper)) ShowPage(page);
+            EXPECT_EQ(Under(*upper, *lower), large) << screen << " " << first;
+            EXPECT_EQ(Beside(*upper, *lower), !large) << screen << " " << first;
+        }
     }
 }
 

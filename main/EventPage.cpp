@@ -31,8 +31,14 @@ TEventPage::TEventPage(QWidget* parent, MessageBoxes& dialogs)
     Name(this, "TabShutDown", QStringLiteral("События"));
     QWidget* panel = nullptr;
     QVBoxLayout* layout = PagePanel(this, "PnlShutDown", panel);
-    BuildLogOff(panel, layout);
-    BuildLogOn(panel, layout);
+    QVBoxLayout* first = nullptr;
+    QVBoxLayout* second = nullptr;
+    QBoxLayout* columns = PageColumns(layout, first, second);
+    // Side by side, each column as tall as its controls need.
+    columns->setAlignment(first, Qt::AlignTop);
+    columns->setAlignment(second, Qt::AlignTop);
+    BuildLogOff(panel, first);
+    BuildLogOn(panel, second);
     layout->addStretch(1);
 
     logOffTimer_ = new QTimer(this);

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -174,6 +175,8 @@ void TFrmTalk::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (everShown_) return;
     everShown_ = true;
+    connect(windowHandle(), &QWindow::screenChanged, this, &TFrmTalk::FollowScreen);
+    FollowScreen(screen());
     // Without a window manager no activation ever arrives; start-up must still run once.
     QTimer::singleShot(setup_.ActivationFallbackMs, this, [this] {
         if (firstActivation_) ShowMainClick();

@@ -21,6 +21,7 @@ class QAction;
 class QCheckBox;
 class QMenu;
 class QPushButton;
+class QScreen;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
@@ -177,7 +178,9 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
                      void (TFrmTalk::*handler)());
     void BuildSwitches();
     void BuildPages();
+    QSize ClientSize(bool compact);
     void FitToCaptions();
+    void FollowScreen(QScreen* screen);
     void ConnectPages();
     void BuildMenu();
     QDateTime Now() const;
@@ -251,6 +254,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer* frmTimer_ = nullptr;
+    QMetaObject::Connection screenGeometry_;
 };
 
 }  // namespace tovrin

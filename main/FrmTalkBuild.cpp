@@ -6,6 +6,7 @@
 #include "main/ControlNames.h"
 #include "main/EventPage.h"
 #include "main/ImagePage.h"
+#include "main/PageWidgets.h"
 #include "main/PageTabs.h"
 #include "main/TextPage.h"
 #include "main/TrayActivation.h"
@@ -141,27 +142,63 @@ void TFrmTalk::BuildPages() {
     ConnectPages();
 }
 
-// The window keeps its fixed size, but no smaller than its captions need in the present font:
-// every control of every page at least as wide as its text, and the title with the title
-// bar's icon and three buttons beside it.
-void TFrmTalk::FitToCaptions() {
+// The client's size in the present font: every control of every page at least as wide as
+// its text, and the title with the title bar's icon and three buttons beside it. A compact
+// client has its pages as short as they can usefully be, for a short screen.
+QSize TFrmTalk::ClientSize(bool compact) {
+    voice_->SetCompact(compact);
+    for (QWidget* page : std::initializer_list<QWidget*>{image_, text_, events_})
+        SetPageCompact(page, compact);
     QFont titleFont = font();
     titleFont.setBold(true);
     const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     const int title = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 4 * titleBar;
+    pageControl_->updateGeometry();
     QLayout* column = client_->layout();
+    column->invalidate();
     column->activate();
     const int width = std::max({kClientWidth, title, column->minimumSize().width()});
-    const int height = std::max(
-        {kClientHeight, column->totalHeightForWidth(width), column->minimumSize().height()});
-    client_->setMinimumSize(width, height);
-    // Taller than the screen: as tall as it allows, the controls scrolling beside a bar.
-    const int room = screen()->availableGeometry().height() - 2 * titleBar;
-    if (height <= room || room <= 0) {
-        setFixedSize(width, height);
+    const int height = std::max({compact ? 0 : kClientHeight, column->totalHeightForWidth(width),
+                                 column->minimumSize().height()});
+    return {width, height};
+}
+
+// The window keeps its fixed size, but no smaller than its captions need. Where the screen is
+// too short for it, the pages go compact; where even that does not fit, the window is as large
+// as the screen allows and its controls scroll.
+void TFrmTalk::FitToCaptions() {
+    // The window manager's frame, as the style guesses it: a title bar above, borders around.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QSize room = screen()->availableGeometry().size() - QSize(titleBar, 2 * titleBar);
+    const auto fits = [&](QSize size) { return size.boundedTo(room) == size; };
+    QSize size = ClientSize(false);
+    if (!room.isEmpty() && !fits(size)) {
+        const QSize compact = ClientSize(true);
+        // A compact client wider than the screen is no better than a full one that scrolls.
+        if (compact.width() <= room.width() || compact.width() <= size.width())
+            size = compact;
+        else
+            size = ClientSize(false);
+    }
+    client_->setMinimumSize(size);
+    if (room.isEmpty() || fits(size)) {
+        setFixedSize(size);
         return;
     }
-    setFixedSize(width + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this), room);
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const bool tall = size.height() > room.height();
+    const int width = size.width() + (tall ? bar : 0);
+    const int height = size.height() + (width > room.width() ? bar : 0);
+    setFixedSize(std::min(width, room.width()), std::min(height, room.height()));
+}
+
+// A window moved to another screen, or a screen that changed its size, fits anew.
+void TFrmTalk::FollowScreen(QScreen* screen) {
+    disconnect(screenGeometry_);
+    if (screen)
+        screenGeometry_ =
+            connect(screen, &QScreen::availableGeometryChanged, this, [this] { FitToCaptions(); });
+    FitToCaptions();
 }
 
 // Enter that no control took clicks the default button, as it does in a dialog; a control

@@ -8,11 +8,14 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tovrin {
 
@@ -25,6 +28,36 @@ QVBoxLayout* PagePanel(QWidget* page, const char* panelName, QWidget*& panel) {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(2, 2, 2, 2);
     return layout;
+}
+
+QBoxLayout* PageColumns(QVBoxLayout* layout, QVBoxLayout*& first, QVBoxLayout*& second) {
+    auto* columns = new QBoxLayout(QBoxLayout::TopToBottom);
+    columns->setObjectName(QStringLiteral("PageColumns"));
+    layout->addLayout(columns);
+    first = new QVBoxLayout;
+    second = new QVBoxLayout;
+    columns->addLayout(first);
+    columns->addLayout(second);
+    return columns;
+}
+
+void SetPageCompact(QWidget* page, bool compact) {
+    for (QBoxLayout* columns : page->findChildren<QBoxLayout*>(QStringLiteral("PageColumns")))
+        columns->setDirection(compact ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    for (QListWidget* list : page->findChildren<QListWidget*>()) {
+        const int row = std::max(list->sizeHintForRow(0), list->fontMetrics().height());
+        list->setMinimumHeight(compact ? 3 * row + 2 * list->frameWidth() : 0);
+    }
+    // Room for the handle and a few steps of travel.
+    for (QSlider* bar : page->findChildren<QSlider*>())
+        if (bar->orientation() == Qt::Vertical)
+            bar->setMinimumHeight(compact ? 3 * bar->fontMetrics().height() : 0);
+    // Sizes cached for the one shape are stale for the other.
+    for (QLayout* layout : page->findChildren<QLayout*>())
+        layout->invalidate();
+    for (QWidget* widget : page->findChildren<QWidget*>())
+        if (widget->layout()) widget->updateGeometry();
+    page->updateGeometry();
 }
 
 QString FromStored(const std::string& text) {

@@ -28,6 +28,13 @@ std::string To1251(const QString& text);
 
 // The frame every page has: a panel named `panelName` filling `page`, laid out in a column.
 QVBoxLayout* PagePanel(QWidget* page, const char* panelName, QWidget*& panel);
+// Two columns of controls added to `layout`, the second under the first, as one column looks;
+// a compact page puts them side by side.
+QBoxLayout* PageColumns(QVBoxLayout* layout, QVBoxLayout*& first, QVBoxLayout*& second);
+// Makes a page fit a short screen, or gives it back its full height: its columns side by
+// side, its lists as short as three rows and its vertical bars as short as still usable, all
+// measured in the page's font.
+void SetPageCompact(QWidget* page, bool compact);
 QSlider* VoiceBar(QWidget* parent, const char* name, const QString& hint, int maximum);
 QLineEdit* Edit(QWidget* parent, const char* name, const QString& hint);
 QCheckBox* Check(QWidget* parent, const char* name, const QString& caption, bool checked);

@@ -35,15 +35,21 @@ TTextPage::TTextPage(QWidget* parent) : QWidget(parent) {
         readingBox, "ReadingType", QStringLiteral(" Загружать текст: "),
         {QStringLiteral("абз."), QStringLiteral("бл."), QStringLiteral("стр.")}, true, 0);
     readingBox->setToolTip(QStringLiteral("Размер загружаемой порции текста"));
-    layout->addWidget(readingBox);
+    QVBoxLayout* first = nullptr;
+    QVBoxLayout* second = nullptr;
+    QBoxLayout* columns = PageColumns(layout, first, second);
+    // Side by side, each column as tall as its controls need.
+    columns->setAlignment(first, Qt::AlignTop);
+    columns->setAlignment(second, Qt::AlignTop);
+    first->addWidget(readingBox);
     autoCalc_ = Check(panel, "AutoCalc", QStringLiteral("Авто подстановки"), true);
     autoCalc_->setToolTip(QStringLiteral("Расчет подстановок"));
     autoCalc_->setStatusTip(
         QStringLiteral("Автоматический расчет подстановок при загрузке текста"));
-    layout->addWidget(autoCalc_);
-    BuildParagraphGroups(panel, layout);
-    BuildBlockGroup(panel, layout);
-    BuildDictionaryGroup(panel, layout);
+    first->addWidget(autoCalc_);
+    BuildParagraphGroups(panel, first);
+    BuildBlockGroup(panel, second);
+    BuildDictionaryGroup(panel, second);
     layout->addStretch(1);
 
     // A hidden control that only carries the stored index.

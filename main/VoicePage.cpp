@@ -4,6 +4,7 @@
 #include "main/ControlNames.h"
 #include "main/PageWidgets.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@ TVoicePage::TVoicePage(QWidget* parent) : QWidget(parent) {
     BuildLists(panel);
     BuildBars(panel);
     BuildPhrase(panel);
+    Arrange(false);
     testRes_ = kBuiltInTestRes;
     ShowTestRes();
 
@@ -44,14 +46,14 @@ TVoicePage::TVoicePage(QWidget* parent) : QWidget(parent) {
 
 void TVoicePage::BuildLists(QWidget* panel) {
     auto* layout = static_cast<QVBoxLayout*>(panel->layout());
-    auto* styleLabel = new QLabel(QStringLiteral("&Стиль"), panel);
+    styleLabel_ = new QLabel(QStringLiteral("&Стиль"), panel);
     testStyle_ = new QListWidget(panel);
     Name(testStyle_, "TestStyle", QStringLiteral("Стиль"));
     testStyle_->addItems({QStringLiteral("Фаворит"), QStringLiteral("Норма"),
                           QStringLiteral("Вариант"), QStringLiteral("Новый"),
                           QStringLiteral("Будильник")});
-    styleLabel->setBuddy(testStyle_);
-    auto* voiceLabel = new QLabel(QStringLiteral("&Гoлос"), panel);
+    styleLabel_->setBuddy(testStyle_);
+    voiceLabel_ = new QLabel(QStringLiteral("&Гoлос"), panel);
     testVoice_ = new QListWidget(panel);
     Name(testVoice_, "TestVoice", QStringLiteral("Голос"));
     testVoice_->addItems({QStringLiteral("Кинг-Конг"), QStringLiteral("Фараон"),
@@ -59,13 +61,10 @@ void TVoicePage::BuildLists(QWidget* panel) {
                           QStringLiteral("Мышь"), QStringLiteral("Эльф"), QStringLiteral("Диктор"),
                           QStringLiteral("Титан"), QStringLiteral("Пьеро"),
                           QStringLiteral("Капитан")});
-    voiceLabel->setBuddy(testVoice_);
-    layout->addWidget(styleLabel);
-    layout->addWidget(testStyle_, 2);
-    layout->addWidget(voiceLabel);
-    layout->addWidget(testVoice_, 3);
+    voiceLabel_->setBuddy(testVoice_);
+    grid_ = new QGridLayout;
+    layout->addLayout(grid_, 1);
 }
-
 void TVoicePage::BuildBars(QWidget* panel) {
     trBarTempo_ = VoiceBar(panel, "TrBarTempo", QStringLiteral("Скорость"), kTopOfBar);
     trBarTimbre_ = VoiceBar(panel, "TrBarTimbre", QStringLiteral("Тембр"), kTopOfBar);
@@ -73,7 +72,7 @@ void TVoicePage::BuildBars(QWidget* panel) {
     trBarVolume_ = VoiceBar(panel, "TrBarVolume", QStringLiteral("Громкость"), kLoudest);
     for (QSlider* bar : {trBarTempo_, trBarTimbre_, trBarMelody_})
         bar->setValue(4);
-    auto* bars = new QHBoxLayout;
+    bars_ = new QHBoxLayout;
     const std::pair<QSlider*, QString> labelled[] = {{trBarTempo_, QStringLiteral("C")},
                                                      {trBarTimbre_, QStringLiteral("T")},
                                                      {trBarMelody_, QStringLiteral("M")},
@@ -82,9 +81,8 @@ void TVoicePage::BuildBars(QWidget* panel) {
         auto* column = new QVBoxLayout;
         column->addWidget(new QLabel(caption, panel), 0, Qt::AlignHCenter);
         column->addWidget(bar, 1, Qt::AlignHCenter);
-        bars->addLayout(column);
+        bars_->addLayout(column);
     }
-    static_cast<QVBoxLayout*>(panel->layout())->addLayout(bars, 4);
 }
 
 void TVoicePage::BuildPhrase(QWidget* panel) {
@@ -97,15 +95,43 @@ void TVoicePage::BuildPhrase(QWidget* panel) {
                                17 * metrics.horizontalAdvance(QLatin1Char('x')) +
                                metrics.horizontalAdvance(testEdit_->text()) + 2);
     testBtn_ = PictureButton(panel, "TestBtn", QStringLiteral("Тест"), QStyle::SP_MediaPlay);
-    auto* phrase = new QHBoxLayout;
-    phrase->addWidget(testEdit_, 1);
-    phrase->addWidget(testBtn_);
-    static_cast<QVBoxLayout*>(panel->layout())->addLayout(phrase);
+    phrase_ = new QHBoxLayout;
+    phrase_->addWidget(testEdit_, 1);
+    phrase_->addWidget(testBtn_);
 
     testResList_ = new QListWidget(panel);
     Name(testResList_, "TestRes", QStringLiteral("TestRes"));
     testResList_->setEnabled(false);
     MakeValueHolder(*testResList_);
+}
+
+// One column: each list under its label, the bars and the phrase below. Compact: the two
+// lists side by side, the bars and the phrase across both.
+void TVoicePage::Arrange(bool compact) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{styleLabel_, voiceLabel_, testStyle_, testVoice_})
+        grid_->removeWidget(widget);
+    for (QLayout* row : {bars_, phrase_}) {
+        grid_->removeItem(row);
+        row->setParent(nullptr);
+    }
+    const int across = compact ? 2 : 1;
+    grid_->addWidget(styleLabel_, 0, 0);
+    grid_->addWidget(testStyle_, 1, 0);
+    grid_->addWidget(voiceLabel_, compact ? 0 : 2, compact ? 1 : 0);
+    grid_->addWidget(testVoice_, compact ? 1 : 3, compact ? 1 : 0);
+    grid_->addLayout(bars_, 4, 0, 1, across);
+    grid_->addLayout(phrase_, 5, 0, 1, across);
+    grid_->setRowStretch(1, compact ? 5 : 2);
+    grid_->setRowStretch(3, compact ? 0 : 3);
+    grid_->setRowStretch(4, 4);
+    grid_->setColumnStretch(0, 1);
+    grid_->setColumnStretch(1, compact ? 1 : 0);
+}
+
+void TVoicePage::SetCompact(bool compact) {
+    Arrange(compact);
+    SetPageCompact(this, compact);
 }
 
 int TVoicePage::Preset() const {

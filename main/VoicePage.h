@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+class QGridLayout;
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QSlider;
@@ -40,6 +43,8 @@ class TVoicePage : public QWidget {
     void ShowTestRes();
     void Store(StoredControls& controls) const;
     void Restore(const StoredControls& controls);
+    // Arranges the page for a short screen, or back for a normal one.
+    void SetCompact(bool compact);
 
   signals:
     void PresetChosen();
@@ -50,8 +55,14 @@ class TVoicePage : public QWidget {
     void BuildLists(QWidget* panel);
     void BuildBars(QWidget* panel);
     void BuildPhrase(QWidget* panel);
+    void Arrange(bool compact);
 
     std::vector<std::string> testRes_;
+    QGridLayout* grid_ = nullptr;
+    QLabel* styleLabel_ = nullptr;
+    QLabel* voiceLabel_ = nullptr;
+    QHBoxLayout* bars_ = nullptr;
+    QHBoxLayout* phrase_ = nullptr;
     QListWidget* testStyle_ = nullptr;
     QListWidget* testVoice_ = nullptr;
     QSlider* trBarTempo_ = nullptr;

@@ -267,25 +267,36 @@ std::optional<bool> ApplyChange(ProfileText& text, const ProfileChange& change) 
     return true;
 }
 
-// Calls `visit` with each line of the first occurrence of the section, until it returns
-// false; one pass over the content, nothing copied. False when there is no such section.
+// Calls `visit` with each line of `content` (without its CR LF or LF), in one pass with
+// nothing copied, until it returns false.
 template <typename Visit>
-bool ScanSection(std::string_view content, std::string_view section, Visit visit) {
-    bool inside = false;
+void ForEachLine(std::string_view content, Visit visit) {
     size_t at = 0;
     while (at < content.size()) {
         const size_t newline = std::min(content.find('\n', at), content.size());
         std::string_view line = content.substr(at, newline - at);
         at = newline + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (const auto header = HeaderName(line)) {
-            if (inside) return true;
-            inside = SameName(*header, section);
-        } else if (inside && !visit(line)) {
-            return true;
-        }
+        if (!visit(line)) return;
     }
-    return inside;
+}
+
+// Calls `visit` with each line of the first occurrence of the section, until it returns
+// false; one pass over the content, nothing copied. False when there is no such section.
+template <typename Visit>
+bool ScanSection(std::string_view content, std::string_view section, Visit visit) {
+    bool inside = false;
+    bool ended = false;
+    ForEachLine(content, [&](std::string_view line) {
+        if (const auto header = HeaderName(line)) {
+            ended = inside;
+            inside = !ended && SameName(*header, section);
+        } else if (inside && !visit(line)) {
+            ended = true;
+        }
+        return !ended;
+    });
+    return inside || ended;
 }
 
 // The keys of the section's first occurrence, each once, with their values.
@@ -323,12 +334,7 @@ std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(const std
 
 ProfileReader::ProfileReader(std::string_view content) {
     Section* current = nullptr;  // the first occurrence of the section being read, if it is one
-    size_t at = 0;
-    while (at < content.size()) {
-        const size_t newline = std::min(content.find('\n', at), content.size());
-        std::string_view line = content.substr(at, newline - at);
-        at = newline + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ForEachLine(content, [&](std::string_view line) {
         if (const auto header = HeaderName(line)) {
             const auto [entry, added] = sections_.try_emplace(NameKey(*header));
             current = added ? &entry->second : nullptr;
@@ -336,7 +342,8 @@ ProfileReader::ProfileReader(std::string_view content) {
             if (current->index.try_emplace(NameKey(key->key), current->entries.size()).second)
                 current->entries.emplace_back(key->key, StripQuotes(key->value));
         }
-    }
+        return true;
+    });
 }
 
 const ProfileReader::Section* ProfileReader::Find(const std::string& section) const {

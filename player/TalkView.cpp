@@ -183,6 +183,7 @@ void TFrmView::ConnectReadingCommands() {
 }
 
 void TFrmView::ExportSound() {
+    if (RefusedWhileFilling()) return;
     ExportAsSound(
         this, dialogs_,
         {document_->Bytes(), Caret(), options_, host_.CurrentVoice(), docName_, bookFile_},

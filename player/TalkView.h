@@ -188,6 +188,10 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void FinishLoad();
     // Drops a load under way: its worker's result, or the rest of its view.
     void CancelLoad();
+    // The loaded document is being shown: it is not edited, saved, printed or exported until
+    // it is whole (and true is returned, with a word in the status bar).
+    bool Filling() const { return loadEnd_.has_value(); }
+    bool RefusedWhileFilling();
     // Files and clipboard.
     void FileNew(QAction* sender);
     void FileOpen(QAction* sender);
@@ -290,9 +294,6 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     QTimer* fillTimer_ = nullptr;
     struct LoadEnd {
         std::string FileName;
-        bool IsBook = false;
-        std::string Title;
-        std::string Author;
         size_t UnmappedCharacters = 0;
         QString DoneStatus;
     };

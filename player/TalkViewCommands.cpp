@@ -137,7 +137,7 @@ void TFrmView::dropEvent(QDropEvent* event) {
 void TFrmView::BtnMoveClick(QAction* sender) {
     const PlayerControls& c = controls_;
     // The caret is placed when a loading document is shown whole.
-    if (Loading() && !session_->Reading()) return;
+    if (Filling()) return;
     if (sender == c.viewTalk) return ViewTalkClick();
     const bool free = !session_->CaretBelongsToSpeech();
     if (free)
@@ -293,7 +293,7 @@ void TFrmView::EditorLock(bool on) {
 
 bool TFrmView::HasUnsavedChanges() const {
     // A text still being shown is the file's as it was read.
-    return !Loading() && editor_->document()->isModified();
+    return !Filling() && editor_->document()->isModified();
 }
 
 bool TFrmView::ConfirmDiscard() {
@@ -337,6 +337,7 @@ void TFrmView::LoadDropped(const QMimeData* data) {
 }
 
 bool TFrmView::FileSaveAs(QAction*) {
+    if (RefusedWhileFilling()) return false;
     FileChoice choice;
     choice.Save = true;
     choice.Title = QStringLiteral("Укажите имя файла с текстом");
@@ -390,6 +391,7 @@ bool TFrmView::FileSaveAs(QAction*) {
 }
 
 void TFrmView::FilePrint(QAction*) {
+    if (RefusedWhileFilling()) return;
     QPrinter printer;
     PreparePrinter(printer, QString::fromStdString(docName_));
     if (!dialogs_.ChoosePrinter(this, printer)) return;
@@ -413,7 +415,7 @@ void TFrmView::SetFileName(const std::string& name) {
 // ---- Editor buttons, fonts, panels -------------------------------------------------------
 
 void TFrmView::BtnEditor(QAction* sender) {
-    if (sender == controls_.readOnly && Loading()) {
+    if (sender == controls_.readOnly && Filling()) {
         // A text still being shown is not edited.
         controls_.readOnly->setChecked(true);
     } else if (sender == controls_.readOnly) {

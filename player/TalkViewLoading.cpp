@@ -99,10 +99,16 @@ void TFrmView::ShowDocument(PreparedDocument& prepared, const std::string& fileN
                             const QString& doneStatus, bool inPieces) {
     CancelLoad();
     BeginDocument(prepared, fileName);
+    // The name goes with the bytes at once: a save can never put this text under the old one.
+    SetFileName(fileName);
     const OpenedDocument& opened = prepared.Opened;
-    loadEnd_ = LoadEnd{
-        fileName,  opened.IsBook, opened.Title, opened.Author, opened.Document.UnmappedCharacters,
-        doneStatus};
+    // A converted book is shown by its title and is never written over.
+    bookFile_ = opened.IsBook ? fileName : std::string();
+    bookTitle_ = opened.IsBook ? opened.Title : std::string();
+    bookAuthor_ = opened.IsBook ? opened.Author : std::string();
+    if (opened.IsBook && !opened.Title.empty())
+        setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(opened.Title));
+    loadEnd_ = LoadEnd{fileName, opened.Document.UnmappedCharacters, doneStatus};
     if (!inPieces) {
         document_->ShowMore(std::numeric_limits<qsizetype>::max(), std::numeric_limits<int>::max());
         FinishLoad();
@@ -189,19 +195,18 @@ void TFrmView::FinishLoad() {
     pane_->ShowModified(false);
     EditorLock(false);
     EditorFocus();
-    SetFileName(end.FileName);
     if (!end.FileName.empty()) RestorePlace(end.FileName);
-    // A converted book is shown by its title and is never written over.
-    bookFile_ = end.IsBook ? end.FileName : std::string();
-    bookTitle_ = end.IsBook ? end.Title : std::string();
-    bookAuthor_ = end.IsBook ? end.Author : std::string();
-    if (end.IsBook && !end.Title.empty())
-        setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(end.Title));
     if (!end.DoneStatus.isEmpty()) ShowStatus(end.DoneStatus);
     if (end.UnmappedCharacters > 0)
         ShowStatus(QStringLiteral("Символов, которых нет в Windows-1251, заменено на \"?\": %1")
                        .arg(end.UnmappedCharacters));
     if (std::exchange(playWhenLoaded_, false)) ClickPlay();
+}
+
+bool TFrmView::RefusedWhileFilling() {
+    if (!Filling()) return false;
+    ShowStatus(QStringLiteral("Текст ещё загружается"));
+    return true;
 }
 
 void TFrmView::CancelLoad() {

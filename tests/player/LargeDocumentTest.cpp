@@ -147,6 +147,49 @@ TEST_F(LargeDocumentTest, ReadingAskedForDuringTheLoadStartsOnceTheDocumentIsSho
     EXPECT_FALSE(view_->findChild<QAction*>("PlayItem")->isChecked());
 }
 
+TEST_F(LargeDocumentTest, UnsavedChangesAndFilesAreSafeWhileALoadGoesOn) {
+    const std::string first = Utf8ToWindows1251("Первый текст.\r\n");
+    const std::string firstPath = Write("first.txt", first);
+    ASSERT_TRUE(view_->LoadText(firstPath));
+    view_->findChild<QToolButton*>("BtnReadOnly")->click();
+    Editor()->textCursor().insertText(QStringLiteral("Правка. "));
+    const std::string edited = view_->Document().Bytes();
+    const std::string big = LargeText("Абзац", kParagraphs);
+    const std::string bigPath = Write("big.txt", big);
+
+    // While the new file is read the old text, with its changes, is the window's: they are
+    // asked about once the new text is ready, and Cancel keeps them.
+    boxes_.answers = {BoxButton::Cancel};
+    ASSERT_TRUE(view_->LoadText(bigPath));
+    EXPECT_TRUE(view_->HasUnsavedChanges());
+    ASSERT_TRUE(RunUntil([&] { return !view_->Loading(); }));
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_EQ(boxes_.texts[0], "Текст изменен. Сохранить изменения?");
+    EXPECT_EQ(view_->Document().Bytes(), edited);
+    EXPECT_EQ(view_->DocName(), firstPath);
+
+    // While the new text is being shown it is not saved, printed or exported: nothing can
+    // put it, half shown, over a file.
+    boxes_.answers = {BoxButton::No};
+    ASSERT_TRUE(view_->LoadText(bigPath));
+    ASSERT_TRUE(RunUntil([&] { return Filling(big); }));
+    EXPECT_EQ(view_->DocName(), bigPath) << "the name goes with the bytes";
+    const QString target = QString::fromStdString(folder_ + "/saved.txt");
+    boxes_.fileNames = {target};
+    boxes_.pdfFiles = {target + ".pdf"};
+    for (const char* command : {"FileSaveItem", "FilePrintItem", "FileSoundItem"}) {
+        QAction* action = view_->findChild<QAction*>(command);
+        ASSERT_NE(action, nullptr) << command;
+        action->trigger();
+        EXPECT_EQ(Status(), "Текст ещё загружается") << command;
+    }
+    EXPECT_TRUE(boxes_.fileChoices.empty()) << "no file dialog was opened";
+    EXPECT_EQ(boxes_.fileNames.size(), 1u);
+    EXPECT_EQ(boxes_.pdfFiles.size(), 1u);
+    ASSERT_TRUE(RunUntil([&] { return !view_->Loading(); }));
+    EXPECT_EQ(view_->Document().Bytes(), big);
+}
+
 TEST_F(LargeDocumentTest, ANewerLoadOrAClosedWindowDropsTheLoadUnderWay) {
     const std::string big = LargeText("Абзац", kParagraphs);
     const std::string bigPath = Write("big.txt", big);

@@ -113,16 +113,19 @@ void TFrmView::CreateEditor() {
     pane_ = std::make_unique<EditorPane>(*this, *editor_, *editorBackground_, *document_, controls_,
                                          dialogs_, options_);
     highlight_ = std::make_unique<SpeechHighlight>(*editor_, *document_);
-    connect(editor_, &QPlainTextEdit::cursorPositionChanged, this,
-            [this] { Guarded([this] { pane_->UpdateSelection(); }); });
-    connect(editor_, &QPlainTextEdit::selectionChanged, this,
-            [this] { Guarded([this] { pane_->UpdateSelection(); }); });
-    connect(editor_->document(), &QTextDocument::contentsChanged, this,
-            [this] { Guarded([this] { pane_->UpdateChange(); }); });
-    connect(editor_->document(), &QTextDocument::modificationChanged, this,
-            [this] { Guarded([this] { pane_->UpdateChange(); }); });
-    connect(editor_, &QPlainTextEdit::undoAvailable, this,
-            [this] { Guarded([this] { pane_->UpdateChange(); }); });
+    // A text being shown piece by piece moves the caret and marks the view changed with each
+    // piece: the status bar follows the editor again once it is whole.
+    const auto selection = [this] {
+        if (!Filling()) Guarded([this] { pane_->UpdateSelection(); });
+    };
+    const auto change = [this] {
+        if (!Filling()) Guarded([this] { pane_->UpdateChange(); });
+    };
+    connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, selection);
+    connect(editor_, &QPlainTextEdit::selectionChanged, this, selection);
+    connect(editor_->document(), &QTextDocument::contentsChanged, this, change);
+    connect(editor_->document(), &QTextDocument::modificationChanged, this, change);
+    connect(editor_, &QPlainTextEdit::undoAvailable, this, change);
 }
 
 void TFrmView::OnTriggered(QAction* action, void (TFrmView::*handler)(QAction*)) {

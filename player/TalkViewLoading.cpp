@@ -109,6 +109,7 @@ void TFrmView::ShowDocument(PreparedDocument& prepared, const std::string& fileN
     if (opened.IsBook && !opened.Title.empty())
         setWindowTitle(QStringLiteral("Плеер - ") + QString::fromStdString(opened.Title));
     loadEnd_ = LoadEnd{fileName, opened.Document.UnmappedCharacters, doneStatus};
+    pane_->ShowModified(false);
     if (!inPieces) {
         document_->ShowMore(std::numeric_limits<qsizetype>::max(), std::numeric_limits<int>::max());
         FinishLoad();

@@ -91,11 +91,14 @@ TEST_F(LargeDocumentTest, IsShownPieceByPieceWhileTheWindowAnswers) {
     // A timer of the window's thread counts the rounds of its event loop during the filling.
     int roundsWhileFilling = 0;
     QStringList progress;
+    QString changedMarks;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         if (!Filling(big)) return;
         ++roundsWhileFilling;
         if (progress.isEmpty() || progress.back() != Status()) progress << Status();
+        // The pieces are no edit of the user's.
+        changedMarks += view_->findChild<QLabel*>("StatusModified")->text();
     });
     ticker.start(0);
 
@@ -107,6 +110,7 @@ TEST_F(LargeDocumentTest, IsShownPieceByPieceWhileTheWindowAnswers) {
     EXPECT_GE(roundsWhileFilling, 5) << "the view is filled in pieces, the loop running between";
     EXPECT_GE(progress.filter(QRegularExpression("^Загрузка текста: \\d+ %$")).size(), 2)
         << progress.join(" | ").toStdString();
+    EXPECT_EQ(changedMarks, "");
     EXPECT_EQ(view_->Document().Bytes(), big);
     EXPECT_EQ(Editor()->document()->blockCount(), kParagraphs + 1);
     EXPECT_EQ(Editor()->document()->findBlockByNumber(kParagraphs - 1).text(),

@@ -68,16 +68,26 @@ int main(int argc, char** argv) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         rounds.stop();
         loaded = loaded && view->DocName() == argv[i];
-        // Showing the first screen lays out what it holds.
-        view->findChild<QPlainTextEdit*>("Editor")->viewport()->repaint();
+        // Showing the first screen lays out what it holds: one step of the window's thread.
+        const auto showBegin = Clock::now();
+        auto* editor = view->findChild<QPlainTextEdit*>("Editor");
+        editor->viewport()->repaint();
         QApplication::processEvents();
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
-                .count();
+        const auto shown = Clock::now();
+        longestStallMs = std::max(
+            longestStallMs, std::chrono::duration<double, std::milli>(shown - showBegin).count());
+        const double ms = std::chrono::duration<double, std::milli>(shown - begin).count();
+        // A window made narrower lays out its lines anew.
+        view->resize(view->width() - 40, view->height());
+        editor->viewport()->repaint();
+        QApplication::processEvents();
+        const double resizeMs =
+            std::chrono::duration<double, std::milli>(Clock::now() - shown).count();
         const double fileMb = static_cast<double>(info.st_size) / (1 << 20);
         std::printf("%s_file %.1f MB\n%s_loaded %d\n%s_load_and_show %.0f ms\n", argv[i], fileMb,
                     argv[i], loaded ? 1 : 0, argv[i], ms);
-        std::printf("%s_longest_stall %.0f ms\n", argv[i], std::max(longestStallMs, loadTextMs));
+        std::printf("%s_longest_stall %.0f ms\n%s_resize %.0f ms\n", argv[i],
+                    std::max(longestStallMs, loadTextMs), argv[i], resizeMs);
         std::printf("%s_peak_growth %.0f MB\n%s_peak_per_file_mb %.1f\n", argv[i],
                     PeakMb() - before, argv[i], (PeakMb() - before) / fileMb);
         if (!loaded)

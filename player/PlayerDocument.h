@@ -14,11 +14,13 @@ namespace tovrin {
 
 class DisplayTable;
 
-// Largest document a window holds. Measured with Qt 6.4: the editor costs about 6 to 8 bytes
-// of memory per byte of text and about 110 bytes and 5 us of the window's thread per line, so
-// either limit keeps a window within about 8 times its file (at most about 500 MB).
+// Largest document a window holds. Measured with Qt 6.4: the editor costs about 6 to 9 bytes
+// of memory per byte of text, and about 470 bytes per line once its width has changed (the
+// editor then keeps a layout object for every line) and 0.4 us of the window's thread per line
+// at each change of its width; so either limit keeps a window under about 500 MB, and a text
+// of paragraphs within about 9 times its file.
 inline constexpr size_t kMaxWindowDocumentBytes = size_t{64} << 20;
-inline constexpr int64_t kMaxWindowDocumentLines = 2000000;
+inline constexpr int64_t kMaxWindowDocumentLines = 1000000;
 // A line laid out whole costs about 40 bytes and 2 us per character: longer lines are shown
 // in pieces of at most this many characters.
 inline constexpr int kDisplayLineChars = 2048;

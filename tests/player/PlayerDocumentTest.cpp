@@ -224,14 +224,14 @@ TEST(PlayerDocumentTest, AWindowRefusesMoreBytesOrLinesThanItHolds) {
     EXPECT_EQ(PlayerDocument::TooLargeForWindow(kMaxWindowDocumentBytes + 1, 1),
               QStringLiteral("больше 64 МБ"));
     EXPECT_EQ(PlayerDocument::TooLargeForWindow(10, kMaxWindowDocumentLines + 1),
-              QStringLiteral("больше 2000000 строк"));
+              QStringLiteral("больше 1000000 строк"));
     // Lines are counted by their breaks.
     std::string lines;
     for (int64_t i = 1; i < kMaxWindowDocumentLines; ++i)
         lines += "\r\n";
     EXPECT_EQ(PlayerDocument::TooLargeForWindow(lines), QString());
     EXPECT_EQ(PlayerDocument::TooLargeForWindow(lines + "\r\n"),
-              QStringLiteral("больше 2000000 строк"));
+              QStringLiteral("больше 1000000 строк"));
 }
 
 }  // namespace

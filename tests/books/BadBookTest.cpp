@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 namespace tovrin::test {
@@ -123,6 +125,15 @@ TEST(BadBookTest, PdfWithoutTextLayerAndDamagedPdf) {
     QGuiApplication app(argc, argv);
     ExpectRefusal(MakePdf({{"скан"}, {"скан"}}, true), "в PDF нет текстового слоя");
     ExpectRefusal("%PDF-1.4\nне документ", "PDF");
+
+    // A PDF that opens only with a password, locked by qpdf (installed by the set-up script).
+    const std::string folder = MakeTempDir("locked-pdf");
+    const std::string open = folder + "/open.pdf", locked = folder + "/locked.pdf";
+    std::ofstream(open, std::ios::binary) << MakePdf({{"тайна"}});
+    const std::string lock = "qpdf --encrypt secret owner 256 -- '" + open + "' '" + locked + "'";
+    ASSERT_EQ(std::system(lock.c_str()), 0) << lock;
+    std::ifstream file(locked, std::ios::binary);
+    ExpectRefusal(std::string(std::istreambuf_iterator<char>(file), {}), "файл зашифрован");
 }
 
 TEST(BadBookTest, AnHtmlPageReadsNothingButItself) {

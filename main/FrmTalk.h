@@ -29,6 +29,7 @@ class QToolButton;
 namespace tovrin {
 
 class InstanceLock;
+class StatusNotifierHost;
 class PageTabs;
 class SpeakFileRequests;
 
@@ -49,6 +50,9 @@ struct FrmTalkSetup {
     int HandOverLimitMs = 15'000;
     // The pause before the deferred start-up runs when no activation event arrives.
     int ActivationFallbackMs = 300;
+    // How long the desktop's tray watcher may take to answer before the program does without
+    // a tray icon.
+    int TrayAnswerLimitMs = 25'000;
     // The clock the daily events are due by (the system's when none).
     const WallClock* Clock = nullptr;
     // Asks the desktop to open a program or file; the system's way when none.
@@ -186,7 +190,9 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QDateTime Now() const;
     void StoreControls(StoredControls& controls) const;
     void RestoreControls(const StoredControls& controls);
+    // Asks the desktop's tray watcher, and makes the icon once it has answered.
     void CreateTrayIcon();
+    void MakeTrayIcon();
     void LoadSettings();
     void SaveSettings();
     void RunFirstActivation();
@@ -253,6 +259,7 @@ class TFrmTalk : public QMainWindow, public PlayerHost {
     QCheckBox* formVisible_ = nullptr;
     QMenu* menu_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    StatusNotifierHost* trayHost_ = nullptr;
     QTimer* frmTimer_ = nullptr;
     QMetaObject::Connection screenGeometry_;
 };

@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tovrin {
 
@@ -223,17 +224,30 @@ void TFrmTalk::BuildMenu() {
 }
 
 void TFrmTalk::CreateTrayIcon() {
+    // Qt's tray asks a StatusNotifier watcher when the icon is made, and waits for the answer:
+    // the watcher is asked first, without waiting, and the icon made once it has answered.
+    trayHost_ =
+        new StatusNotifierHost(QDBusConnection::sessionBus(), setup_.TrayAnswerLimitMs, this);
+    if (trayHost_->Answered()) return MakeTrayIcon();
+    connect(trayHost_, &StatusNotifierHost::AnswerCame, this, &TFrmTalk::MakeTrayIcon);
+}
+
+void TFrmTalk::MakeTrayIcon() {
+    if (tray_ || destroyed_) return;
+    if (trayHost_->Silent()) {
+        std::fprintf(stderr, "tovrin: the desktop's tray does not answer; no tray icon\n");
+        return;
+    }
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setObjectName(QStringLiteral("RxIcon"));
     tray_->setToolTip(kMainWindowCaption);
     tray_->setContextMenu(menu_);
     // A StatusNotifier host reports the click that opens as a trigger, not a double click.
-    auto* host = new StatusNotifierHost(QDBusConnection::sessionBus(), tray_);
     connect(tray_, &QSystemTrayIcon::activated, this,
-            [this, host](QSystemTrayIcon::ActivationReason why) {
+            [this](QSystemTrayIcon::ActivationReason why) {
                 QAction* chosen = menu_->defaultAction();
-                if (TrayActivationOpens(why, host->Present()) && chosen && chosen->isEnabled())
+                if (TrayActivationOpens(why, trayHost_->Present()) && chosen && chosen->isEnabled())
                     chosen->trigger();
             });
     tray_->show();

@@ -16,8 +16,9 @@ namespace {
 
 // The watcher's answer as the program gets it: asked without waiting, then served (bounded).
 bool HostPresent(const QDBusConnection& bus) {
-    StatusNotifierHost host(bus);
+    StatusNotifierHost host(bus, 20000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return host.Answered(); }, 20000));
+    EXPECT_FALSE(host.Silent());
     return host.Present();
 }
 
@@ -43,6 +44,17 @@ TEST(TrayActivationTest, AStatusNotifierItemOpensOnAClickAnXEmbedIconOnADoubleCl
         test::FakeStatusNotifierWatcher watcher(bus.Address(), false);
         ASSERT_TRUE(watcher.Registered());
         EXPECT_FALSE(HostPresent(program));
+    }
+    // A watcher that keeps its answer past the limit is a silent one, with no host.
+    {
+        test::FakeStatusNotifierWatcher watcher(bus.Address());
+        ASSERT_TRUE(watcher.Registered());
+        watcher.HoldAnswers();
+        StatusNotifierHost host(program, 50);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host.Answered(); }, 20000));
+        EXPECT_TRUE(host.Silent());
+        EXPECT_FALSE(host.Present());
+        watcher.ReleaseAnswers();
     }
     QDBusConnection::disconnectFromBus("tray-program");
     EXPECT_FALSE(HostPresent(QDBusConnection("no-such-connection")));

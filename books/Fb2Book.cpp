@@ -40,36 +40,39 @@ class Fb2Reader {
         return false;
     }
 
-    void ReadTitleInfo() {
-        QStringList authors;
+    // Calls `visit` with the name of each element started inside the current one, up to the
+    // current one's end; `visit` reads the element whole and returns true, or returns false to
+    // have the walk go on into it.
+    template <typename Visit>
+    void ForEachInnerElement(Visit visit) {
         for (int depth = 1; depth > 0;) {
             const Token t = Next();
             if (t == Token::EndElement) --depth;
             if (t == Token::EndDocument) break;
-            if (t != Token::StartElement) continue;
-            const QStringView name = xml_.Reader().name();
-            if (name == u"book-title") {
-                writer_.SetTitle(xml_.ElementText());
-            } else if (name == u"author") {
-                authors << ReadAuthor();
-            } else if (name == u"annotation" || name == u"coverpage") {
-                xml_.SkipElement();
-            } else {
-                ++depth;
-            }
+            if (t == Token::StartElement && !visit(xml_.Reader().name())) ++depth;
         }
+    }
+
+    void ReadTitleInfo() {
+        QStringList authors;
+        ForEachInnerElement([&](QStringView name) {
+            if (name == u"book-title")
+                writer_.SetTitle(xml_.ElementText());
+            else if (name == u"author")
+                authors << ReadAuthor();
+            else if (name == u"annotation" || name == u"coverpage")
+                xml_.SkipElement();
+            else
+                return false;
+            return true;
+        });
         authors.removeAll(QString());
         writer_.SetAuthor(authors.join(QStringLiteral(", ")));
     }
 
     QString ReadAuthor() {
         QString first, middle, last, nick;
-        for (int depth = 1; depth > 0;) {
-            const Token t = Next();
-            if (t == Token::EndElement) --depth;
-            if (t == Token::EndDocument) break;
-            if (t != Token::StartElement) continue;
-            const QStringView name = xml_.Reader().name();
+        ForEachInnerElement([&](QStringView name) {
             QString* part = name == u"first-name"    ? &first
                             : name == u"middle-name" ? &middle
                             : name == u"last-name"   ? &last
@@ -79,7 +82,8 @@ class Fb2Reader {
                 *part = CleanLine(xml_.ElementText());
             else
                 xml_.SkipElement();
-        }
+            return true;
+        });
         QStringList parts{first, middle, last};
         parts.removeAll(QString());
         return parts.isEmpty() ? nick : parts.join(QLatin1Char(' '));

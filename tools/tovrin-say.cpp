@@ -336,16 +336,22 @@ bool ReadBookAloud(TTalkServ& serv, Clock& clock, Book& book, const PlayerOption
 }
 
 #ifdef TOVRIN_SAY_EXPORT
+// The export settings for the voice chosen on the command line, into `path`.
+ExportSettings VoiceSettings(const std::string& path, AudioFileType type,
+                             const VoiceChoice& choice) {
+    return {.path = path,
+            .type = type,
+            .voice = choice.Voice,
+            .timbre = choice.Timbre,
+            .tempo = choice.Tempo,
+            .melody = choice.Melody,
+            .volume = choice.Volume,
+            .engineFolder = DefaultEngineFolder()};
+}
+
 int Export(const CommandLine& line, AudioFileType type, const VoiceChoice& choice, Book& book,
            const PlayerOptions* options) {
-    const ExportSettings settings{.path = *line.Value("--output"),
-                                  .type = type,
-                                  .voice = choice.Voice,
-                                  .timbre = choice.Timbre,
-                                  .tempo = choice.Tempo,
-                                  .melody = choice.Melody,
-                                  .volume = choice.Volume,
-                                  .engineFolder = DefaultEngineFolder()};
+    const ExportSettings settings = VoiceSettings(*line.Value("--output"), type, choice);
     // This program runs no other thread that could read the environment meanwhile.
     StartEspeakBeforeThreads();
     ExportProgressLine progress;
@@ -375,14 +381,7 @@ int ExportByChapter(const CommandLine& line, AudioFileType type, const VoiceChoi
                     const Book& book, const PlayerOptions& options) {
     const std::string& path = *line.Value("--file");
     ChapterExportRequest request{.Folder = *line.Value("--output-dir"),
-                                 .Voice = {.path = {},
-                                           .type = type,
-                                           .voice = choice.Voice,
-                                           .timbre = choice.Timbre,
-                                           .tempo = choice.Tempo,
-                                           .melody = choice.Melody,
-                                           .volume = choice.Volume,
-                                           .engineFolder = DefaultEngineFolder()},
+                                 .Voice = VoiceSettings({}, type, choice),
                                  .BookTitle = book.Opened.Title,
                                  .Author = book.Opened.Author};
     if (request.BookTitle.empty()) request.BookTitle = std::filesystem::path(path).stem().string();

@@ -156,6 +156,18 @@ class VoiceChangeTest : public testing::Test {
         EXPECT_TRUE(std::is_sorted(positions_.begin(), positions_.end()));
         EXPECT_EQ(positions_.back(), last);
     }
+    // Changes the voice to the fast one while `text` is spoken and lets the device play it
+    // all: every frame of the text reaches the device once, the fast voice from `changed`
+    // (a frame) on, and the progress runs in order to the text's last word `last`.
+    void ChangeVoiceAndExpect(const std::string& text, size_t changed, const char* last) {
+        player_->ChangeVoice(SynthVoice{0, 5, 9, 0});
+        gate_.PlayAll();
+        ASSERT_TRUE(test::Eventually([&] { return Finished(); }));
+        ASSERT_EQ(gate_.samples.size(), text.size() * kFrames);
+        EXPECT_EQ(FirstFrameAt(fast_), changed);
+        EXPECT_TRUE(AllFromAt(changed, fast_));
+        ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind(last)));
+    }
 
     const int normal_ = ToEspeakSettings(SynthVoice{}).rate;
     const int fast_ = FastRate();
@@ -176,17 +188,8 @@ TEST_F(VoiceChangeTest, HeardFromTheNextClauseNotYetOnTheDevice) {
     ASSERT_TRUE(test::Eventually([&] { return Synthesised(text); }));
     ASSERT_TRUE(test::Eventually([&] { return gate_.Written() == 8 * kFrames; }));
 
-    player_->ChangeVoice(SynthVoice{0, 5, 9, 0});
-    gate_.PlayAll();
-    ASSERT_TRUE(test::Eventually([&] { return Finished(); }));
-
-    // Every frame of the text reached the device once: the old sound from the next clause on
-    // was dropped, not played as well.
-    ASSERT_EQ(gate_.samples.size(), text.size() * kFrames);
-    const size_t changed = text.find("Four") * kFrames;
-    EXPECT_EQ(FirstFrameAt(fast_), changed);
-    EXPECT_TRUE(AllFromAt(changed, fast_));
-    ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind("nine")));
+    // The old sound from the next clause on was dropped, not played as well.
+    ChangeVoiceAndExpect(text, text.find("Four") * kFrames, "nine");
     const std::vector<Call> calls = synthesizer_->Calls();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls.back().text, "Four five, six seven. Eight nine.");
@@ -205,14 +208,7 @@ TEST_F(VoiceChangeTest, InALongClauseTheChangeBeginsAtTheNextWordNotYetOnTheDevi
     // The device holds "wor", the player is writing "d"; the queue begins at the blank.
     ASSERT_TRUE(test::Eventually([&] { return gate_.Written() == 3 * kFrames; }));
 
-    player_->ChangeVoice(SynthVoice{0, 5, 9, 0});
-    gate_.PlayAll();
-    ASSERT_TRUE(test::Eventually([&] { return Finished(); }));
-
-    ASSERT_EQ(gate_.samples.size(), text.size() * kFrames);
-    EXPECT_EQ(FirstFrameAt(fast_), 5 * kFrames);
-    EXPECT_TRUE(AllFromAt(5 * kFrames, fast_));
-    ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind("change")));
+    ChangeVoiceAndExpect(text, 5 * kFrames, "change");
     EXPECT_EQ(synthesizer_->Calls().at(1).text.substr(0, 10), "word word ");
 }
 
@@ -224,16 +220,8 @@ TEST_F(VoiceChangeTest, WithNoBoundaryQueuedTheNextClauseSynthesisedTakesTheChan
     Speak(text);
     ASSERT_TRUE(test::Eventually([&] { return gate_.Written() == 3 * kFrames; }));
 
-    player_->ChangeVoice(SynthVoice{0, 5, 9, 0});
-    gate_.PlayAll();
-    ASSERT_TRUE(test::Eventually([&] { return Finished(); }));
-
-    ASSERT_EQ(gate_.samples.size(), text.size() * kFrames);
     // The next stretch the synthesizer starts, after the sentence end.
-    const size_t changed = text.find(" After") * kFrames;
-    EXPECT_EQ(FirstFrameAt(fast_), changed);
-    EXPECT_TRUE(AllFromAt(changed, fast_));
-    ExpectProgressInOrderTo(static_cast<uint32_t>(text.rfind("change")));
+    ChangeVoiceAndExpect(text, text.find(" After") * kFrames, "change");
 }
 
 TEST_F(VoiceChangeTest, AChangeWhileIdleLeavesTheNextSpeechAlone) {

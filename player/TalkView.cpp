@@ -37,7 +37,7 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     // Named as its caption says, with the document's name, so windows can be told apart.
     connect(this, &QWidget::windowTitleChanged, this, &QWidget::setAccessibleName);
     // Its usual size, but no larger than the screen (a large scale leaves a small screen).
-    resize(QSize(613, 482).boundedTo(screen()->availableGeometry().size()));
+    resize(QSize(613, 482).boundedTo(RoomOn(*screen()).size()));
     InstallAccessibleToggles();
 
     auto* central = new QWidget(this);

@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -149,12 +150,27 @@ void TFrmView::ApplyWindowState(const PlayerWindowState& state) {
     controls_.highlight->setChecked(state.Highlight);
     highlight_->SetEnabled(state.Highlight);
     if (state.Width <= 0 || state.Height <= 0) return;
-    const QRect kept(state.Left, state.Top, state.Width, state.Height);
-    // A place on a screen that is gone is not used; the size still is.
-    if (QGuiApplication::screenAt(kept.center()) != nullptr)
-        setGeometry(kept);
-    else
+    QRect kept(state.Left, state.Top, state.Width, state.Height);
+    // A place on a screen that is gone is not used; the size still is. Either way the window
+    // stays within the screen: one kept on a larger screen, or at a smaller scale, would
+    // otherwise hide its status bar below the screen's edge.
+    const QScreen* keptOn = QGuiApplication::screenAt(kept.center());
+    if (keptOn == nullptr) keptOn = QGuiApplication::screenAt(kept.topLeft());
+    const QRect room = RoomOn(keptOn != nullptr ? *keptOn : *screen());
+    kept.setSize(kept.size().boundedTo(room.size()));
+    if (keptOn == nullptr) {
         resize(kept.size());
+        return;
+    }
+    kept.moveLeft(std::clamp(kept.left(), room.left(), room.right() + 1 - kept.width()));
+    kept.moveTop(std::clamp(kept.top(), room.top(), room.bottom() + 1 - kept.height()));
+    setGeometry(kept);
+}
+
+QRect TFrmView::RoomOn(const QScreen& on) const {
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const int border = titleBar / 2;
+    return on.availableGeometry().adjusted(border, titleBar, -border, -border);
 }
 
 PlayerWindowState TFrmView::CurrentWindowState() const {

@@ -233,9 +233,6 @@ class TFrmView : public QMainWindow, public SpeechHolder, private ReadingView {
     void RememberOnClose();
     void HighlightClick();
     void ApplyWindowState(const PlayerWindowState& state);
-    // The part of `screen` this window's client can take: its free area less the window
-    // manager's frame as the style guesses it (a title bar above, borders around).
-    QRect RoomOn(const QScreen& screen) const;
     int32_t TopOffset() const;
     void ScrollToTop(int32_t top);
 

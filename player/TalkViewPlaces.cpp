@@ -4,6 +4,8 @@
 
 #include "player/TalkView.h"
 
+#include "dialogs/ScreenRoom.h"
+
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
 #include "player/SpeechHighlight.h"
@@ -13,7 +15,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -156,21 +157,12 @@ void TFrmView::ApplyWindowState(const PlayerWindowState& state) {
     // otherwise hide its status bar below the screen's edge.
     const QScreen* keptOn = QGuiApplication::screenAt(kept.center());
     if (keptOn == nullptr) keptOn = QGuiApplication::screenAt(kept.topLeft());
-    const QRect room = RoomOn(keptOn != nullptr ? *keptOn : *screen());
+    const QRect room = ClientRoom(*this, keptOn != nullptr ? *keptOn : *screen());
     kept.setSize(kept.size().boundedTo(room.size()));
-    if (keptOn == nullptr) {
+    if (keptOn == nullptr)
         resize(kept.size());
-        return;
-    }
-    kept.moveLeft(std::clamp(kept.left(), room.left(), room.right() + 1 - kept.width()));
-    kept.moveTop(std::clamp(kept.top(), room.top(), room.bottom() + 1 - kept.height()));
-    setGeometry(kept);
-}
-
-QRect TFrmView::RoomOn(const QScreen& on) const {
-    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-    const int border = titleBar / 2;
-    return on.availableGeometry().adjusted(border, titleBar, -border, -border);
+    else
+        setGeometry(MovedInto(kept, room));
 }
 
 PlayerWindowState TFrmView::CurrentWindowState() const {

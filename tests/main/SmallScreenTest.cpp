@@ -3,6 +3,7 @@
 // smaller still and a large one.
 #include "main/FrmTalk.h"
 
+#include "dialogs/TalkOpt.h"
 #include "main/PageTabs.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/support/CaptionFit.h"
@@ -18,7 +19,9 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -248,6 +251,31 @@ TEST_F(SmallScreenTest, TheWindowKeepsItsOneColumnOnALargeScreenAndGoesCompactOn
             EXPECT_EQ(Under(*upper, *lower), large) << screen << " " << first;
             EXPECT_EQ(Beside(*upper, *lower), !large) << screen << " " << first;
         }
+    }
+}
+
+// The player's options dialog on a screen too short for it (1024x768 at scale 2): it fits
+// the screen, its buttons stay in view and its pages scroll; a large screen shows it whole.
+TEST(SetupDialogOnScreens, TheOptionsDialogFitsAShortScreenAndItsPagesScroll) {
+    for (const char* name : {"small", "large"}) {
+        QScreen* screen = Screen(name);
+        ASSERT_NE(screen, nullptr);
+        TFrmSetup dialog(nullptr);
+        dialog.setScreen(screen);
+        dialog.move(screen->availableGeometry().topLeft() + QPoint(10, 30));
+        dialog.show();
+        QApplication::processEvents();
+        const QRect room = screen->availableGeometry();
+        const bool small = std::string(name) == "small";
+        EXPECT_LE(dialog.frameGeometry().height(), room.height()) << name;
+        auto* scroll = dialog.findChild<QScrollArea*>();
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, small) << name;
+        auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("BtnOk"));
+        EXPECT_TRUE(dialog.rect().contains(QRect(ok->mapTo(&dialog, QPoint()), ok->size())));
+        // Every page is still there to reach by scrolling, whole in width.
+        auto* pages = dialog.findChild<QTabWidget*>(QStringLiteral("PageControl"));
+        EXPECT_LE(pages->width(), scroll->viewport()->width()) << name;
     }
 }
 

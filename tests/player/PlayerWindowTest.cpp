@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
@@ -591,12 +592,25 @@ TEST_F(PlayerWindowTest, ReadingModesTheOptionsDialogAndTheDictionaryShuffle) {
     EXPECT_EQ(view_->Options().ReadingType, 1);
     EXPECT_EQ(setup.shownReadingType, 1);
     EXPECT_TRUE(Item("ShortTalkItem")->isChecked());
+    setup.widget.resize(200, 150);
     Item("SetupItem")->trigger();
     EXPECT_TRUE(setup.widget.isVisible());
     // Over its window: its top right corner at the editor's.
     const QPoint corner = Editor()->mapToGlobal(QPoint(Editor()->width(), 0));
     EXPECT_EQ(setup.widget.frameGeometry().topRight(), corner - QPoint(1, 0));
     EXPECT_TRUE(Button("BtnSetup")->isChecked());
+    // A window low on the screen: the dialog is moved up into the screen, not past its edge.
+    const QRect screen = view_->screen()->availableGeometry();
+    Item("SetupItem")->trigger();
+    ASSERT_FALSE(setup.widget.isVisible());
+    setup.widget.resize(300, 400);
+    view_->move(screen.left() + 40, screen.bottom() - 200);
+    QApplication::processEvents();
+    Item("SetupItem")->trigger();
+    ASSERT_TRUE(setup.widget.isVisible());
+    EXPECT_TRUE(screen.contains(setup.widget.frameGeometry()));
+    EXPECT_EQ(setup.widget.frameGeometry().right(),
+              Editor()->mapToGlobal(QPoint(Editor()->width(), 0)).x() - 1);
     EXPECT_EQ(setup.written.ReadingType, 1);
     // Confirmed with another code page: the same bytes, shown through its table.
     setup.confirmed = view_->Options();

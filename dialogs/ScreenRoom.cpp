@@ -1,0 +1,48 @@
+#include "dialogs/ScreenRoom.h"
+
+#include <QLayout>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace tovrin {
+
+QRect ClientRoom(const QWidget& window, const QScreen& screen) {
+    const int titleBar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    const int border = titleBar / 2;
+    return screen.availableGeometry().adjusted(border, titleBar, -border, -border);
+}
+
+QRect MovedInto(QRect place, const QRect& room) {
+    place.moveLeft(std::max(room.left(), std::min(place.left(), room.right() + 1 - place.width())));
+    place.moveTop(std::max(room.top(), std::min(place.top(), room.bottom() + 1 - place.height())));
+    return place;
+}
+
+ShortScreenScroll::ShortScreenScroll(QWidget* content, QLayoutItem* above, QWidget* parent)
+    : QScrollArea(parent), above_(above) {
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidget(content);
+}
+
+QSize ShortScreenScroll::sizeHint() const {
+    QSize hint = widget()->sizeHint();
+    const QWidget& frame = *window();
+    if (frame.screen() == nullptr || frame.layout() == nullptr) return hint;
+    // The window's own margins and the row above come off the room as well.
+    const QMargins margins = frame.layout()->contentsMargins();
+    const int room = ClientRoom(frame, *frame.screen()).height() - margins.top() -
+                     margins.bottom() - frame.layout()->spacing() -
+                     (above_ != nullptr ? above_->sizeHint().height() : 0);
+    if (hint.height() > room && room > 0) {
+        hint.setHeight(room);
+        hint.rwidth() += verticalScrollBar()->sizeHint().width();
+    }
+    return hint;
+}
+
+}  // namespace tovrin

@@ -1,5 +1,6 @@
 #include "dialogs/ScreenRoom.h"
 
+#include <QDialog>
 #include <QLayout>
 #include <QScreen>
 #include <QScrollBar>
@@ -19,6 +20,15 @@ QRect MovedInto(QRect place, const QRect& room) {
     place.moveLeft(std::max(room.left(), std::min(place.left(), room.right() + 1 - place.width())));
     place.moveTop(std::max(room.top(), std::min(place.top(), room.bottom() + 1 - place.height())));
     return place;
+}
+
+void FitDialogToScreen(QDialog& dialog) {
+    if (dialog.screen() == nullptr) return;
+    const QSize room = ClientRoom(dialog, *dialog.screen()).size();
+    // A dialog not yet sized opens at its size hint; one sized by its caller, at that size.
+    const QSize wanted = dialog.testAttribute(Qt::WA_Resized) ? dialog.size() : dialog.sizeHint();
+    if (room.isEmpty() || wanted.boundedTo(room) == wanted) return;
+    dialog.resize(wanted.boundedTo(room).expandedTo(dialog.minimumSizeHint()));
 }
 
 ShortScreenScroll::ShortScreenScroll(QWidget* content, QLayoutItem* above, QWidget* parent)

@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QScrollArea>
 
+class QDialog;
 class QLayoutItem;
 class QScreen;
 class QWidget;
@@ -16,6 +17,11 @@ QRect ClientRoom(const QWidget& window, const QScreen& screen);
 // `place` moved, as little as it can be, so that it lies within `room`; one larger than the
 // room keeps its top left corner in it.
 QRect MovedInto(QRect place, const QRect& room);
+
+// Makes a dialog about to open no larger than the room its screen leaves (Qt's file dialog
+// at a large scale is taller and wider than a 1024x768 screen, its buttons off it); one that
+// fits keeps its size.
+void FitDialogToScreen(QDialog& dialog);
 
 // Holds a page of controls at its full size, except where the screen is too short for the
 // window around it: there it is as tall as the screen leaves and its controls scroll.

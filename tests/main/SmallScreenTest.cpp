@@ -3,6 +3,7 @@
 // smaller still and a large one.
 #include "main/FrmTalk.h"
 
+#include "dialogs/ScreenRoom.h"
 #include "dialogs/TalkOpt.h"
 #include "main/PageTabs.h"
 #include "tests/engine/FakeClock.h"
@@ -13,6 +14,8 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -276,6 +279,27 @@ TEST(SetupDialogOnScreens, TheOptionsDialogFitsAShortScreenAndItsPagesScroll) {
         // Every page is still there to reach by scrolling, whole in width.
         auto* pages = dialog.findChild<QTabWidget*>(QStringLiteral("PageControl"));
         EXPECT_LE(pages->width(), scroll->viewport()->width()) << name;
+    }
+}
+
+// Qt's file dialog is larger than a 512x384 screen (1024x768 at scale 2): it opens no larger
+// than the screen, its buttons inside it.
+TEST(SetupDialogOnScreens, AFileDialogLargerThanTheScreenIsMadeToFitWithItsButtonsInView) {
+    QScreen* screen = Screen("small");
+    ASSERT_NE(screen, nullptr);
+    QFileDialog dialog(nullptr, QStringLiteral("Укажите файл с текстом"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setScreen(screen);
+    const QRect room = screen->availableGeometry();
+    ASSERT_GT(dialog.sizeHint().height(), room.height());  // what is to be mended
+    FitDialogToScreen(dialog);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_LE(dialog.frameGeometry().width(), room.width());
+    EXPECT_LE(dialog.frameGeometry().height(), room.height());
+    for (auto* button : dialog.findChild<QDialogButtonBox*>()->buttons()) {
+        const QRect place(button->mapTo(&dialog, QPoint()), button->size());
+        EXPECT_TRUE(dialog.rect().contains(place)) << button->text().toStdString();
     }
 }
 

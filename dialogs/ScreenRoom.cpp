@@ -1,8 +1,10 @@
 #include "dialogs/ScreenRoom.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QLayout>
 #include <QScreen>
+#include <QVariant>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -22,7 +24,34 @@ QRect MovedInto(QRect place, const QRect& room) {
     return place;
 }
 
+namespace {
+
+// Moves a dialog that grows while open (the print dialog's "more" button) back into its
+// screen, as far as it fits.
+class ScreenKeeper : public QObject {
+  public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Resize && window->isVisible() && window->screen() != nullptr) {
+            const QRect frame = window->frameGeometry();
+            const QRect moved = MovedInto(frame, window->screen()->availableGeometry());
+            if (moved != frame) window->move(moved.topLeft());
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 void FitDialogToScreen(QDialog& dialog) {
+    // Once for a dialog opened again and again.
+    static const char* const kept = "tovrinKeptOnScreen";
+    if (!dialog.property(kept).toBool()) {
+        dialog.setProperty(kept, true);
+        dialog.installEventFilter(new ScreenKeeper(&dialog));
+    }
     if (dialog.screen() == nullptr) return;
     const QSize room = ClientRoom(dialog, *dialog.screen()).size();
     // A dialog not yet sized opens at its size hint; one sized by its caller, at that size.

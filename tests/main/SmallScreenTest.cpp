@@ -283,7 +283,7 @@ TEST(SetupDialogOnScreens, TheOptionsDialogFitsAShortScreenAndItsPagesScroll) {
 }
 
 // Qt's file dialog is larger than a 512x384 screen (1024x768 at scale 2): it opens no larger
-// than the screen, its buttons inside it.
+// than the screen, its buttons inside it, and stays inside it when it grows.
 TEST(SetupDialogOnScreens, AFileDialogLargerThanTheScreenIsMadeToFitWithItsButtonsInView) {
     QScreen* screen = Screen("small");
     ASSERT_NE(screen, nullptr);
@@ -301,6 +301,15 @@ TEST(SetupDialogOnScreens, AFileDialogLargerThanTheScreenIsMadeToFitWithItsButto
         const QRect place(button->mapTo(&dialog, QPoint()), button->size());
         EXPECT_TRUE(dialog.rect().contains(place)) << button->text().toStdString();
     }
+    // Grown while open (as the print dialog does for its options), it is moved back in.
+    dialog.move(room.topLeft() + QPoint(100, 100));
+    QApplication::processEvents();
+    dialog.resize(room.width() - 40, room.height() - 40);
+    QApplication::processEvents();
+    const QRect frame = dialog.frameGeometry();
+    EXPECT_TRUE(room.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width()
+                                      << "x" << frame.height() << " in " << room.x() << ","
+                                      << room.y() << " " << room.width() << "x" << room.height();
 }
 
 }  // namespace

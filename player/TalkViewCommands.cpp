@@ -478,6 +478,9 @@ void TFrmView::EditorFocus() {
 
 void TFrmView::ShowStatus(const QString& text) {
     controls_.panelMessage->setText(text);
+    // A message longer than the panel (a failed load names the file's whole path) is read
+    // whole by pointing at it.
+    controls_.panelMessage->setToolTip(text);
 }
 
 void TFrmView::ShowAppError(const std::string& text) {

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QAccessible>
 #include <QApplication>
 #include <QScreen>
 #include <QClipboard>
@@ -37,6 +38,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -555,6 +557,25 @@ TEST_F(PlayerWindowTest, EveryToolButtonIsReachableAtNarrowWidths) {
     view_->resize(613, 400);
     QApplication::processEvents();
     EXPECT_EQ(test::CutCaptions(*view_), std::vector<std::string>{});
+}
+
+// A message longer than its panel (a failed load names the whole path) can still be read
+// whole: pointing at it shows it, and a screen reader hears all of it.
+TEST_F(PlayerWindowTest, ALongStatusMessageCanBeReadWhole) {
+    view_->resize(420, 400);
+    view_->show();
+    const std::string folder = test::MakeTempDir("status") + "/Очень длинное название папки";
+    std::filesystem::create_directories(folder);
+    const std::string book = folder + "/том первый.docx";
+    std::ofstream(book, std::ios::binary) << "PK\3\4 not a real archive";
+    EXPECT_FALSE(view_->LoadText(book));
+    QApplication::processEvents();
+    auto* panel = view_->findChild<QLabel*>("StatusMessage");
+    ASSERT_TRUE(panel->text().contains(QString::fromStdString(book)))
+        << panel->text().toStdString();
+    ASSERT_GT(panel->fontMetrics().horizontalAdvance(panel->text()), panel->width());
+    EXPECT_EQ(panel->toolTip(), panel->text());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), panel->text());
 }
 
 // The options dialog as the window sees it.

@@ -20,6 +20,10 @@ QFont FontDialogStart(const QFont& current) {
     const QFontInfo shown(current);
     QFont start = current;
     start.setFamily(shown.family());
+    // The dialog finds the style by its name in the family's list; the name it would make up
+    // from weight and slant ("Normal", or its translation) is not there for most families,
+    // and it would then start at the family's first style.
+    start.setStyleName(shown.styleName());
     start.setPointSizeF(shown.pointSizeF() > 0 ? shown.pointSizeF() : 10.0);
     return start;
 }

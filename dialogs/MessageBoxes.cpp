@@ -1,6 +1,7 @@
 #include "dialogs/MessageBoxes.h"
 
 #include "dialogs/FontChoice.h"
+#include "dialogs/ScreenRoom.h"
 
 #include <QColorDialog>
 #include <QEventLoop>
@@ -75,6 +76,7 @@ bool QtMessageBoxes::Run(QDialog& dialog) {
     if (Ending()) return false;
     const OpenBox counted(*this);
     running_.push_back(&dialog);
+    FitDialogToScreen(dialog);
     const int result = dialog.exec();
     std::erase(running_, &dialog);
     return result == QDialog::Accepted && !Ending();

@@ -1,6 +1,7 @@
 #include "dialogs/TalkOpt.h"
 
 #include "dialogs/PauseEdit.h"
+#include "dialogs/ScreenRoom.h"
 #include "text/CodePages.h"
 
 #include <QApplication>
@@ -183,11 +184,12 @@ void TFrmSetup::BuildLayout() {
     btnCancel_ = addButton("BtnCancel", QStringLiteral("&Отмена"), QStringLiteral("Закрыть окно"));
     layout->addLayout(top);
 
-    auto* pages = new QTabWidget(this);
+    auto* pages = new QTabWidget;
     pages->setObjectName(QStringLiteral("PageControl"));
     pages->addTab(BuildSubstitutionsPage(), QStringLiteral("Подстановки"));
     pages->addTab(BuildSplittingPage(), QStringLiteral("Разбивка"));
-    layout->addWidget(pages);
+    // On a screen too short for the dialog (a large scale) the pages scroll under the buttons.
+    layout->addWidget(new ShortScreenScroll(pages, top, this));
 
     connect(btnOk_, &QPushButton::clicked, this, [this] { Guarded([this] { BtnOkClick(); }); });
     connect(btnCalc_, &QPushButton::clicked, this, [this] { Guarded([this] { BtnCalcClick(); }); });

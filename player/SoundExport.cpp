@@ -91,7 +91,8 @@ std::optional<bool> Ask(QWidget* window, MessageBoxes& dialogs, const QString& t
     return answer == BoxButton::Yes;
 }
 
-QString ChooseTarget(QWidget* window, MessageBoxes& dialogs, const ExportChoice& choice) {
+QString ChooseTarget(QWidget* window, MessageBoxes& dialogs, const SoundExportJob& job,
+                     const ExportChoice& choice) {
     FileChoice file;
     file.Save = true;
     const QString from = choice.fromStart ? QStringLiteral("с начала документа")
@@ -105,6 +106,13 @@ QString ChooseTarget(QWidget* window, MessageBoxes& dialogs, const ExportChoice&
         "Звук (*.wav *.flac *.ogg *.opus *.mp3);;WAV (*.wav);;FLAC (*.flac);;Ogg Vorbis (*.ogg);;"
         "Opus (*.opus);;MP3 (*.mp3)");
     file.DefaultSuffix = choice.byChapter ? QStringLiteral("ogg") : QStringLiteral("wav");
+    // Offered: a file of the book's (or the document's) name beside it.
+    const std::string& source = job.bookFile.empty() ? job.fileName : job.bookFile;
+    if (!source.empty()) {
+        const QFileInfo info(QString::fromStdString(source));
+        file.Folder = info.absoluteDir().filePath(info.completeBaseName() + QLatin1Char('.') +
+                                                  file.DefaultSuffix);
+    }
     return dialogs.ChooseFile(window, file);
 }
 
@@ -154,7 +162,7 @@ std::optional<ExportChoice> AskChoice(QWidget* window, MessageBoxes& dialogs,
         if (!fromStart) return std::nullopt;
         choice.fromStart = *fromStart;
     }
-    const QString chosen = ChooseTarget(window, dialogs, choice);
+    const QString chosen = ChooseTarget(window, dialogs, job, choice);
     if (chosen.isEmpty()) return std::nullopt;
     choice.path = chosen.toStdString();
     const auto type = AudioFileTypeFor(choice.path);

@@ -2,6 +2,7 @@
 
 #include "dialogs/AccessibleToggles.h"
 #include "dialogs/MessageBoxes.h"
+#include "dialogs/ScreenRoom.h"
 #include "dialogs/TalkFind.h"
 #include "player/Appearance.h"
 #include "player/PlayerDocument.h"
@@ -37,7 +38,7 @@ TFrmView::TFrmView(PlayerHost& host, QWidget* parent, MessageBoxes* dialogs)
     // Named as its caption says, with the document's name, so windows can be told apart.
     connect(this, &QWidget::windowTitleChanged, this, &QWidget::setAccessibleName);
     // Its usual size, but no larger than the screen (a large scale leaves a small screen).
-    resize(QSize(613, 482).boundedTo(screen()->availableGeometry().size()));
+    resize(QSize(613, 482).boundedTo(ClientRoom(*this, *screen()).size()));
     InstallAccessibleToggles();
 
     auto* central = new QWidget(this);

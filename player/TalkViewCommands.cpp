@@ -7,6 +7,7 @@
 #include "dialogs/MessageBoxes.h"
 #include "dialogs/PrintOutput.h"
 #include "dialogs/Reabout.h"
+#include "dialogs/ScreenRoom.h"
 #include "player/Appearance.h"
 #include "player/PlayerDocument.h"
 #include "player/PlayerSetupDialog.h"
@@ -238,7 +239,9 @@ void TFrmView::PlaceSetupDialog() {
     if (!widget->testAttribute(Qt::WA_WState_Created)) widget->adjustSize();
     const QSize frame = widget->frameGeometry().size();
     const QPoint corner = editor_->mapToGlobal(QPoint(editor_->width(), 0));
-    widget->move(corner.x() - frame.width(), corner.y());
+    // Within the screen: near its edge the corner would put the dialog partly off it.
+    const QRect place(QPoint(corner.x() - frame.width(), corner.y()), frame);
+    widget->move(MovedInto(place, ClientRoom(*widget, *screen())).topLeft());
 }
 
 void TFrmView::SetupConfirmed() {
@@ -477,6 +480,9 @@ void TFrmView::EditorFocus() {
 
 void TFrmView::ShowStatus(const QString& text) {
     controls_.panelMessage->setText(text);
+    // A message longer than the panel (a failed load names the file's whole path) is read
+    // whole by pointing at it.
+    controls_.panelMessage->setToolTip(text);
 }
 
 void TFrmView::ShowAppError(const std::string& text) {

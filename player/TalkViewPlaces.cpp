@@ -4,6 +4,8 @@
 
 #include "player/TalkView.h"
 
+#include "dialogs/ScreenRoom.h"
+
 #include "player/PlayerDocument.h"
 #include "player/PlayerEditor.h"
 #include "player/SpeechHighlight.h"
@@ -149,12 +151,18 @@ void TFrmView::ApplyWindowState(const PlayerWindowState& state) {
     controls_.highlight->setChecked(state.Highlight);
     highlight_->SetEnabled(state.Highlight);
     if (state.Width <= 0 || state.Height <= 0) return;
-    const QRect kept(state.Left, state.Top, state.Width, state.Height);
-    // A place on a screen that is gone is not used; the size still is.
-    if (QGuiApplication::screenAt(kept.center()) != nullptr)
-        setGeometry(kept);
-    else
+    QRect kept(state.Left, state.Top, state.Width, state.Height);
+    // A place on a screen that is gone is not used; the size still is. Either way the window
+    // stays within the screen: one kept on a larger screen, or at a smaller scale, would
+    // otherwise hide its status bar below the screen's edge.
+    const QScreen* keptOn = QGuiApplication::screenAt(kept.center());
+    if (keptOn == nullptr) keptOn = QGuiApplication::screenAt(kept.topLeft());
+    const QRect room = ClientRoom(*this, keptOn != nullptr ? *keptOn : *screen());
+    kept.setSize(kept.size().boundedTo(room.size()));
+    if (keptOn == nullptr)
         resize(kept.size());
+    else
+        setGeometry(MovedInto(kept, room));
 }
 
 PlayerWindowState TFrmView::CurrentWindowState() const {

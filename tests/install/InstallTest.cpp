@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QMimeDatabase>
+
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -99,6 +101,17 @@ TEST_F(InstallTest, TheDesktopEntryAndTheMetadataPassTheirValidators) {
     const auto entry = RunProgram(TOVRIN_DESKTOP_FILE_VALIDATE, {desktopFile});
     EXPECT_EQ(entry.status, 0) << entry.output;
     EXPECT_NE(test::ReadWholeFile(desktopFile).find("\nExec=tovrin %f\n"), std::string::npos);
+
+    // Offered for every kind of document the program opens, as the desktop names its type.
+    const std::string entryText = test::ReadWholeFile(desktopFile);
+    const QMimeDatabase types;
+    for (const char* document : {"book.txt", "book.fb2", "book.fb2.zip", "book.epub", "book.docx",
+                                 "book.odt", "book.html", "book.xhtml", "book.pdf"}) {
+        const QString type =
+            types.mimeTypeForFile(QString::fromLatin1(document), QMimeDatabase::MatchExtension)
+                .name();
+        EXPECT_NE(entryText.find(type.toStdString() + ";"), std::string::npos) << document;
+    }
 
     // The tree check also finds the desktop entry that the metadata names as its launcher.
     const auto metadata =

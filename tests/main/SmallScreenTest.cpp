@@ -3,6 +3,8 @@
 // smaller still and a large one.
 #include "main/FrmTalk.h"
 
+#include "dialogs/ScreenRoom.h"
+#include "dialogs/TalkOpt.h"
 #include "main/PageTabs.h"
 #include "tests/engine/FakeClock.h"
 #include "tests/support/CaptionFit.h"
@@ -12,13 +14,17 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -249,6 +255,61 @@ TEST_F(SmallScreenTest, TheWindowKeepsItsOneColumnOnALargeScreenAndGoesCompactOn
             EXPECT_EQ(Beside(*upper, *lower), !large) << screen << " " << first;
         }
     }
+}
+
+// The player's options dialog on a screen too short for it (1024x768 at scale 2): it fits
+// the screen, its buttons stay in view and its pages scroll; a large screen shows it whole.
+TEST(SetupDialogOnScreens, TheOptionsDialogFitsAShortScreenAndItsPagesScroll) {
+    for (const char* name : {"small", "large"}) {
+        QScreen* screen = Screen(name);
+        ASSERT_NE(screen, nullptr);
+        TFrmSetup dialog(nullptr);
+        dialog.setScreen(screen);
+        dialog.move(screen->availableGeometry().topLeft() + QPoint(10, 30));
+        dialog.show();
+        QApplication::processEvents();
+        const QRect room = screen->availableGeometry();
+        const bool small = std::string(name) == "small";
+        EXPECT_LE(dialog.frameGeometry().height(), room.height()) << name;
+        auto* scroll = dialog.findChild<QScrollArea*>();
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, small) << name;
+        auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("BtnOk"));
+        EXPECT_TRUE(dialog.rect().contains(QRect(ok->mapTo(&dialog, QPoint()), ok->size())));
+        // Every page is still there to reach by scrolling, whole in width.
+        auto* pages = dialog.findChild<QTabWidget*>(QStringLiteral("PageControl"));
+        EXPECT_LE(pages->width(), scroll->viewport()->width()) << name;
+    }
+}
+
+// Qt's file dialog is larger than a 512x384 screen (1024x768 at scale 2): it opens no larger
+// than the screen, its buttons inside it, and stays inside it when it grows.
+TEST(SetupDialogOnScreens, AFileDialogLargerThanTheScreenIsMadeToFitWithItsButtonsInView) {
+    QScreen* screen = Screen("small");
+    ASSERT_NE(screen, nullptr);
+    QFileDialog dialog(nullptr, QStringLiteral("Укажите файл с текстом"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setScreen(screen);
+    const QRect room = screen->availableGeometry();
+    ASSERT_GT(dialog.sizeHint().height(), room.height());  // what is to be mended
+    FitDialogToScreen(dialog);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_LE(dialog.frameGeometry().width(), room.width());
+    EXPECT_LE(dialog.frameGeometry().height(), room.height());
+    for (auto* button : dialog.findChild<QDialogButtonBox*>()->buttons()) {
+        const QRect place(button->mapTo(&dialog, QPoint()), button->size());
+        EXPECT_TRUE(dialog.rect().contains(place)) << button->text().toStdString();
+    }
+    // Grown while open (as the print dialog does for its options), it is moved back in.
+    dialog.move(room.topLeft() + QPoint(100, 100));
+    QApplication::processEvents();
+    dialog.resize(room.width() - 40, room.height() - 40);
+    QApplication::processEvents();
+    const QRect frame = dialog.frameGeometry();
+    EXPECT_TRUE(room.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width()
+                                      << "x" << frame.height() << " in " << room.x() << ","
+                                      << room.y() << " " << room.width() << "x" << room.height();
 }
 
 }  // namespace

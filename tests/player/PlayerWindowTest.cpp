@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QAccessible>
 #include <QApplication>
+#include <QScreen>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
@@ -36,6 +38,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -556,6 +559,25 @@ TEST_F(PlayerWindowTest, EveryToolButtonIsReachableAtNarrowWidths) {
     EXPECT_EQ(test::CutCaptions(*view_), std::vector<std::string>{});
 }
 
+// A message longer than its panel (a failed load names the whole path) can still be read
+// whole: pointing at it shows it, and a screen reader hears all of it.
+TEST_F(PlayerWindowTest, ALongStatusMessageCanBeReadWhole) {
+    view_->resize(420, 400);
+    view_->show();
+    const std::string folder = test::MakeTempDir("status") + "/Очень длинное название папки";
+    std::filesystem::create_directories(folder);
+    const std::string book = folder + "/том первый.docx";
+    std::ofstream(book, std::ios::binary) << "PK\3\4 not a real archive";
+    EXPECT_FALSE(view_->LoadText(book));
+    QApplication::processEvents();
+    auto* panel = view_->findChild<QLabel*>("StatusMessage");
+    ASSERT_TRUE(panel->text().contains(QString::fromStdString(book)))
+        << panel->text().toStdString();
+    ASSERT_GT(panel->fontMetrics().horizontalAdvance(panel->text()), panel->width());
+    EXPECT_EQ(panel->toolTip(), panel->text());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name), panel->text());
+}
+
 // The options dialog as the window sees it.
 class FakeSetupDialog : public PlayerSetupDialog {
   public:
@@ -591,12 +613,25 @@ TEST_F(PlayerWindowTest, ReadingModesTheOptionsDialogAndTheDictionaryShuffle) {
     EXPECT_EQ(view_->Options().ReadingType, 1);
     EXPECT_EQ(setup.shownReadingType, 1);
     EXPECT_TRUE(Item("ShortTalkItem")->isChecked());
+    setup.widget.resize(200, 150);
     Item("SetupItem")->trigger();
     EXPECT_TRUE(setup.widget.isVisible());
     // Over its window: its top right corner at the editor's.
     const QPoint corner = Editor()->mapToGlobal(QPoint(Editor()->width(), 0));
     EXPECT_EQ(setup.widget.frameGeometry().topRight(), corner - QPoint(1, 0));
     EXPECT_TRUE(Button("BtnSetup")->isChecked());
+    // A window low on the screen: the dialog is moved up into the screen, not past its edge.
+    const QRect screen = view_->screen()->availableGeometry();
+    Item("SetupItem")->trigger();
+    ASSERT_FALSE(setup.widget.isVisible());
+    setup.widget.resize(300, 400);
+    view_->move(screen.left() + 40, screen.bottom() - 200);
+    QApplication::processEvents();
+    Item("SetupItem")->trigger();
+    ASSERT_TRUE(setup.widget.isVisible());
+    EXPECT_TRUE(screen.contains(setup.widget.frameGeometry()));
+    EXPECT_EQ(setup.widget.frameGeometry().right(),
+              Editor()->mapToGlobal(QPoint(Editor()->width(), 0)).x() - 1);
     EXPECT_EQ(setup.written.ReadingType, 1);
     // Confirmed with another code page: the same bytes, shown through its table.
     setup.confirmed = view_->Options();

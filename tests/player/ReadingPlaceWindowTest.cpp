@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -213,6 +215,35 @@ TEST_F(ReadingPlaceWindowTest, TheWindowStateGoesToTheNextNewWindow) {
     EXPECT_EQ(view_->Caret(), 0);
     Close();
     EXPECT_TRUE(places_->WindowState());  // and a sound one replaces it
+}
+
+// A window kept on a larger screen (or at a smaller scale) comes back inside the screen it
+// opens on: no larger than it, and moved in where it would stick out.
+TEST_F(ReadingPlaceWindowTest, AKeptWindowLargerThanTheScreenComesBackInsideIt) {
+    PlayerWindowState kept;
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    kept.Left = room.x() + room.width() / 2;
+    kept.Top = room.y() + room.height() / 2;
+    kept.Width = room.width() + 300;
+    kept.Height = room.height() + 200;
+    ASSERT_TRUE(places_->RememberWindowState(kept));
+    Open(book_);
+    // Its frame too: the client leaves room for a title bar above and borders around.
+    const QRect frame = view_->frameGeometry();
+    EXPECT_TRUE(room.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width()
+                                      << "x" << frame.height() << " in " << room.width() << "x"
+                                      << room.height();
+    EXPECT_LT(view_->height(), room.height());
+    // One that fits stays where it was kept.
+    Close();
+    kept = PlayerWindowState{};
+    kept.Left = room.x() + 40;
+    kept.Top = room.y() + 60;
+    kept.Width = room.width() / 2;
+    kept.Height = room.height() / 2;
+    ASSERT_TRUE(places_->RememberWindowState(kept));
+    Open(book_);
+    EXPECT_EQ(view_->geometry(), QRect(kept.Left, kept.Top, kept.Width, kept.Height));
 }
 
 TEST_F(ReadingPlaceWindowTest, WhatIsBeingReadIsShownWithoutMovingTheCaretOrTheView) {

@@ -74,6 +74,9 @@ TEST_F(SoundExportTest, SavesSpeechFromTheCaretAndCancelsWithoutAFile) {
     Export("book.wav");
     ASSERT_TRUE(Finished()) << "the export did not end";
     EXPECT_EQ(Status().toStdString(), "Звук сохранён: " + folder_ + "/book.wav");
+    // The dialog offered a sound file of the document's name beside it.
+    ASSERT_EQ(boxes_.fileChoices.size(), 1u);
+    EXPECT_EQ(boxes_.fileChoices[0].Folder.toStdString(), folder_ + "/book.wav");
     const auto samples = LoadWaveFile(folder_ + "/book.wav", 22050);
     ASSERT_TRUE(samples) << "no readable sound file";
     const auto loud = std::count_if(samples->begin(), samples->end(),
@@ -184,6 +187,8 @@ TEST_F(SoundExportTest, ABookIsSavedByChapterFromTheStartAndTheDesktopIsTold) {
     EXPECT_NE(boxes_.texts[1].find("с позиции курсора"), std::string::npos) << boxes_.texts[1];
     ASSERT_EQ(boxes_.fileChoices.size(), 1u);
     EXPECT_TRUE(boxes_.fileChoices[0].Title.contains("с начала документа"));
+    // The dialog offers a file of the book's name beside the book.
+    EXPECT_EQ(boxes_.fileChoices[0].Folder.toStdString(), folder_ + "/lighthouse.ogg");
 
     const std::string out = folder_ + "/audio";
     EXPECT_EQ(Files(), (std::vector<std::string>{"audio", "lighthouse.fb2"}));

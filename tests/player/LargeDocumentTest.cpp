@@ -156,7 +156,7 @@ TEST_F(LargeDocumentTest, APlainTextBeyondTheWindowIsRefusedUnreadAndAPossibleBo
     const int64_t before = BytesReadSoFar();
     ASSERT_GE(before, 0);
     EXPECT_FALSE(view_->LoadText(text));
-    EXPECT_LT(BytesReadSoFar() - before, int64_t{4} << 20);
+    EXPECT_LT(BytesReadSoFar() - before, static_cast<int64_t>(kMaxWindowDocumentBytes));
     EXPECT_EQ(Status(), QStringLiteral("Файл \"%1\" слишком велик для окна плеера: больше 64 МБ")
                             .arg(QString::fromStdString(text)));
     EXPECT_EQ(view_->Document().Bytes(), first);

@@ -30,10 +30,19 @@ OpenedDocument OpenDocumentBytes(std::string bytes, const std::string& name,
     return opened;
 }
 
+bool FileLooksLikeBook(const std::string& path) {
+    const UniqueFd fd = OpenDocumentFile(path);
+    std::string head(64 * 1024, '\0');
+    head.resize(ReadDocumentPiece(fd.get(), path, head.data(), head.size()));
+    return LooksLikeBook(head);
+}
+
 OpenedDocument OpenDocument(const std::string& path, const ZipLimits& limits, size_t textLimit) {
-    // A book file may be far larger than its text (pictures, a PDF's pages); a plain text
-    // beyond the caller's limit is refused before it is read.
-    const size_t readLimit = std::max(textLimit, std::min(kMaxBookFileBytes, kMaxDocumentBytes));
+    // A book file may be far larger than its text (pictures, a PDF's pages) and is read up to
+    // the book limit; a plain text beyond the caller's limit is refused before it is read.
+    const size_t bookLimit = std::min(kMaxBookFileBytes, kMaxDocumentBytes);
+    const size_t readLimit =
+        textLimit < bookLimit && FileLooksLikeBook(path) ? bookLimit : textLimit;
     return OpenDocumentBytes(ReadDocumentBytes(path, readLimit), path, limits, textLimit);
 }
 

@@ -23,7 +23,7 @@ struct OpenedDocument {
 // Opens any document the program reads: FB2 (also zipped), EPUB, DOCX, ODT, HTML and PDF by
 // their content, anything else as plain text through LoadDocument. Throws DocumentError (a
 // BookError for a book) with the message for the user. A plain text larger than `textLimit`
-// is refused with DocumentTooLarge.
+// is refused with DocumentTooLarge, by its size and first bytes, before the rest is read.
 OpenedDocument OpenDocument(const std::string& path, const ZipLimits& limits = {},
                             size_t textLimit = kMaxDocumentBytes);
 
@@ -34,5 +34,9 @@ OpenedDocument OpenDocumentBytes(std::string bytes, const std::string& name,
 
 // The largest book file read whole (its text is bounded by the caller's limit).
 inline constexpr size_t kMaxBookFileBytes = size_t{256} << 20;
+
+// Whether the file's first kilobytes are those of a book format rather than of a plain text.
+// Throws DocumentError when it cannot be opened or read.
+bool FileLooksLikeBook(const std::string& path);
 
 }  // namespace tovrin

@@ -137,7 +137,12 @@ bool TFrmTalk::FormCreate() {
     const std::string service = DdeServiceName(setup_.ExecutablePath);
     CopyCheck copy = FindRunningCopy(service, kDdeTopic, setup_.CopyLockPath,
                                      std::chrono::milliseconds(setup_.HandOverLimitMs));
-    if (!copy.Lock && (copy.OtherServes || setup_.CopyLockPath)) {
+    if (copy.LockUnusable)
+        std::fprintf(stderr,
+                     "tovrin: %s cannot hold the running copy's lock (no regular file, or not "
+                     "writable); the running copy is found by its DDE server alone\n",
+                     setup_.CopyLockPath->c_str());
+    if (!copy.Lock && (copy.OtherServes || (setup_.CopyLockPath && !copy.LockUnusable))) {
         secondCopy_ = true;
         const std::string file = GetStartFile(setup_.Arguments);
         DdeConversation conversation;

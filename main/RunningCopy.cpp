@@ -29,7 +29,8 @@ CopyCheck FindRunningCopy(std::string_view service, std::string_view topic,
                           const std::optional<std::string>& lockPath,
                           std::chrono::milliseconds limit) {
     CopyCheck check;
-    if (!lockPath) {
+    check.LockUnusable = lockPath && !InstanceLock::Usable(*lockPath);
+    if (!lockPath || check.LockUnusable) {
         check.OtherServes = Serves(service, topic);
         return check;
     }

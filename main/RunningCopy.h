@@ -15,6 +15,7 @@ namespace tovrin {
 struct CopyCheck {
     std::unique_ptr<InstanceLock> Lock;  // held: this copy is the first
     bool OtherServes = false;            // a running copy's DDE server answers
+    bool LockUnusable = false;           // the lock file cannot hold a lock: the server decided
 };
 
 // The lock that marks the running copy of the program named by its DDE service, in the
@@ -26,7 +27,9 @@ std::optional<std::string> CopyLockPath(std::string_view service);
 // for its server (or for the lock to come free) for up to `limit`, so that two copies started
 // at the same moment never both stay. Without a lock path, or when a server answers although
 // the lock was free (a copy that takes no lock), the DDE server alone decides. When the limit
-// passes, neither Lock nor OtherServes is set: the holder does not answer.
+// passes, neither Lock nor OtherServes is set: the holder does not answer. A lock file that
+// cannot hold a lock (a FIFO or folder in its place) is not waited on: the server alone
+// decides, and LockUnusable says so.
 CopyCheck FindRunningCopy(std::string_view service, std::string_view topic,
                           const std::optional<std::string>& lockPath,
                           std::chrono::milliseconds limit);

@@ -347,6 +347,7 @@ bool SaveSettingsFile(const std::string& path, const WindowPlacement& placement,
                       const StoredControls& controls, const SettingsWriter& writer) {
     // Writers of files in the folder take its lock, under which leftovers are cleared.
     FolderLock lock(FolderLock::FolderOf(path));
+    RemoveStaleTemporaries(path);
     const auto content = NewContent(path, placement, controls);
     if (!content) return false;
     return writer ? writer(path, *content) : WriteFileAtomically(path, *content);

@@ -14,6 +14,9 @@ class InstanceLock {
     static std::unique_ptr<InstanceLock> TryAcquire(const std::string& path);
     // Whether somebody holds the lock now; asking takes nothing.
     static bool IsHeld(const std::string& path);
+    // Whether the file can hold a lock at all: a regular file, or none yet where one can be
+    // made. A FIFO, device or folder in its place, or a folder that cannot be written, cannot.
+    static bool Usable(const std::string& path);
 
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;

@@ -18,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include <exception>
 #include <limits>
 #include <utility>
 
@@ -37,6 +38,19 @@ int64_t RegularFileSize(const std::string& fileName) {
     return info.st_size;
 }
 
+// Whether a file is read off the window's thread: a large one is, unless it is a plain text
+// over the window's limit, which its size and first bytes refuse at once, unread.
+bool ReadAside(const std::string& fileName) {
+    const int64_t size = RegularFileSize(fileName);
+    if (size < kBackgroundLoadBytes) return false;
+    if (static_cast<size_t>(size) <= kMaxWindowDocumentBytes) return true;
+    try {
+        return FileLooksLikeBook(fileName);
+    } catch (const std::exception&) {
+        return false;  // the window's own reading reports why the file cannot be read
+    }
+}
+
 }  // namespace
 
 bool TFrmView::Loading() const {
@@ -51,9 +65,7 @@ PlayerOptions TFrmView::BaseOptions() {
 }
 
 bool TFrmView::LoadText(const std::string& fileName, const QString& doneStatus) {
-    // A file over the window's limit is refused at once, by its size.
-    if (const int64_t size = RegularFileSize(fileName);
-        size >= kBackgroundLoadBytes && static_cast<size_t>(size) <= kMaxWindowDocumentBytes) {
+    if (ReadAside(fileName)) {
         StartBackgroundLoad(fileName, doneStatus);
         return true;
     }

@@ -17,7 +17,6 @@
 #include "tools/TextToolInput.h"
 #include "tools/TextToolOptions.h"
 #ifdef TOVRIN_SAY_EXPORT
-#include "books/BookConverter.h"
 #include "books/DocumentLoader.h"
 #include "synth/ChapterExport.h"
 #include "synth/EspeakSynthesizer.h"
@@ -243,14 +242,6 @@ struct Book {
 };
 
 #ifdef TOVRIN_SAY_EXPORT
-// Whether the file's first bytes are those of a book format rather than of a plain text.
-bool FileLooksLikeBook(const std::string& path) {
-    const UniqueFd fd = OpenDocumentFile(path);
-    std::string head(64 * 1024, '\0');
-    head.resize(ReadDocumentPiece(fd.get(), path, head.data(), head.size()));
-    return LooksLikeBook(head);
-}
-
 Book LoadWholeBook(const std::string& path) {
     Book book;
     book.Opened = OpenDocument(path);

@@ -2,7 +2,7 @@
 // executes DDE macros. Handles are written 0x and 16 hexadecimal digits; texts on the
 // command line and in the output are UTF-8, Windows-1251 on the desktop.
 //
-// Exit status: 0 done, 1 nothing found / macro not processed, 2 usage error (and, for dde,
+// Exit status: 0 done, 1 nothing found / macro or message refused, 2 usage error (and, for dde,
 // no conversation), 3 a window that does not exist or does not answer.
 #include <cinttypes>
 #include <cstdio>
@@ -22,6 +22,7 @@ namespace {
 
 using namespace tovrin;
 
+constexpr int kNothing = 1;  // nothing found, or a macro or message refused
 constexpr int kUsage = 2;
 constexpr int kNoSuchWindow = 3;
 
@@ -184,10 +185,18 @@ int Parent(WindowHandle window, const std::vector<std::string>&) {
     return 0;
 }
 
+// A window may refuse a message from another process (the DDE server's window keeps its
+// caption and its life); the window as it stands afterwards tells.
+int Refused(WindowHandle window) {
+    std::fprintf(stderr, "tovrin-winmsg: window %s refused the message\n",
+                 HandleText(window).c_str());
+    return kNothing;
+}
+
 int SetText(WindowHandle window, const std::vector<std::string>& args) {
-    return desktop::SendMessage(window, WM_SETTEXT, 0, Utf8ToWindows1251(args[0]))
-               ? 0
-               : NoWindow(window);
+    const std::string text = Utf8ToWindows1251(args[0]);
+    if (!desktop::SendMessage(window, WM_SETTEXT, 0, text)) return NoWindow(window);
+    return desktop::GetWindowText(window) == text ? 0 : Refused(window);
 }
 
 int Command(WindowHandle window, const std::vector<std::string>& args) {
@@ -200,7 +209,8 @@ int Command(WindowHandle window, const std::vector<std::string>& args) {
 }
 
 int Destroy(WindowHandle window, const std::vector<std::string>&) {
-    return desktop::SendMessage(window, WM_DESTROY, 0) ? 0 : NoWindow(window);
+    if (!desktop::SendMessage(window, WM_DESTROY, 0)) return NoWindow(window);
+    return desktop::IsWindow(window) ? Refused(window) : 0;
 }
 
 int Scroll(WindowHandle window, const std::vector<std::string>&) {

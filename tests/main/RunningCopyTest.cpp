@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <thread>
 
 namespace tovrin {
@@ -51,6 +54,32 @@ TEST(RunningCopyTest, OneCopyHoldsTheLockAndTheOthersFindItsServer) {
     ending.join();
     EXPECT_TRUE(next.Lock);
     EXPECT_FALSE(next.OtherServes);
+}
+
+// A FIFO, device or folder in the lock file's place holds no lock and is never waited on or
+// blocked on: the DDE server alone tells whether a copy runs.
+TEST(RunningCopyTest, ALockFileThatIsNoRegularFileLeavesTheServerToDecide) {
+    const std::string folder = test::MakeTempDir("copy");
+    const std::string fifo = folder + "/fifo.lock";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string directory = folder + "/folder.lock";
+    std::filesystem::create_directory(directory);
+    for (const std::string& lock : {fifo, directory, std::string("/dev/null")}) {
+        EXPECT_FALSE(InstanceLock::Usable(lock)) << lock;
+        EXPECT_FALSE(InstanceLock::IsHeld(lock)) << lock;
+        EXPECT_FALSE(InstanceLock::TryAcquire(lock)) << lock;
+        const CopyCheck alone = FindRunningCopy("tovrin", kDdeTopic, lock, 20s);
+        EXPECT_TRUE(alone.LockUnusable) << lock;
+        EXPECT_FALSE(alone.Lock || alone.OtherServes) << lock;
+    }
+    EXPECT_TRUE(InstanceLock::Usable(folder + "/new.lock"));
+
+    PlainDispatcher dispatcher;
+    DesktopHost host(dispatcher);
+    DdeServer server(host, "tovrin", kDdeTopic, [](const std::string&) { return true; });
+    const CopyCheck second = FindRunningCopy("tovrin", kDdeTopic, fifo, 20s);
+    EXPECT_TRUE(second.OtherServes);
+    EXPECT_TRUE(second.LockUnusable);
 }
 
 }  // namespace

@@ -307,6 +307,12 @@ TEST(SettingsFileTest, OneSaveIsOneAtomicWriteOfTheWholeFile) {
                      });
     EXPECT_EQ(written, WithCrLf(kSavedSettings));
 
+    // A temporary of a writer killed before its rename goes with the next save; a user's own
+    // copy beside the file stays.
+    const std::string leftover = path + ".tovrin-tmp.Ab12Cd";
+    std::ofstream(leftover, std::ios::binary) << "half";
+    std::ofstream(path + ".backup", std::ios::binary) << original;
+
     const std::string temporary = test::MakeTempDir("tmp");
     const std::string savedTmp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
     setenv("TMPDIR", temporary.c_str(), 1);
@@ -320,6 +326,8 @@ TEST(SettingsFileTest, OneSaveIsOneAtomicWriteOfTheWholeFile) {
     EXPECT_EQ(events.count(IN_CREATE) ? events.at(IN_CREATE) : 0, 1);
     EXPECT_EQ(events.count(IN_MOVED_TO) ? events.at(IN_MOVED_TO) : 0, 1);
     EXPECT_TRUE(watchTemporary.Events().empty());
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_EQ(test::ReadWholeFile(path + ".backup"), original);
 }
 
 // A FIFO or a device in the settings file's place is read as no file and never replaced.

@@ -137,6 +137,17 @@ TEST(WinmsgToolTest, ExecutesDdeMacros) {
     EXPECT_EQ(Winmsg({"dde", "tovrin", "TovrinProcess", "refuse"}).status, 1);
     EXPECT_EQ(Winmsg({"dde", "tovrin", "Elsewhere", "{TALKSERVCMD}"}).status, 2);
     EXPECT_EQ(Winmsg({"dde", "tovrin", "TovrinProcess"}).status, 2);
+
+    // The server's window refuses to be renamed or destroyed by another process; the tool
+    // says so instead of reporting it done.
+    const WindowHandle window = desktop::FindWindow("TovrinDdeServer", std::nullopt);
+    ASSERT_NE(window, kNoWindow);
+    const auto caption = desktop::GetWindowText(window);
+    EXPECT_EQ(Winmsg({"settext", Hex(window), "other"}).status, 1);
+    EXPECT_EQ(desktop::GetWindowText(window), caption);
+    EXPECT_EQ(Winmsg({"destroy", Hex(window)}).status, 1);
+    EXPECT_TRUE(desktop::IsWindow(window));
+    EXPECT_EQ(Winmsg({"dde", "tovrin", "TovrinProcess", "{TALKSERVCMD}"}).status, 0);
 }
 
 }  // namespace

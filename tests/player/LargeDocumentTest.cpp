@@ -24,6 +24,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <unistd.h>
+
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -127,6 +130,49 @@ TEST_F(LargeDocumentTest, IsShownPieceByPieceWhileTheWindowAnswers) {
     ASSERT_FALSE(Editor()->isReadOnly());
     Editor()->textCursor().insertText(QStringLiteral("Я"));
     EXPECT_EQ(view_->Document().Bytes(), Utf8ToWindows1251("Я") + big);
+}
+
+// Bytes this process has read from files so far (the kernel's count of its reads).
+int64_t BytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return -1;
+}
+
+TEST_F(LargeDocumentTest, APlainTextBeyondTheWindowIsRefusedUnreadAndAPossibleBookIsReadAside) {
+    const std::string first = Utf8ToWindows1251("Первый текст.\r\n");
+    ASSERT_TRUE(view_->LoadText(Write("first.txt", first)));
+    ASSERT_TRUE(RunUntil([&] { return !view_->Loading(); }));
+    // Sparse files: a text that begins like any other, and one that begins like a PDF book.
+    const auto sparse = [&](const std::string& name, const std::string& head, size_t size) {
+        const std::string path = Write(name, head);
+        EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        return path;
+    };
+    const std::string text = sparse("huge.txt", LargeText("Абзац", 10), kMaxBookFileBytes - 1);
+    const std::string book = sparse("huge.pdf", "%PDF-1.4\n", kMaxWindowDocumentBytes + 1);
+
+    // The text is refused by its size and first bytes at once: the rest is never read, so a
+    // text of hundreds of megabytes neither holds up the window nor fills its memory.
+    const int64_t before = BytesReadSoFar();
+    ASSERT_GE(before, 0);
+    EXPECT_FALSE(view_->LoadText(text));
+    EXPECT_LT(BytesReadSoFar() - before, static_cast<int64_t>(kMaxWindowDocumentBytes));
+    EXPECT_EQ(Status(), QStringLiteral("Файл \"%1\" слишком велик для окна плеера: больше 64 МБ")
+                            .arg(QString::fromStdString(text)));
+    EXPECT_EQ(view_->Document().Bytes(), first);
+
+    // A file over the window's limit that may be a book, whose text may well fit, is read and
+    // converted off the window's thread, which answers meanwhile.
+    EXPECT_TRUE(view_->LoadText(book));
+    EXPECT_TRUE(view_->Loading());
+    ASSERT_TRUE(RunUntil([&] { return !view_->Loading(); }));
+    EXPECT_FALSE(Status().isEmpty());
+    EXPECT_EQ(view_->Document().Bytes(), first);
+    EXPECT_EQ(view_->DocName(), folder_ + "/first.txt");
 }
 
 TEST_F(LargeDocumentTest, ReadingAskedForDuringTheLoadStartsOnceTheDocumentIsShown) {

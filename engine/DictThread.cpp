@@ -58,10 +58,10 @@ void TDictThread::PrepareFragment(const std::string& path, int64_t start, int64_
     // request or never end.
     OpenedFile file = OpenRegularFile(found);
     if (file.Status != FileReadStatus::Read)
-        throw EngineError("Cannot open file \"" + found + "\"");
+        throw EngineError("Не удается открыть звуковой файл \"" + found + "\"");
     const auto dataEnd = static_cast<uint64_t>(kWaveHeaderSize) + static_cast<uint64_t>(end);
     if (dataEnd > file.Size || static_cast<uint64_t>(end - start) > kMaxSoundStretchBytes)
-        throw EngineError("Stream read error");
+        throw EngineError("Ошибка чтения звукового файла: запись словаря выходит за его конец");
     soundFile_ = std::move(file.Fd);
     soundFileName_ = found;
     stretchStart_ = start;

@@ -138,8 +138,10 @@ TEST(DictThread, CreationFailuresReachTheCaller) {
         }
         return "no error";
     };
-    EXPECT_EQ(messageOf(Request("E", path, "0", "101")), "Stream read error");
-    EXPECT_EQ(messageOf(Request("E", path, "200", "")), "Stream read error");
+    EXPECT_EQ(messageOf(Request("E", path, "0", "101")),
+              "Ошибка чтения звукового файла: запись словаря выходит за его конец");
+    EXPECT_EQ(messageOf(Request("E", path, "200", "")),
+              "Ошибка чтения звукового файла: запись словаря выходит за его конец");
     EXPECT_EQ(messageOf(Request("E", path, "x1", "5")), "'x1' is not a valid integer value");
     EXPECT_EQ(messageOf(Request("E", path, "0", "5.0")), "'5.0' is not a valid integer value");
     auto seven = Request("E", path);
@@ -147,12 +149,14 @@ TEST(DictThread, CreationFailuresReachTheCaller) {
     EXPECT_EQ(messageOf(seven), "List index out of bounds (7)");
     const std::string tiny = test::MakeTempDir("tiny") + "/short.wav";
     std::ofstream(tiny, std::ios::binary) << "RIFF";
-    EXPECT_EQ(messageOf(Request("E", tiny)), "Stream read error");
+    EXPECT_EQ(messageOf(Request("E", tiny)),
+              "Ошибка чтения звукового файла: запись словаря выходит за его конец");
     const std::string folder = test::MakeTempDir("folder");
-    EXPECT_EQ(messageOf(Request("E", folder)), "Cannot open file \"" + folder + "\"");
+    EXPECT_EQ(messageOf(Request("E", folder)),
+              "Не удается открыть звуковой файл \"" + folder + "\"");
     const std::string pipe = folder + "/pipe";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);  // opening it to read would wait for a writer
-    EXPECT_EQ(messageOf(Request("E", pipe)), "Cannot open file \"" + pipe + "\"");
+    EXPECT_EQ(messageOf(Request("E", pipe)), "Не удается открыть звуковой файл \"" + pipe + "\"");
     EXPECT_TRUE(host.Events().empty());
 }
 

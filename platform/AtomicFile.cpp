@@ -78,7 +78,10 @@ std::optional<FileContent> ReadFileContent(const std::string& path, size_t maxBy
     return FileContent{true, std::move(read.Bytes)};
 }
 
-void RemoveStaleTemporaries(const std::string& path) {
+void RemoveStaleTemporaries(const std::string& path,
+                            std::optional<std::chrono::seconds> untouchedFor) {
+    const auto latest =
+        std::chrono::system_clock::now() - untouchedFor.value_or(std::chrono::seconds(0));
     const auto resolved = ResolveTarget(path);
     if (!resolved) return;
     const std::filesystem::path target(*resolved);
@@ -94,9 +97,11 @@ void RemoveStaleTemporaries(const std::string& path) {
             return std::isalnum(static_cast<unsigned char>(c));
         });
         struct stat info;
-        if (made && lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            info.st_uid == geteuid())
-            unlink(entry.path().c_str());
+        if (!made || lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != geteuid())
+            continue;
+        const auto modified = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
+        if (!untouchedFor || modified <= latest) unlink(entry.path().c_str());
     }
 }
 

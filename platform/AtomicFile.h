@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -18,10 +19,12 @@ namespace tovrin {
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // Removes the temporary files WriteFileAtomically leaves beside `path` (named
-// "<name>.tovrin-tmp.XXXXXX") when
-// a process is killed between making one and renaming it. Only for a caller that holds the
-// lock every writer of the file takes, so that no temporary still being written goes.
-void RemoveStaleTemporaries(const std::string& path);
+// "<name>.tovrin-tmp.XXXXXX") when a process is killed between making one and renaming it.
+// A caller that holds the lock every writer of the file takes removes them all; one without
+// such a lock gives `untouchedFor`, and only temporaries left alone that long go (a writer
+// renames its own within moments).
+void RemoveStaleTemporaries(const std::string& path,
+                            std::optional<std::chrono::seconds> untouchedFor = std::nullopt);
 
 struct FileContent {
     bool Exists = false;

@@ -59,6 +59,8 @@ bool WriteStore(const std::string& folder, const std::string& file, QJsonObject 
     root["version"] = kVersion;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
+    // Writers of this file take no lock: only what a killed one left long ago is cleared.
+    RemoveStaleTemporaries(file, std::chrono::minutes(10));
     auto bytes = QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
     return WriteFileAtomically(file, bytes);
 }

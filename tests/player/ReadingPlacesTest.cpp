@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
 
 #include <fstream>
 
@@ -93,6 +98,22 @@ TEST(ReadingPlacesTest, ADamagedOrForeignFileIsIgnoredAndThenReplaced) {
         EXPECT_EQ(lines, ours ? 0u : 1u) << bytes << said;
         EXPECT_EQ(places.Find(Key(1)), (ReadingPlace{9, 3})) << bytes;
     }
+}
+
+TEST(ReadingPlacesTest, TemporariesAKilledWriterLeftLongAgoAreCleared) {
+    ReadingPlaces places(MakeTempDir("places"));
+    const std::string old = places.FileName() + ".tovrin-tmp.Ab12Cd";
+    const std::string fresh = places.FileName() + ".tovrin-tmp.Ef34Gh";
+    WriteFile(old, "{");
+    WriteFile(fresh, "{");
+    // An hour untouched: its writer is long gone. The fresh one may be a writer's at work.
+    const timespec hourAgo{time(nullptr) - 3600, 0};
+    const timespec times[2] = {hourAgo, hourAgo};
+    ASSERT_EQ(utimensat(AT_FDCWD, old.c_str(), times, 0), 0);
+    ASSERT_TRUE(places.Remember(Key(1), {5, 0}));
+    EXPECT_FALSE(std::filesystem::exists(old));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_EQ(places.Find(Key(1)), (ReadingPlace{5, 0}));
 }
 
 TEST(ReadingPlacesTest, TheWindowStateTravelsBesideThePlaces) {

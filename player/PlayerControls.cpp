@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -289,25 +290,53 @@ void LayOutPanels(const PlayerControls& c, int clientWidth) {
     c.toolBar->setFixedHeight(y + rowHeight);
 }
 
+namespace {
+
+// A status panel that shows a message longer than itself with its middle left out, so that
+// both what the message is about and how it ends stay in view; its text, and so its
+// accessible name and what a screen reader hears, stay whole.
+class MessagePanel final : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override { return minimumSizeHint(); }
+    QSize minimumSizeHint() const override {
+        return {minimumWidth(), QLabel::minimumSizeHint().height()};
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(room, static_cast<int>(alignment()),
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
+    }
+};
+
+}  // namespace
+
 void CreatePlayerStatusBar(QMainWindow& window, PlayerControls& controls) {
     QStatusBar* bar = window.statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setAccessibleName(QStringLiteral("Строка состояния"));
     // A panel's accessible name is its text (no fixed name hides it), so a screen reader reads
     // it and hears each change; what the panel is goes into its description.
-    const auto addPanel = [bar](const char* name, const QString& description, int width) {
-        auto* panel = new QLabel(bar);
+    // The message panel takes the room the others leave.
+    const auto addPanel = [bar](QLabel* panel, const char* name, const QString& description,
+                                int width) {
         panel->setObjectName(QString::fromLatin1(name));
         panel->setAccessibleDescription(description);
         panel->setMinimumWidth(width);
         panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        bar->addWidget(panel, width == 50 ? 1 : 0);
+        bar->addWidget(panel, dynamic_cast<MessagePanel*>(panel) ? 1 : 0);
         return panel;
     };
-    controls.panelCaret = addPanel("StatusCaret", QStringLiteral("Позиция"), 200);
-    controls.panelModified = addPanel("StatusModified", QStringLiteral("Изменения"), 80);
+    controls.panelCaret = addPanel(new QLabel(bar), "StatusCaret", QStringLiteral("Позиция"), 200);
+    controls.panelModified =
+        addPanel(new QLabel(bar), "StatusModified", QStringLiteral("Изменения"), 80);
     controls.panelModified->setAlignment(Qt::AlignCenter);
-    controls.panelMessage = addPanel("StatusMessage", QStringLiteral("Сообщение"), 50);
+    controls.panelMessage =
+        addPanel(new MessagePanel(bar), "StatusMessage", QStringLiteral("Сообщение"), 50);
 }
 
 }  // namespace tovrin
